@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and starts the program on the virtual generator.
+set -euo pipefail
+cd "$(dirname "$0")"
+tools/setup-deps.sh
+cmake -S . -B build -G Ninja
+cmake --build build -j "$(nproc)"
+if [ ! -x build/bin/tarn ]; then
+  echo "The program tarn is not built yet; the libraries are in build/bin."
+  exit 0
+fi
+# A program folder of its own: the program, the driver library and the
+# virtual generator's USB library, so that settings files stay out of the build.
+demo=build/run
+mkdir -p "$demo"
+cp -f build/bin/tarn build/bin/libtarndrv.so "$demo"/
+cp -f build/virtual/libvireo.so "$demo"/
+exec "$demo"/tarn "$@"

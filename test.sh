@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds with warnings as errors and runs every test:
+# once in a plain build, once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# TARN_TEST_PLAIN_ONLY=1 skips the sanitizer pass (quicker local runs).
+set -euo pipefail
+cd "$(dirname "$0")"
+tools/setup-deps.sh
+jobs=$(nproc)
+
+run_suite() {
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja -DTARN_WERROR=ON "$@"
+  cmake --build "$dir" -j "$jobs"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 300
+}
+
+run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+if [ "${TARN_TEST_PLAIN_ONLY:-0}" != 1 ]; then
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DTARN_SANITIZE=ON -DTARN_BENCHMARKS=OFF
+fi
