@@ -1,0 +1,33 @@
+#pragma once
+// The waveform repository file: the waveform of each device channel, then the
+// user's waveform list, each a sequence of waveform records.
+
+#include "data/WaveformTarn.h"
+
+#include <filesystem>
+#include <iosfwd>
+
+class TBinStreamEx;
+
+inline constexpr char WaveformRepositoryFileName[] = "waveforms.dat";
+inline constexpr std::int32_t RepositoryFileVersion = 0;
+inline constexpr std::int32_t RepositoryFileType = 1001;
+
+// Reads the whole file layout. Each list is replaced when its count has been
+// read; waveforms are appended only once their record is complete, so after a
+// failure the lists hold exactly the records read whole. Errors are EDataError
+// ("Unknown file version", "Unknown file type", "Wrong integer in file", ...).
+void ReadWaveformRepository(TBinStreamEx& stream, TWaveformList& deviceWaveforms,
+                            TWaveformList& repository);
+void WriteWaveformRepository(TBinStreamEx& stream, const TWaveformList& deviceWaveforms,
+                             const TWaveformList& repository);
+
+// Opens the file for reading; a missing or unreadable file throws EDataError.
+void LoadWaveformRepositoryFile(const std::filesystem::path& file, TWaveformList& deviceWaveforms,
+                                TWaveformList& repository);
+// Writes a temporary file beside the target and renames it over the target,
+// so a failed save leaves the old file as it was. A target that exists but is
+// not writable is refused. Throws EDataError on any failure.
+void SaveWaveformRepositoryFile(const std::filesystem::path& file,
+                                const TWaveformList& deviceWaveforms,
+                                const TWaveformList& repository);

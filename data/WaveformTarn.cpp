@@ -1,0 +1,321 @@
+#include "data/WaveformTarn.h"
+
+#include "data/BinStreamEx.h"
+#include "data/CommonFunctionsTarn.h"
+#include "data/DataTypesTarn.h"
+#include "data/SimpleFFT.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <istream>
+#include <ostream>
+
+namespace {
+
+// Smallest bytes of a string item and of the module-data section.
+constexpr std::size_t StringItemBytes = 8;
+
+std::int32_t CheckedCount(std::int32_t count)
+{
+    if (count < 0)
+        throw EDataError("Wrong sample count");
+    return count;
+}
+
+} // namespace
+
+// ---- TModuleData ----
+
+void TModuleData::Reset(std::uint32_t key, const std::string& name)
+{
+    Blocks.clear();
+    ModuleKey = key;
+    ModuleName = name;
+}
+
+void TModuleData::AddBlock(std::uint32_t key, const std::string& name, std::int32_t length,
+                           const void* data)
+{
+    if (key != ModuleKey || name != ModuleName || length < 0 || (length > 0 && data == nullptr))
+        return;
+    Blocks.emplace_back(static_cast<const char*>(data), static_cast<std::size_t>(length));
+}
+
+bool TModuleData::NextBlock(const char*& data, std::int32_t& length)
+{
+    if (Cursor >= 0 && static_cast<std::size_t>(Cursor) < Blocks.size()) {
+        const std::string& block = Blocks[static_cast<std::size_t>(Cursor)];
+        data = block.data();
+        length = static_cast<std::int32_t>(block.size());
+        ++Cursor;
+        return true;
+    }
+    data = nullptr;
+    length = -1;
+    return false;
+}
+
+void TModuleData::Assign(const TModuleData& source)
+{
+    if (&source == this)
+        return;
+    ModuleKey = source.ModuleKey;
+    ModuleName = source.ModuleName;
+    Cursor = source.Cursor;
+    Blocks = source.Blocks;
+}
+
+void TModuleData::SaveToStream(TBinStreamEx& stream) const
+{
+    stream.WriteGuardedInt(static_cast<std::int32_t>(ModuleKey));
+    stream.WriteString(ModuleName);
+    stream.WriteGuardedInt(static_cast<std::int32_t>(Blocks.size()));
+    for (const auto& block : Blocks)
+        stream.WriteString(block);
+}
+
+void TModuleData::LoadFromStream(TBinStreamEx& stream)
+{
+    // Read everything first so a damaged section leaves the store unchanged.
+    const auto key = static_cast<std::uint32_t>(stream.ReadGuardedInt());
+    std::string name = stream.ReadString();
+    const std::int32_t count = stream.ReadGuardedCount(StringItemBytes);
+    std::vector<std::string> blocks;
+    blocks.reserve(static_cast<std::size_t>(count));
+    for (std::int32_t i = 0; i < count; ++i)
+        blocks.push_back(stream.ReadString());
+    ModuleKey = key;
+    ModuleName = std::move(name);
+    Blocks = std::move(blocks);
+}
+
+// ---- TWaveformTarn ----
+
+TWaveformTarn::~TWaveformTarn() { Clear(); }
+
+void TWaveformTarn::Clear() noexcept
+{
+    FBuffer.reset();
+    FView.Samples = nullptr;
+    FView.Count = 0;
+    FView.Range = 0;
+}
+
+void TWaveformTarn::Allocate(std::int32_t count, std::int32_t range, bool standard)
+{
+    CheckedCount(count);
+    Clear();
+    if (count > 0) {
+        FBuffer = std::make_unique<std::uint16_t[]>(static_cast<std::size_t>(count));
+        std::fill_n(FBuffer.get(), count, static_cast<std::uint16_t>(range / 2));
+        FView.Samples = FBuffer.get();
+    }
+    FView.Count = count;
+    FView.Range = range;
+    IsStandard = standard;
+}
+
+void TWaveformTarn::Assign(const TWaveformTarn& source)
+{
+    if (&source == this)
+        return;
+    Clear();
+    Name = source.Name;
+    if (source.SampleCount() > 0) {
+        FBuffer = std::make_unique<std::uint16_t[]>(static_cast<std::size_t>(source.SampleCount()));
+        std::copy_n(source.Samples(), source.SampleCount(), FBuffer.get());
+        FView.Samples = FBuffer.get();
+    }
+    FView.Count = source.SampleCount();
+    FView.Range = source.SampleRange();
+    ModuleData.Assign(source.ModuleData);
+    IsStandard = source.IsStandard;
+    UpdateStatistics();
+}
+
+void TWaveformTarn::AssignData(const TWaveformData& data)
+{
+    const std::int32_t count = CheckedCount(data.Count);
+    if (count > 0 && data.Samples == nullptr)
+        throw EDataError("Wrong sample buffer");
+    // Copy first: data may describe this waveform's own buffer.
+    std::unique_ptr<std::uint16_t[]> copy;
+    if (count > 0) {
+        copy = std::make_unique<std::uint16_t[]>(static_cast<std::size_t>(count));
+        std::copy_n(data.Samples, count, copy.get());
+    }
+    const std::int32_t range = data.Range;
+    Clear();
+    FBuffer = std::move(copy);
+    FView.Samples = FBuffer.get();
+    FView.Count = count;
+    FView.Range = range;
+}
+
+void TWaveformTarn::UpdateStatistics()
+{
+    const std::int32_t count = SampleCount();
+    if (count <= 0) {
+        HighestHarmonic = 1;
+        return;
+    }
+    const std::uint16_t* samples = Samples();
+    if (SampleRange() != 0) {
+        // True extremes; for codes inside the range this equals starting from
+        // maximum 0 and minimum SampleRange.
+        std::int32_t maxSample = samples[0];
+        std::int32_t minSample = samples[0];
+        double sum = 0.0;
+        for (std::int32_t i = 0; i < count; ++i) {
+            const std::int32_t s = samples[i];
+            sum += s;
+            maxSample = std::max(maxSample, s);
+            minSample = std::min(minSample, s);
+        }
+        MaxSample = maxSample;
+        MinSample = minSample;
+        MeanSample = sum / count;
+    }
+
+    HighestHarmonic = 1;
+    const std::int32_t lastBin = count / 2 - 1;
+    if (lastBin < 2)
+        return;
+    TSimpleFFT fft(count);
+    const double unscale = fft.Count() / 2.0; // undo the transform's 2 / N
+    fft.SetSamples(samples, count);
+    fft.Compute();
+    const TFFTBin* bins = fft.Bins();
+    for (std::int32_t i = 2; i <= lastBin; ++i)
+        if (bins[i].Magnitude * unscale > 5.0)
+            HighestHarmonic = i;
+}
+
+std::string TWaveformTarn::ModeText() const { return IsStandard ? "Standard" : "Arbitrary"; }
+
+std::string TWaveformTarn::SizeText() const
+{
+    const std::int32_t count = SampleCount();
+    const std::string word = "samples";
+    if (count < 1024)
+        return std::to_string(count) + " " + word;
+    return FormatSampleCount(count) + " (" + std::to_string(count) + " " + word + ")";
+}
+
+void TWaveformTarn::LoadFromStream(std::istream& stream)
+{
+    TBinStreamEx bin(stream);
+    LoadFromStream(bin);
+}
+
+void TWaveformTarn::SaveToStream(std::ostream& stream) const
+{
+    TBinStreamEx bin(stream);
+    SaveToStream(bin);
+}
+
+void TWaveformTarn::LoadFromStream(TBinStreamEx& stream)
+{
+    if (stream.ReadGuardedInt() != RecordVersion)
+        throw EDataError("Unsupported file version");
+    if (stream.ReadGuardedInt() != RecordType)
+        throw EDataError("Unsupported file type");
+    Name = stream.ReadString();
+    Clear();
+    const bool standard = stream.ReadByte() != 0;
+    const std::int32_t range = stream.ReadInt();
+    const std::int32_t count = stream.ReadGuardedCount(sizeof(std::uint16_t));
+    Allocate(count, range, standard);
+    if (count > 0)
+        stream.ReadWords(FBuffer.get(), static_cast<std::size_t>(count));
+    ModuleData.LoadFromStream(stream);
+    UpdateStatistics();
+}
+
+void TWaveformTarn::SaveToStream(TBinStreamEx& stream) const
+{
+    stream.WriteGuardedInt(RecordVersion);
+    stream.WriteGuardedInt(RecordType);
+    stream.WriteString(Name);
+    stream.WriteByte(IsStandard ? 1 : 0);
+    stream.WriteInt(SampleRange());
+    stream.WriteGuardedInt(SampleCount());
+    if (SampleCount() > 0)
+        stream.WriteWords(Samples(), static_cast<std::size_t>(SampleCount()));
+    ModuleData.SaveToStream(stream);
+}
+
+void TWaveformTarn::AttachSamples(std::uint16_t* samples, std::int32_t count, std::int32_t range)
+{
+    CheckedCount(count);
+    if (count > 0 && samples == nullptr)
+        throw EDataError("Wrong sample buffer");
+    Clear();
+    FView.Samples = samples;
+    FView.Count = count;
+    FView.Range = range;
+    UpdateStatistics();
+}
+
+void TWaveformTarn::DetachSamples() noexcept
+{
+    // Never frees: an owned buffer stays with Clear, an attached one with its owner.
+    if (FBuffer)
+        return;
+    FView.Samples = nullptr;
+    FView.Count = 0;
+    FView.Range = 0;
+}
+
+std::size_t TWaveformTarn::DecimationCount() const noexcept
+{
+    const std::int64_t count = SampleCount();
+    std::size_t total = 0;
+    for (std::int64_t f = 1; f < count; f *= 2)
+        total += static_cast<std::size_t>(count / f);
+    return total;
+}
+
+std::size_t TWaveformTarn::BuildDecimations(std::uint16_t* destination, std::size_t capacity) const
+{
+    if (capacity < DecimationCount())
+        throw EDataError("Decimation buffer too small");
+    return BuildDecimations(destination);
+}
+
+std::size_t TWaveformTarn::BuildDecimations(std::uint16_t* destination) const
+{
+    const std::int64_t count = SampleCount();
+    const std::uint16_t* samples = Samples();
+    std::vector<double> averages;
+    std::size_t written = 0;
+    for (std::int64_t f = 1; f < count; f *= 2) {
+        const std::int64_t levelCount = count / f;
+        averages.resize(static_cast<std::size_t>(levelCount));
+        double smallest = 0.0;
+        double largest = 0.0;
+        for (std::int64_t a = 0; a < levelCount; ++a) {
+            double sum = 0.0;
+            for (std::int64_t t = a * f; t < (a + 1) * f; ++t)
+                sum += samples[t];
+            const double average = sum / static_cast<double>(f);
+            averages[static_cast<std::size_t>(a)] = average;
+            if (a == 0 || average < smallest)
+                smallest = average;
+            if (a == 0 || average > largest)
+                largest = average;
+        }
+        double scale = 1.0;
+        double offset = 0.0;
+        if (largest != smallest) {
+            scale = (MaxSample - MinSample) / (largest - smallest);
+            offset = -smallest * scale;
+        }
+        for (const double average : averages) {
+            const double code = std::nearbyint(offset + scale * average);
+            destination[written++] = static_cast<std::uint16_t>(std::clamp(code, 0.0, 65535.0));
+        }
+    }
+    return written;
+}
