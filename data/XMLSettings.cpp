@@ -1,0 +1,516 @@
+#include "data/XMLSettings.h"
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <cerrno>
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr char RootName[] = "SETTINGS";
+constexpr char ItemName[] = "ITEM";
+constexpr char TypeAttr[] = "type";
+constexpr char LengthAttr[] = "length";
+constexpr char IndexAttr[] = "index";
+constexpr char TypeInt[] = "int";
+constexpr char TypeFloat[] = "float";
+constexpr char TypeBool[] = "bool";
+constexpr char TypeIntArray[] = "intarray";
+constexpr char TypeBoolArray[] = "boolarray";
+
+std::string UpperAscii(std::string_view text)
+{
+    std::string result(text);
+    for (char& c : result) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    return result;
+}
+
+std::string LowerAscii(std::string_view text)
+{
+    std::string result(text);
+    for (char& c : result) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return result;
+}
+
+// Splits "/a//b/" into {"A", "B"}: leading and repeated slashes carry no level.
+std::vector<std::string> PathComponents(std::string_view path)
+{
+    std::vector<std::string> parts;
+    const std::string upper = UpperAscii(path);
+    std::string_view rest(upper);
+    while (!rest.empty()) {
+        const auto start = rest.find_first_not_of('/');
+        if (start == std::string_view::npos)
+            break;
+        rest.remove_prefix(start);
+        const auto end = rest.find('/');
+        parts.emplace_back(rest.substr(0, end));
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+    }
+    return parts;
+}
+
+std::string_view TrimBlanks(std::string_view text)
+{
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    return text;
+}
+
+std::string BoolText(bool value) { return value ? "true" : "false"; }
+
+// Owns a POSIX file descriptor.
+class TFileHandle {
+public:
+    explicit TFileHandle(int fd) : Fd_(fd) {}
+    TFileHandle(const TFileHandle&) = delete;
+    TFileHandle& operator=(const TFileHandle&) = delete;
+    ~TFileHandle() { Close(); }
+    int Get() const { return Fd_; }
+    bool Close()
+    {
+        if (Fd_ < 0)
+            return true;
+        const int rc = ::close(Fd_);
+        Fd_ = -1;
+        return rc == 0;
+    }
+
+private:
+    int Fd_;
+};
+
+bool WriteAll(int fd, std::string_view data)
+{
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+} // namespace
+
+char SystemDecimalSeparator()
+{
+    const std::lconv* conv = std::localeconv();
+    if (conv != nullptr && conv->decimal_point != nullptr && conv->decimal_point[0] != '\0')
+        return conv->decimal_point[0];
+    return '.';
+}
+
+std::string FormatSettingsFloat(double value, char decimalSeparator)
+{
+    if (std::isnan(value))
+        return "NAN";
+    if (std::isinf(value))
+        return value < 0 ? "-INF" : "INF";
+    if (value == 0.0)
+        return "0";
+
+    // 15 significant digits, rounded once; the layout is decided from the exponent.
+    char buffer[64];
+    const auto res = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14);
+    std::string_view sci(buffer, static_cast<std::size_t>(res.ptr - buffer));
+    std::string result;
+    if (sci.front() == '-') {
+        result.push_back('-');
+        sci.remove_prefix(1);
+    }
+    const auto ePos = sci.find('e');
+    std::string digits;
+    for (char c : sci.substr(0, ePos)) {
+        if (c != '.')
+            digits.push_back(c);
+    }
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
+    int exponent = 0;
+    std::string_view expText = sci.substr(ePos + 1);
+    if (!expText.empty() && expText.front() == '+')
+        expText.remove_prefix(1);
+    std::from_chars(expText.data(), expText.data() + expText.size(), exponent);
+
+    if (exponent < -5 || exponent >= 15) {
+        result.push_back(digits[0]);
+        if (digits.size() > 1) {
+            result.push_back(decimalSeparator);
+            result.append(digits, 1);
+        }
+        result.push_back('E');
+        result += std::to_string(exponent);
+    } else if (exponent < 0) {
+        result.push_back('0');
+        result.push_back(decimalSeparator);
+        result.append(static_cast<std::size_t>(-exponent - 1), '0');
+        result += digits;
+    } else {
+        const auto intDigits = static_cast<std::size_t>(exponent) + 1;
+        if (digits.size() <= intDigits) {
+            result += digits;
+            result.append(intDigits - digits.size(), '0');
+        } else {
+            result.append(digits, 0, intDigits);
+            result.push_back(decimalSeparator);
+            result.append(digits, intDigits);
+        }
+    }
+    return result;
+}
+
+bool ParseSettingsFloat(std::string_view text, double& value)
+{
+    text = TrimBlanks(text);
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    if (text.empty())
+        return false;
+    std::string normal(text);
+    for (char& c : normal) {
+        if (c == ',')
+            c = '.';
+        // Only plain decimal forms: no hex, no "inf"/"nan" spellings.
+        const bool allowed = (c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '-' || c == '+';
+        if (!allowed)
+            return false;
+    }
+    double parsed = 0.0;
+    const char* first = normal.data();
+    const char* last = first + normal.size();
+    const auto res = std::from_chars(first, last, parsed, std::chars_format::general);
+    if (res.ec != std::errc() || res.ptr != last || !std::isfinite(parsed))
+        return false;
+    value = parsed;
+    return true;
+}
+
+bool ParseSettingsInt(std::string_view text, std::int32_t& value)
+{
+    text = TrimBlanks(text);
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    if (text.empty())
+        return false;
+    std::int32_t parsed = 0;
+    const char* last = text.data() + text.size();
+    const auto res = std::from_chars(text.data(), last, parsed, 10);
+    if (res.ec != std::errc() || res.ptr != last)
+        return false;
+    value = parsed;
+    return true;
+}
+
+std::string LayOutMarkup(std::string_view markup)
+{
+    std::string out;
+    std::string tag;
+    int depth = -1;
+    bool inTag = false;
+    bool lastOpening = false;
+    const auto tabs = [](int n) { return std::string(static_cast<std::size_t>(std::max(n, 0)), '\t'); };
+    for (char c : markup) {
+        if (c == '<') {
+            inTag = true;
+            tag.assign(1, '<');
+        } else if (c == '>' && inTag) {
+            inTag = false;
+            tag.push_back('>');
+            if (tag.size() > 1 && tag[1] == '/') {
+                if (!lastOpening)
+                    out += tabs(depth);
+                out += tag;
+                out += "\r\n";
+                --depth;
+                lastOpening = false;
+            } else {
+                ++depth;
+                if (lastOpening)
+                    out += "\r\n";
+                out += tabs(depth);
+                out += tag;
+                lastOpening = true;
+                if (tag.size() >= 2 && tag[tag.size() - 2] == '/') {
+                    --depth;
+                    out += "\r\n";
+                    lastOpening = false;
+                }
+            }
+        } else if (inTag) {
+            tag.push_back(c);
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+bool ReplaceFileContents(const std::filesystem::path& target, std::string_view data)
+{
+    static std::atomic<unsigned> counter{0};
+    struct stat old {};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    if (exists && (S_ISDIR(old.st_mode) || ::access(target.c_str(), W_OK) != 0))
+        return false;
+
+    std::filesystem::path dir = target.parent_path();
+    if (dir.empty())
+        dir = ".";
+    const std::filesystem::path temp = dir / ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-"
+                                              + std::to_string(counter.fetch_add(1)));
+    TFileHandle file(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (file.Get() < 0)
+        return false;
+    bool ok = WriteAll(file.Get(), data);
+    if (ok && exists)
+        ok = ::fchmod(file.Get(), old.st_mode & 07777) == 0;
+    if (ok)
+        ok = ::fsync(file.Get()) == 0;
+    ok = file.Close() && ok;
+    if (ok)
+        ok = ::rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok)
+        ::unlink(temp.c_str());
+    return ok;
+}
+
+TXMLSettings::TXMLSettings() = default;
+
+void TXMLSettings::EnsureRoot()
+{
+    pugi::xml_node root = Document_.document_element();
+    if (!root) {
+        root = Document_.append_child(RootName);
+        root.append_attribute("version").set_value("1");
+    }
+    Root_ = root;
+}
+
+bool TXMLSettings::LoadFromFile(const std::filesystem::path& fileName)
+{
+    bool accepted = false;
+    try {
+        std::string text;
+        std::ifstream in(fileName, std::ios::binary);
+        if (in) {
+            // Layout whitespace carries no meaning in this file.
+            std::copy_if(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(),
+                         std::back_inserter(text), [](char c) { return c != '\t' && c != '\n' && c != '\r'; });
+        }
+        Document_.reset();
+        const pugi::xml_parse_result result =
+            Document_.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8);
+        accepted = static_cast<bool>(result);
+        if (!accepted)
+            Document_.reset();
+    } catch (...) {
+        Document_.reset();
+        accepted = false;
+    }
+    Root_ = pugi::xml_node();
+    EnsureRoot();
+    return accepted;
+}
+
+std::string TXMLSettings::FormattedText() const
+{
+    std::ostringstream raw;
+    Document_.save(raw, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
+    return LayOutMarkup(raw.str());
+}
+
+bool TXMLSettings::SaveToFile(const std::filesystem::path& fileName) const
+{
+    try {
+        return ReplaceFileContents(fileName, FormattedText());
+    } catch (...) {
+        return false;
+    }
+}
+
+pugi::xml_node TXMLSettings::FindOrCreateNode(std::string_view path)
+{
+    pugi::xml_node current = Root_;
+    for (const std::string& component : PathComponents(path)) {
+        pugi::xml_node found;
+        for (pugi::xml_node child : current.children()) {
+            if (UpperAscii(child.name()) == component) {
+                found = child;
+                break;
+            }
+        }
+        if (!found)
+            found = current.append_child(component.c_str());
+        current = found;
+    }
+    return current;
+}
+
+pugi::xml_node TXMLSettings::FindTypedNode(std::string_view path, const char* typeName) const
+{
+    pugi::xml_node current = Root_;
+    for (const std::string& component : PathComponents(path)) {
+        current = current.child(component.c_str());
+        if (!current)
+            return {};
+    }
+    const pugi::xml_attribute type = current.attribute(TypeAttr);
+    if (!type || std::string_view(type.value()) != typeName)
+        return {};
+    return current;
+}
+
+void TXMLSettings::SetAttribute(pugi::xml_node element, const char* name, const std::string& value)
+{
+    element.remove_attribute(name);
+    element.append_attribute(name).set_value(value.c_str());
+}
+
+void TXMLSettings::SetText(pugi::xml_node element, const std::string& text)
+{
+    element.remove_children();
+    element.append_child(pugi::node_pcdata).set_value(text.c_str());
+}
+
+void TXMLSettings::WriteInt(std::string_view path, std::int32_t value)
+{
+    pugi::xml_node node = FindOrCreateNode(path);
+    SetAttribute(node, TypeAttr, TypeInt);
+    SetText(node, std::to_string(value));
+}
+
+std::int32_t TXMLSettings::ReadInt(std::string_view path, std::int32_t def) const
+{
+    const pugi::xml_node node = FindTypedNode(path, TypeInt);
+    std::int32_t value = def;
+    if (node && ParseSettingsInt(node.text().get(), value))
+        return value;
+    return def;
+}
+
+void TXMLSettings::WriteFloat(std::string_view path, double value)
+{
+    pugi::xml_node node = FindOrCreateNode(path);
+    SetAttribute(node, TypeAttr, TypeFloat);
+    SetText(node, FormatSettingsFloat(value, SystemDecimalSeparator()));
+}
+
+double TXMLSettings::ReadFloat(std::string_view path, double def) const
+{
+    const pugi::xml_node node = FindTypedNode(path, TypeFloat);
+    double value = def;
+    if (node && ParseSettingsFloat(node.text().get(), value))
+        return value;
+    return def;
+}
+
+void TXMLSettings::WriteBool(std::string_view path, bool value)
+{
+    pugi::xml_node node = FindOrCreateNode(path);
+    SetAttribute(node, TypeAttr, TypeBool);
+    SetText(node, BoolText(value));
+}
+
+bool TXMLSettings::ReadBool(std::string_view path, bool def) const
+{
+    const pugi::xml_node node = FindTypedNode(path, TypeBool);
+    if (!node)
+        return def;
+    const std::string text = LowerAscii(node.text().get());
+    if (text == "false")
+        return false;
+    if (text == "true")
+        return true;
+    return def;
+}
+
+void TXMLSettings::WriteIntArray(std::string_view path, const TIntArray& values)
+{
+    pugi::xml_node node = FindOrCreateNode(path);
+    node.remove_children();
+    SetAttribute(node, TypeAttr, TypeIntArray);
+    SetAttribute(node, LengthAttr, std::to_string(values.size()));
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        pugi::xml_node item = node.append_child(ItemName);
+        SetAttribute(item, IndexAttr, std::to_string(i));
+        SetText(item, std::to_string(values[i]));
+    }
+}
+
+TIntArray TXMLSettings::ReadIntArray(std::string_view path, const TIntArray& def) const
+{
+    const pugi::xml_node node = FindTypedNode(path, TypeIntArray);
+    if (!node)
+        return def;
+    TIntArray result = def;
+    for (pugi::xml_node item : node.children(ItemName)) {
+        std::int32_t index = -1;
+        const pugi::xml_attribute indexAttr = item.attribute(IndexAttr);
+        if (indexAttr && !ParseSettingsInt(indexAttr.value(), index))
+            return def;
+        if (index < 0 || static_cast<std::size_t>(index) >= result.size())
+            continue;
+        std::int32_t value = 0;
+        if (!ParseSettingsInt(item.text().get(), value))
+            return def;
+        result[static_cast<std::size_t>(index)] = value;
+    }
+    return result;
+}
+
+void TXMLSettings::WriteBoolArray(std::string_view path, const TBoolArray& values)
+{
+    pugi::xml_node node = FindOrCreateNode(path);
+    node.remove_children();
+    SetAttribute(node, TypeAttr, TypeBoolArray);
+    SetAttribute(node, LengthAttr, std::to_string(values.size()));
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        pugi::xml_node item = node.append_child(ItemName);
+        SetAttribute(item, IndexAttr, std::to_string(i));
+        SetText(item, BoolText(values[i]));
+    }
+}
+
+TBoolArray TXMLSettings::ReadBoolArray(std::string_view path, const TBoolArray& def) const
+{
+    const pugi::xml_node node = FindTypedNode(path, TypeBoolArray);
+    if (!node)
+        return def;
+    TBoolArray result = def;
+    for (pugi::xml_node item : node.children(ItemName)) {
+        std::int32_t index = -1;
+        const pugi::xml_attribute indexAttr = item.attribute(IndexAttr);
+        if (indexAttr && !ParseSettingsInt(indexAttr.value(), index))
+            return def;
+        if (index < 0 || static_cast<std::size_t>(index) >= result.size())
+            continue;
+        const std::string text = LowerAscii(item.text().get());
+        if (text == "true")
+            result[static_cast<std::size_t>(index)] = true;
+        else if (text == "false")
+            result[static_cast<std::size_t>(index)] = false;
+    }
+    return result;
+}

@@ -1,0 +1,73 @@
+#pragma once
+// Typed settings addressed by slash paths ("/device/frequency"), kept as one
+// XML document. Reads never fail: a missing, mistyped or unreadable entry
+// gives the caller's default.
+
+#include "data/DataTypesTarn.h"
+
+#include <pugixml.hpp>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+class TXMLSettings {
+public:
+    TXMLSettings();
+    TXMLSettings(const TXMLSettings&) = delete;
+    TXMLSettings& operator=(const TXMLSettings&) = delete;
+
+    // Creates the "SETTINGS" root when the document has none.
+    void EnsureRoot();
+
+    // Replaces the document with the file's content; false when the file is
+    // missing or not XML (the document then holds only a fresh root).
+    bool LoadFromFile(const std::filesystem::path& fileName);
+    // Writes the indented document; false when the file cannot be written.
+    // The previous file stays intact on failure.
+    bool SaveToFile(const std::filesystem::path& fileName) const;
+
+    // The document as the file form (tabs, CR LF), without touching any file.
+    std::string FormattedText() const;
+
+    void WriteInt(std::string_view path, std::int32_t value);
+    std::int32_t ReadInt(std::string_view path, std::int32_t def) const;
+    void WriteFloat(std::string_view path, double value);
+    double ReadFloat(std::string_view path, double def) const;
+    void WriteBool(std::string_view path, bool value);
+    bool ReadBool(std::string_view path, bool def) const;
+    void WriteIntArray(std::string_view path, const TIntArray& values);
+    TIntArray ReadIntArray(std::string_view path, const TIntArray& def) const;
+    void WriteBoolArray(std::string_view path, const TBoolArray& values);
+    TBoolArray ReadBoolArray(std::string_view path, const TBoolArray& def) const;
+
+    // The root element (the loaded document keeps whatever root it had).
+    pugi::xml_node Root() const { return Root_; }
+
+private:
+    pugi::xml_node FindOrCreateNode(std::string_view path);
+    pugi::xml_node FindTypedNode(std::string_view path, const char* typeName) const;
+    static void SetAttribute(pugi::xml_node element, const char* name, const std::string& value);
+    static void SetText(pugi::xml_node element, const std::string& text);
+
+    pugi::xml_document Document_;
+    pugi::xml_node Root_;
+};
+
+// Settings file number texts: general format with up to 15 significant
+// digits and the given decimal separator; parsing takes "." and ",".
+std::string FormatSettingsFloat(double value, char decimalSeparator);
+bool ParseSettingsFloat(std::string_view text, double& value);
+bool ParseSettingsInt(std::string_view text, std::int32_t& value);
+// The decimal separator of the current C locale.
+char SystemDecimalSeparator();
+
+// The indented file layout of serialised markup: one element per line,
+// tabs per level, CR LF line ends.
+std::string LayOutMarkup(std::string_view markup);
+
+// Writes data to a temporary file beside target and renames it over target,
+// so that a failure never destroys the old file. Refuses to replace a file
+// that is not writable. Returns false on any failure.
+bool ReplaceFileContents(const std::filesystem::path& target, std::string_view data);
