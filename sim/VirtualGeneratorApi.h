@@ -35,6 +35,8 @@ void VgSetDeviceId(int32_t id);
 
 // Configuration of the programmable logic: how many were started and accepted,
 // and whether the last one received arrived whole with a valid check sum.
+// The count grows with every 0x20 packet; a new start clears VgIsConfigured
+// until its data have arrived.
 int32_t VgGetConfigurationCount(void);
 int32_t VgIsConfigured(void);
 
@@ -42,9 +44,23 @@ int32_t VgIsConfigured(void);
 void VgSetPacketSize(int32_t size);
 
 // Fault injection. Unplugged: every request fails, and opening finds no device.
+// Unplugging also makes every open handle stale: after plugging in again the
+// host must USBInitDevice anew. Plugging in is a power cycle: registers, sample
+// memory, pending replies and the configuration are lost, power is on; the
+// EEPROM, device id, packet size, write counts and the request log remain.
 void VgSetPlugged(int32_t plugged);
-// The next n requests fail (any of the five).
+// The next n requests fail (any of the five), counted whatever else happens
+// to them. A failed bulk write loses its data, a failed bulk read every reply
+// that was waiting, a failed command request its packets.
 void VgFailNextRequests(int32_t n);
+
+// Things the generator did not understand since the last reset: unknown
+// packets or query selectors, EEPROM writes without the 0x02 preamble, bulk
+// writes nobody announced or whose length disagrees with the announced packet
+// count, reads with too few reply bytes waiting. 0 in a sound exchange.
+int32_t VgGetProtocolErrorCount(void);
+// Bytes queued for the next bulk reads (4 per reply, plus FIFO read data).
+int32_t VgGetPendingReadBytes(void);
 
 // Request log: each request to the virtual device in order, with its function
 // number (6, 7, 9, 10, 11), whether it succeeded, and the bytes it carried

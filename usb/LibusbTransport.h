@@ -1,0 +1,33 @@
+// The hardware backend: the generator's interface 0 through libusb-1.0.
+#pragma once
+#include "usb/Transport.h"
+
+struct libusb_context;
+struct libusb_device;
+struct libusb_device_handle;
+
+namespace vireo {
+
+class LibusbTransport final : public Transport {
+public:
+    LibusbTransport() = default;
+    ~LibusbTransport() override;
+
+    std::int32_t Open() override;
+    void Close() override;
+    bool SendCommands(const std::uint8_t* data, std::size_t size) override;
+    bool BulkWrite(const void* data, std::size_t size) override;
+    bool BulkRead(void* data, std::size_t size) override;
+    bool Ready() override;
+    bool QueryPacketSize(std::uint32_t& size) override;
+
+private:
+    bool Bulk(unsigned char endpoint, unsigned char* data, std::size_t size);
+
+    libusb_context* context_ = nullptr;
+    // Kept alive by the open handle's own reference.
+    libusb_device* device_ = nullptr;
+    libusb_device_handle* handle_ = nullptr;
+};
+
+} // namespace vireo
