@@ -1,0 +1,38 @@
+// Every message dialog of the program goes through this seam, so that the
+// start-up and shutdown paths can be driven without a person at the screen.
+#pragma once
+#include <string>
+
+class QWidget;
+
+namespace tarn {
+
+enum class TDialogKind { Error, Warning, Information };
+enum class TDialogButtons { Ok, YesNo, YesNoAbort };
+enum class TDialogResult { Ok, Yes, No, Abort, Closed };
+
+class TDialogService {
+public:
+  virtual ~TDialogService() = default;
+  // Shows a modal message and returns the answer. An empty caption means the
+  // toolkit's default title.
+  virtual TDialogResult Message(TDialogKind kind, TDialogButtons buttons, const std::string& text,
+                                const std::string& caption = {}) = 0;
+};
+
+// The program's own service: QMessageBox with the given icon and buttons.
+// On a platform nobody can see (offscreen, minimal) it writes the text to
+// standard error and takes the default answer, so that a headless run ends
+// instead of waiting for a click that cannot come.
+class TMessageBoxDialogService : public TDialogService {
+public:
+  explicit TMessageBoxDialogService(QWidget* parent = nullptr) : parent_(parent) {}
+  void SetParent(QWidget* parent) { parent_ = parent; }
+  TDialogResult Message(TDialogKind kind, TDialogButtons buttons, const std::string& text,
+                        const std::string& caption = {}) override;
+
+private:
+  QWidget* parent_;
+};
+
+} // namespace tarn
