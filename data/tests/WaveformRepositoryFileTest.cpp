@@ -1,0 +1,236 @@
+#include "data/WaveformRepositoryFile.h"
+
+#include "data/BinStreamEx.h"
+#include "data/DataTypesTarn.h"
+#include "WaveTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <fstream>
+#include <random>
+#include <sstream>
+
+using wavetest::MakeWaveform;
+using wavetest::StandardSine;
+using wavetest::TempFolder;
+
+namespace {
+
+std::string Guarded(std::int32_t v)
+{
+    std::ostringstream out(std::ios::binary);
+    TBinStreamEx s(out);
+    s.WriteGuardedInt(v);
+    return out.str();
+}
+
+std::string Serialize(const TWaveformList& device, const TWaveformList& repo)
+{
+    std::ostringstream out(std::ios::binary);
+    TBinStreamEx s(out);
+    WriteWaveformRepository(s, device, repo);
+    return out.str();
+}
+
+std::string Deserialize(const std::string& bytes, TWaveformList& device, TWaveformList& repo)
+{
+    std::istringstream in(bytes, std::ios::binary);
+    TBinStreamEx s(in);
+    try {
+        ReadWaveformRepository(s, device, repo);
+    } catch (const EDataError& e) {
+        return e.what();
+    }
+    return "ok";
+}
+
+std::string ReadAll(const std::filesystem::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void Sample(TWaveformList& device, TWaveformList& repo)
+{
+    device.push_back(MakeWaveform("", StandardSine(), true));
+    repo.push_back(MakeWaveform("Sine", StandardSine(), true));
+    auto arb = MakeWaveform("Ramp", {1, 2, 3, 4, 5, 6, 7});
+    arb->ModuleData.Reset(3, "Maker");
+    arb->ModuleData.AddBlock(3, "Maker", 4, "data");
+    repo.push_back(std::move(arb));
+    repo.push_back(MakeWaveform("Empty", {}));
+}
+
+// Fails every write once its room is used up, like a full disk.
+class FullDiskBuf : public std::streambuf {
+public:
+    explicit FullDiskBuf(std::size_t room) : Room(room) {}
+
+protected:
+    std::streamsize xsputn(const char*, std::streamsize n) override
+    {
+        const auto take = std::min<std::streamsize>(n, static_cast<std::streamsize>(Room));
+        Room -= static_cast<std::size_t>(take);
+        return take;
+    }
+    int_type overflow(int_type) override { return traits_type::eof(); }
+
+private:
+    std::size_t Room;
+};
+
+} // namespace
+
+TEST(RepositoryFile, LayoutAndRoundTrip)
+{
+    TWaveformList device, repo;
+    Sample(device, repo);
+    const std::string bytes = Serialize(device, repo);
+    EXPECT_EQ(bytes.substr(0, 24), Guarded(0) + Guarded(1001) + Guarded(1));
+    // The first record follows the device count directly, with its own header.
+    EXPECT_EQ(bytes.substr(24, 16), Guarded(0) + Guarded(1000));
+
+    TWaveformList d2, r2;
+    ASSERT_EQ(Deserialize(bytes, d2, r2), "ok");
+    ASSERT_EQ(d2.size(), 1u);
+    ASSERT_EQ(r2.size(), 3u);
+    EXPECT_EQ(d2[0]->Name, "");
+    EXPECT_TRUE(d2[0]->IsStandard);
+    EXPECT_EQ(d2[0]->HighestHarmonic, 4095);
+    EXPECT_EQ(r2[1]->Name, "Ramp");
+    EXPECT_EQ(r2[1]->ModuleData.Blocks.at(0), "data");
+    EXPECT_EQ(r2[2]->SampleCount(), 0);
+    EXPECT_EQ(Serialize(d2, r2), bytes);
+
+    // D = 1, R = 0 is a valid file with an empty list.
+    TWaveformList d3, r3;
+    r3.push_back(MakeWaveform("old", {1}));
+    const std::string noRepo = Serialize(device, TWaveformList{});
+    ASSERT_EQ(Deserialize(noRepo, d3, r3), "ok");
+    EXPECT_EQ(d3.size(), 1u);
+    EXPECT_TRUE(r3.empty());
+}
+
+TEST(RepositoryFile, HeaderAndCountDamage)
+{
+    TWaveformList d, r;
+    EXPECT_EQ(Deserialize(Guarded(1) + Guarded(1001), d, r), "Unknown file version");
+    // A single waveform record is not a repository.
+    auto single = MakeWaveform("x", {1, 2});
+    std::ostringstream rec(std::ios::binary);
+    single->SaveToStream(rec);
+    EXPECT_EQ(Deserialize(rec.str(), d, r), "Unknown file type");
+    EXPECT_EQ(Deserialize(Guarded(0) + Guarded(1001) + Guarded(INT32_MAX), d, r), "Wrong integer in file");
+    EXPECT_EQ(Deserialize(Guarded(0) + Guarded(1001) + Guarded(-3), d, r), "Wrong integer in file");
+    EXPECT_EQ(Deserialize(Guarded(0) + Guarded(1001) + Guarded(0) + Guarded(1000000), d, r),
+              "Wrong integer in file");
+    EXPECT_EQ(Deserialize("", d, r), "Wrong integer in file");
+}
+
+TEST(RepositoryFile, FailureKeepsOnlyWholeRecords)
+{
+    TWaveformList device, repo;
+    Sample(device, repo);
+    for (int i = 0; i < 3; ++i)
+        repo.push_back(MakeWaveform("Extra" + std::to_string(i), {5, 6, 7}));
+    const std::string bytes = Serialize(device, repo);
+    // Cut inside the last record of the waveform list.
+    const std::string cut = bytes.substr(0, bytes.size() - 3);
+    TWaveformList d, r;
+    EXPECT_EQ(Deserialize(cut, d, r), "Wrong integer in file");
+    ASSERT_EQ(d.size(), 1u);
+    ASSERT_EQ(r.size(), 5u);
+    for (const auto& w : r)
+        ASSERT_NE(w, nullptr);
+    EXPECT_EQ(r[4]->Name, "Extra1");
+}
+
+TEST(RepositoryFile, NeverCrashesOnDamagedBytes)
+{
+    TWaveformList device, repo;
+    device.push_back(MakeWaveform("", {1, 2, 3, 4, 5, 6, 7, 8}));
+    repo.push_back(MakeWaveform("A", {9, 8, 7}));
+    repo.back()->ModuleData.Reset(1, "m");
+    repo.back()->ModuleData.AddBlock(1, "m", 2, "zz");
+    const std::string bytes = Serialize(device, repo);
+    for (std::size_t len = 0; len < bytes.size(); ++len) {
+        TWaveformList d, r;
+        EXPECT_NE(Deserialize(bytes.substr(0, len), d, r), "ok") << len;
+    }
+    std::mt19937 rng(1234);
+    for (int round = 0; round < 3000; ++round) {
+        std::string damaged = bytes;
+        const int flips = 1 + static_cast<int>(rng() % 4);
+        for (int f = 0; f < flips; ++f)
+            damaged[rng() % damaged.size()] = static_cast<char>(rng());
+        TWaveformList d, r;
+        Deserialize(damaged, d, r); // either loads or throws EDataError
+        for (const auto& w : r)
+            ASSERT_NE(w, nullptr);
+    }
+}
+
+TEST(RepositoryFile, SaveAndLoadFile)
+{
+    TempFolder folder;
+    const auto file = folder.Path / WaveformRepositoryFileName;
+    TWaveformList device, repo;
+    Sample(device, repo);
+    SaveWaveformRepositoryFile(file, device, repo);
+    const std::string first = ReadAll(file);
+    EXPECT_EQ(first, Serialize(device, repo));
+    EXPECT_FALSE(std::filesystem::exists(folder.Path / "waveforms.dat.tmp"));
+
+    TWaveformList d, r;
+    LoadWaveformRepositoryFile(file, d, r);
+    ASSERT_EQ(r.size(), 3u);
+    SaveWaveformRepositoryFile(file, d, r);
+    EXPECT_EQ(ReadAll(file), first);
+
+    TWaveformList nd, nr;
+    EXPECT_THROW(LoadWaveformRepositoryFile(folder.Path / "missing.dat", nd, nr), EDataError);
+}
+
+TEST(RepositoryFile, FailedSaveLeavesTheOldFile)
+{
+    TempFolder folder;
+    const auto file = folder.Path / WaveformRepositoryFileName;
+    TWaveformList device, repo;
+    Sample(device, repo);
+    SaveWaveformRepositoryFile(file, device, repo);
+    const std::string before = ReadAll(file);
+
+    // The temporary file cannot be created.
+    std::filesystem::create_directory(folder.Path / "waveforms.dat.tmp");
+    TWaveformList other;
+    other.push_back(MakeWaveform("new", {1}));
+    EXPECT_THROW(SaveWaveformRepositoryFile(file, other, other), EDataError);
+    EXPECT_EQ(ReadAll(file), before);
+    std::filesystem::remove(folder.Path / "waveforms.dat.tmp");
+
+    // A list with an empty place is refused before anything is replaced.
+    TWaveformList holes;
+    holes.push_back(nullptr);
+    EXPECT_THROW(SaveWaveformRepositoryFile(file, device, holes), EDataError);
+    EXPECT_EQ(ReadAll(file), before);
+    EXPECT_FALSE(std::filesystem::exists(folder.Path / "waveforms.dat.tmp"));
+
+    // A write-protected file stays as it is (root ignores the protection).
+    if (::geteuid() != 0) {
+        std::filesystem::permissions(file, std::filesystem::perms::owner_read);
+        EXPECT_THROW(SaveWaveformRepositoryFile(file, other, other), EDataError);
+        EXPECT_EQ(ReadAll(file), before);
+    }
+}
+
+TEST(RepositoryFile, WriteErrorsAreReported)
+{
+    TWaveformList device, repo;
+    Sample(device, repo);
+    FullDiskBuf buf(100);
+    std::ostream out(&buf);
+    TBinStreamEx s(out);
+    EXPECT_THROW(WriteWaveformRepository(s, device, repo), EDataError);
+}
