@@ -1,0 +1,54 @@
+// A scriptable stand-in for the part of libusb-1.0 the hardware backend uses,
+// linked into the test in place of the real library.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+namespace fakeusb {
+
+struct Device {
+    std::uint16_t vendor = 0;
+    std::uint16_t product = 0;
+    bool descriptorFails = false;
+    int openResult = 0;
+    int claimResult = 0;
+    int maxPacketSize = 64;
+};
+
+struct Transfer {
+    unsigned char endpoint;
+    std::vector<std::uint8_t> bytes; // OUT: what was sent
+    int length;
+    unsigned int timeout;
+};
+
+struct Control {
+    std::uint8_t requestType;
+    std::uint8_t request;
+    std::uint16_t value;
+    std::uint16_t index;
+    std::uint16_t length;
+};
+
+struct State {
+    int initResult = 0;
+    long listResult = 0; // negative: the list cannot be read; else the devices below
+    std::vector<Device> devices;
+    int bulkResult = 0;
+    int bulkShortBy = 0;
+    std::uint8_t inFill = 0x5A;
+    int controlResult = 2;
+    int maxPacketQueryEndpoint = -1;
+
+    int inits = 0, exits = 0, lists = 0, freedLists = 0, lastUnref = -1;
+    int opens = 0, closes = 0, claims = 0, releases = 0, autoDetach = -1;
+    int claimedInterface = -1, releasedInterface = -1;
+    std::vector<Transfer> transfers;
+    std::vector<Control> controls;
+};
+
+// Cleared to defaults: no devices, every call succeeds.
+State& Fake();
+void Reset();
+
+} // namespace fakeusb
