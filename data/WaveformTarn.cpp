@@ -4,6 +4,7 @@
 #include "data/CommonFunctionsTarn.h"
 #include "data/DataTypesTarn.h"
 #include "data/SimpleFFT.h"
+#include "data/StringsTarn.h"
 
 #include <algorithm>
 #include <cmath>
@@ -192,12 +193,12 @@ void TWaveformTarn::UpdateStatistics()
             HighestHarmonic = i;
 }
 
-std::string TWaveformTarn::ModeText() const { return IsStandard ? "Standard" : "Arbitrary"; }
+std::string TWaveformTarn::ModeText() const { return IsStandard ? Strings::ModeStandard : Strings::ModeArbitrary; }
 
 std::string TWaveformTarn::SizeText() const
 {
     const std::int32_t count = SampleCount();
-    const std::string word = "samples";
+    const std::string word = Strings::WordSamples;
     if (count < 1024)
         return std::to_string(count) + " " + word;
     return FormatSampleCount(count) + " (" + std::to_string(count) + " " + word + ")";
