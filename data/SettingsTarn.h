@@ -1,0 +1,136 @@
+#pragma once
+// Everything the program knows about the generator and the user's choices:
+// fixed device parameters, the settings sent to the device, display flags,
+// loads, options, the waveform list and the waveform of each device channel.
+// Loaded from "settings.xml" and "waveforms.dat" at start, saved at the end.
+// Shows nothing itself: save failures come back as results.
+
+#include "data/DataTypesTarn.h"
+#include "data/OptionsTarn.h"
+#include "data/WaveformTarn.h"
+#include "data/XMLSettings.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+inline constexpr char SettingsFileName[] = "settings.xml";
+
+// One output (logical channel) as the hardware builds it.
+struct TChannelAssignment {
+    std::int32_t RealChannel = 0;
+    double Gain = 1.0;
+    std::int32_t OutputImpedance = 50;
+    bool HasAttenuator = false;
+    bool IsHOutput = false;
+};
+using TChannelAssignments = std::vector<TChannelAssignment>;
+
+using TWaveformRepository = TWaveformList;
+
+// The settings sent to the device; arrays are per real channel.
+struct TDeviceSettings {
+    double Frequency = 15000.0;
+    double DeviceFrequency = 0.0;
+    std::int32_t FrequencyMode = 0;
+    TWaveformList Waveforms;
+    TIntArray Level;
+    TIntArray Shift;
+    TIntArray ShiftMode;
+    TIntArray DevShift;
+    TIntArray OutputAtn;
+    TIntArray OutputOnOff;
+    TIntArray Filter;
+    std::int32_t TriggerMode = 0;
+    std::int32_t ArmOnOff = 0;
+    std::int32_t ArmStopLevel = 1;
+    std::int32_t RunOnOff = 1;
+    std::int32_t TriggerOnOff = 0;
+    std::int32_t TriggerLeading = 1;
+    bool HOutputActive = false;
+};
+
+struct TSettingsLoadResult {
+    // "settings.xml" was read as XML (otherwise every value took its default).
+    bool SettingsRead = false;
+    // "waveforms.dat" could not be used and the standard waveforms were made.
+    bool RepositoryRecovered = false;
+    // Why the repository file was not used (empty when it was).
+    std::string RepositoryError;
+};
+
+struct TSettingsSaveResult {
+    bool SettingsSaved = false;
+    bool RepositorySaved = false;
+    std::string RepositoryError;
+    bool Ok() const { return SettingsSaved && RepositorySaved; }
+};
+
+class TSettingsTarn {
+public:
+    static constexpr std::int32_t StandardSampleCount = 8192;
+
+    TSettingsTarn();
+    TSettingsTarn(const TSettingsTarn&) = delete;
+    TSettingsTarn& operator=(const TSettingsTarn&) = delete;
+    ~TSettingsTarn();
+
+    std::unique_ptr<TXMLSettings> XMLStore;
+    double FrequencyMax = 0.0;
+    double FrequencyMin = 0.0;
+    std::int32_t SampleRange = 0;
+    std::int32_t ChannelCount = 0;
+    std::int32_t RealChannelCount = 0;
+    TChannelAssignments ChannelAssignments;
+    std::int32_t LevelSteps = 0;
+    double LevelFactorMin = 0.0;
+    double LevelFactorMax = 0.0;
+    std::int32_t ShiftSteps = 0;
+    double ShiftMin = 0.0;
+    double ShiftMax = 0.0;
+    std::int32_t SampleZero = 0;
+    TLoadArray Loads;
+    std::unique_ptr<TOptions> Options;
+    double AttenuatorRatio = 0.0;
+    TBoolArray VppOn;
+    TBoolArray VpOn;
+    TBoolArray VrmsOn;
+    TBoolArray VavgOn;
+    TWaveformRepository Repository;
+    TDeviceSettings Device;
+
+    // The device parameters and output descriptors of this generator.
+    void SetDefaults();
+    // Reads "settings.xml" and "waveforms.dat" from folder; anything missing
+    // or damaged falls back to defaults and the standard waveforms.
+    TSettingsLoadResult Load(const std::filesystem::path& folder = ".");
+    // Writes both files into folder; the two are independent. Each file is
+    // replaced only when its new content was written completely.
+    TSettingsSaveResult Save(const std::filesystem::path& folder = ".");
+
+    // Appends a deep copy of waveform to Repository and returns it.
+    TWaveformTarn& AddWaveform(const TWaveformTarn& waveform);
+    // Frequency bounds for the waveform of device channel 0.
+    double MinFrequency() const;
+    double MaxFrequency() const;
+
+    // Remakes Repository entries 0..3 as "Sine", "Saw", "Triangle", "Square".
+    void MakeStandardWaveforms();
+    // What an unusable "waveforms.dat" leaves: one unnamed standard sine for
+    // the device and the standard waveforms at the head of the list.
+    void RecoverWaveforms();
+
+private:
+    void ReadXMLValues();
+    void WriteXMLValues();
+};
+
+enum class TStandardWaveform { Sine, Saw, Triangle, Square };
+
+// One standard waveform of 8192 samples, range 4096, with its statistics.
+// The name is left empty.
+std::unique_ptr<TWaveformTarn> MakeStandardWaveform(TStandardWaveform kind);
+// The code of sample j (0..8191) of a standard waveform.
+std::uint16_t StandardSample(TStandardWaveform kind, std::int32_t j);

@@ -1,0 +1,232 @@
+// Runs the built tarnwave program as a subprocess.
+
+#include "data/tests/SettingsTestSupport.h"
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+struct TRun {
+    int Status = -1;
+    std::string Out;
+    std::string Err;
+};
+
+std::string Quoted(const std::string& text)
+{
+    std::string q = "'";
+    for (char c : text) {
+        if (c == '\'')
+            q += "'\\''";
+        else
+            q += c;
+    }
+    return q + "'";
+}
+
+class TarnwaveTool : public ::testing::Test {
+protected:
+    TTempFolder Dir;
+    std::string File = (Dir / "waveforms.dat").string();
+
+    TRun Run(const std::vector<std::string>& args, const std::string& input = "")
+    {
+        const char* programDir = std::getenv("TARN_PROGRAM_DIR");
+        if (programDir == nullptr) {
+            ADD_FAILURE() << "TARN_PROGRAM_DIR is not set";
+            return {};
+        }
+        WriteWholeFile(Dir / "stdin.txt", input);
+        std::string command = Quoted(std::string(programDir) + "/tarnwave");
+        for (const auto& a : args)
+            command += " " + Quoted(a);
+        command += " <" + Quoted((Dir / "stdin.txt").string()) + " >" + Quoted((Dir / "stdout.txt").string()) + " 2>"
+                   + Quoted((Dir / "stderr.txt").string());
+        const int raw = std::system(command.c_str());
+        TRun run;
+        run.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        run.Out = ReadWholeFile(Dir / "stdout.txt");
+        run.Err = ReadWholeFile(Dir / "stderr.txt");
+        return run;
+    }
+
+    static std::vector<std::string> Lines(const std::string& text)
+    {
+        std::vector<std::string> lines;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
+
+    static std::vector<std::string> Fields(const std::string& line)
+    {
+        std::vector<std::string> fields;
+        std::size_t start = 0;
+        for (;;) {
+            const auto tab = line.find('\t', start);
+            fields.push_back(line.substr(start, tab - start));
+            if (tab == std::string::npos)
+                return fields;
+            start = tab + 1;
+        }
+    }
+};
+
+const char Header[] =
+    "section\tindex\tname\tmode\tSampleCount\tSampleRange\tMinSample\tMaxSample\tMeanSample\tHighestHarmonic";
+
+std::uint16_t WordAt(const std::string& bytes, std::size_t offset)
+{
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[offset])
+                                      | (static_cast<unsigned char>(bytes[offset + 1]) << 8));
+}
+
+} // namespace
+
+TEST_F(TarnwaveTool, InitWritesTheRecoveredLibrary)
+{
+    ASSERT_EQ(Run({"init", File}).Status, 0);
+    const std::string bytes = ReadWholeFile(File);
+    // Header, D = 1, then five records of 16445 bytes plus their names, R = 4.
+    ASSERT_EQ(bytes.size(), 24u + 16445u + 8u + 4u * 16445u + 4u + 3u + 8u + 6u);
+    EXPECT_EQ(bytes.substr(0, 24), std::string("\x00\x00\x00\x00\xFF\xFF\xFF\xFF\xE9\x03\x00\x00\x16\xFC\xFF\xFF"
+                                               "\x01\x00\x00\x00\xFE\xFF\xFF\xFF",
+                                               24));
+    // Device record: unnamed, standard, range 4096, 8192 sine samples.
+    const std::size_t rec = 24;
+    EXPECT_EQ(bytes.substr(rec + 16, 8), std::string("\x00\x00\x00\x00\xFF\xFF\xFF\xFF", 8));
+    EXPECT_EQ(bytes[rec + 24], 1);
+    EXPECT_EQ(bytes.substr(rec + 25, 4), std::string("\x00\x10\x00\x00", 4));
+    const std::size_t samples = rec + 37;
+    EXPECT_EQ(WordAt(bytes, samples + 0), 2048);
+    EXPECT_EQ(WordAt(bytes, samples + 2 * 2048), 4095);
+    EXPECT_EQ(WordAt(bytes, samples + 2 * 6144), 1);
+    // First library record is named "Sine".
+    const std::size_t lib = rec + 16445 + 8;
+    EXPECT_EQ(bytes.substr(lib + 16, 12), std::string("\x04\x00\x00\x00\xFB\xFF\xFF\xFFSine", 12));
+
+    const TRun list = Run({"list", File});
+    ASSERT_EQ(list.Status, 0) << list.Err;
+    const auto lines = Lines(list.Out);
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[0], Header);
+    EXPECT_EQ(lines[1], "device\t0\t\tstandard\t8192\t4096\t1\t4095\t2048.000000\t4095");
+    const char* names[] = {"Sine", "Saw", "Triangle", "Square"};
+    // The saw's drop comes one sample early, so it peaks at 4094.
+    const char* maxima[] = {"4095", "4094", "4095", "4095"};
+    for (int i = 0; i < 4; ++i) {
+        const auto f = Fields(lines[2 + i]);
+        ASSERT_EQ(f.size(), 10u);
+        EXPECT_EQ(f[0], "library");
+        EXPECT_EQ(f[1], std::to_string(i));
+        EXPECT_EQ(f[2], names[i]);
+        EXPECT_EQ(f[3], "standard");
+        EXPECT_EQ(f[4], "8192");
+        EXPECT_EQ(f[5], "4096");
+        EXPECT_EQ(f[6], "1");
+        EXPECT_EQ(f[7], maxima[i]);
+    }
+    EXPECT_EQ(lines[5], "library\t3\tSquare\tstandard\t8192\t4096\t1\t4095\t2048.000000\t4095");
+}
+
+TEST_F(TarnwaveTool, ExportImportRoundTrip)
+{
+    ASSERT_EQ(Run({"init", File}).Status, 0);
+    const TRun exported = Run({"export", File, "1"});
+    ASSERT_EQ(exported.Status, 0) << exported.Err;
+    const auto codes = Lines(exported.Out);
+    ASSERT_EQ(codes.size(), 8192u);
+    EXPECT_EQ(codes[4094], "4094");
+    EXPECT_EQ(codes[4095], "1");
+
+    // The exported saw comes back as an arbitrary copy with the same statistics.
+    const TRun imported = Run({"import", File, "My saw"}, exported.Out);
+    ASSERT_EQ(imported.Status, 0) << imported.Err;
+    const TRun small = Run({"import", File, "ramp"}, "0\r\n4095\n 100 \n\n");
+    ASSERT_EQ(small.Status, 0) << small.Err;
+
+    const auto lines = Lines(Run({"list", File}).Out);
+    ASSERT_EQ(lines.size(), 8u);
+    auto saw = Fields(lines[3]);
+    auto copy = Fields(lines[6]);
+    EXPECT_EQ(copy[0], "library");
+    EXPECT_EQ(copy[1], "4");
+    EXPECT_EQ(copy[2], "My saw");
+    EXPECT_EQ(copy[3], "arbitrary");
+    for (std::size_t i = 4; i < 10; ++i)
+        EXPECT_EQ(copy[i], saw[i]) << "field " << i;
+    EXPECT_EQ(lines[7], "library\t5\tramp\tarbitrary\t3\t4096\t0\t4095\t1398.333333\t1");
+    EXPECT_EQ(Run({"export", File, "5"}).Out, "0\n4095\n100\n");
+
+    ASSERT_EQ(Run({"import", File, "std", "--standard"}, exported.Out).Status, 0);
+    EXPECT_EQ(Fields(Lines(Run({"list", File}).Out)[8])[3], "standard");
+}
+
+TEST_F(TarnwaveTool, ImportRejectsBadInputAndKeepsFile)
+{
+    ASSERT_EQ(Run({"init", File}).Status, 0);
+    const std::string before = ReadWholeFile(File);
+    std::string tooMany;
+    for (int i = 0; i < 16385; ++i)
+        tooMany += "1\n";
+    const struct {
+        const char* What;
+        std::string Input;
+        std::vector<std::string> Extra;
+        const char* Mentions;
+    } cases[] = {
+        {"code above range", "1\n4096\n", {}, "0..4095"},
+        {"negative code", "-1\n", {}, "0..4095"},
+        {"not a number", "12\nabc\n", {}, "abc"},
+        {"no codes", "\n\n", {}, "1..16384"},
+        {"too many codes", tooMany, {}, "16384"},
+        {"standard of wrong size", "1\n2\n", {"--standard"}, "8192"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        std::vector<std::string> args{"import", File, "bad"};
+        args.insert(args.end(), c.Extra.begin(), c.Extra.end());
+        const TRun run = Run(args, c.Input);
+        EXPECT_EQ(run.Status, 1);
+        EXPECT_NE(run.Err.find(c.Mentions), std::string::npos) << run.Err;
+        EXPECT_EQ(ReadWholeFile(File), before);
+    }
+    EXPECT_EQ(EntryCount(Dir.Path()), 4u); // the library and the three stream files
+}
+
+TEST_F(TarnwaveTool, StrictReadingAndUsage)
+{
+    // A single waveform record is not a library.
+    ASSERT_EQ(Run({"init", File}).Status, 0);
+    std::string bytes = ReadWholeFile(File);
+    bytes[8] = static_cast<char>(0xE8);
+    bytes[12] = static_cast<char>(0x17);
+    WriteWholeFile(File, bytes);
+    TRun run = Run({"list", File});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "Unknown file type\n");
+    EXPECT_EQ(run.Out, "");
+
+    WriteWholeFile(File, std::string("\x00\x00\x00\x00\xFF\xFF", 6));
+    run = Run({"list", File});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "Wrong integer in file\n");
+
+    EXPECT_EQ(Run({"list", (Dir / "absent.dat").string()}).Status, 1);
+    EXPECT_EQ(Run({"import", (Dir / "absent.dat").string(), "x"}, "1\n").Status, 1);
+    EXPECT_FALSE(std::filesystem::exists(Dir / "absent.dat"));
+
+    ASSERT_EQ(Run({"init", File}).Status, 0);
+    EXPECT_EQ(Run({"export", File, "4"}).Status, 1);
+    EXPECT_EQ(Run({"export", File, "-1"}).Status, 1);
+    EXPECT_EQ(Run({"export", File, "x"}).Status, 1);
+    EXPECT_EQ(Run({}).Status, 1);
+    EXPECT_EQ(Run({"list"}).Status, 1);
+    EXPECT_EQ(Run({"import", File, "n", "--other"}, "1\n").Status, 1);
+    EXPECT_EQ(Run({"init", (Dir / "stdin.txt" / "x.dat").string()}).Status, 1);
+}

@@ -1,0 +1,209 @@
+// tarnwave: the waveform library file on the command line.
+//
+//   tarnwave list FILE
+//   tarnwave init FILE
+//   tarnwave export FILE INDEX
+//   tarnwave import FILE NAME [--standard]
+//
+// "list" prints this header line, then one tab-separated line per waveform:
+//   section index name mode SampleCount SampleRange MinSample MaxSample MeanSample HighestHarmonic
+// section is "device" or "library", index counts from 0 within its section,
+// mode is "standard" or "arbitrary", MeanSample has 6 decimals. Tabs and line
+// breaks inside a name are shown as blanks.
+// Exit status 0 on success; 1 on failure with the reason on standard error.
+
+#include "data/DataTypesTarn.h"
+#include "data/SettingsTarn.h"
+#include "data/WaveformRepositoryFile.h"
+#include "data/WaveformTarn.h"
+
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <exception>
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+constexpr std::int32_t ImportRange = 4096;
+constexpr std::int32_t MaxImportCount = 16384;
+
+constexpr char Usage[] =
+    "usage: tarnwave list FILE\n"
+    "       tarnwave init FILE\n"
+    "       tarnwave export FILE INDEX\n"
+    "       tarnwave import FILE NAME [--standard]\n";
+
+constexpr char ListHeader[] =
+    "section\tindex\tname\tmode\tSampleCount\tSampleRange\tMinSample\tMaxSample\tMeanSample\tHighestHarmonic";
+
+struct TLibrary {
+    TWaveformList Device;
+    TWaveformList Repository;
+};
+
+TLibrary LoadStrict(const std::string& file)
+{
+    TLibrary library;
+    LoadWaveformRepositoryFile(file, library.Device, library.Repository);
+    return library;
+}
+
+std::string OneLine(std::string text)
+{
+    for (char& c : text) {
+        if (c == '\t' || c == '\n' || c == '\r')
+            c = ' ';
+    }
+    return text;
+}
+
+void PrintList(const char* section, const TWaveformList& list, std::string& out)
+{
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const TWaveformTarn& w = *list[i];
+        char mean[64];
+        std::snprintf(mean, sizeof mean, "%.6f", w.MeanSample);
+        out += section;
+        out += '\t' + std::to_string(i);
+        out += '\t' + OneLine(w.Name);
+        out += w.IsStandard ? "\tstandard" : "\tarbitrary";
+        out += '\t' + std::to_string(w.SampleCount());
+        out += '\t' + std::to_string(w.SampleRange());
+        out += '\t' + std::to_string(w.MinSample);
+        out += '\t' + std::to_string(w.MaxSample);
+        out += '\t';
+        out += mean;
+        out += '\t' + std::to_string(w.HighestHarmonic);
+        out += '\n';
+    }
+}
+
+int List(const std::string& file)
+{
+    const TLibrary library = LoadStrict(file);
+    std::string out = ListHeader;
+    out += '\n';
+    PrintList("device", library.Device, out);
+    PrintList("library", library.Repository, out);
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return 0;
+}
+
+int Init(const std::string& file)
+{
+    TSettingsTarn settings;
+    settings.Repository.clear();
+    settings.RecoverWaveforms();
+    SaveWaveformRepositoryFile(file, settings.Device.Waveforms, settings.Repository);
+    return 0;
+}
+
+bool ParseWhole(std::string_view text, std::int64_t& value)
+{
+    const char* last = text.data() + text.size();
+    const auto res = std::from_chars(text.data(), last, value, 10);
+    return !text.empty() && res.ec == std::errc() && res.ptr == last;
+}
+
+int Export(const std::string& file, const std::string& indexText)
+{
+    const TLibrary library = LoadStrict(file);
+    std::int64_t index = -1;
+    if (!ParseWhole(indexText, index) || index < 0 || static_cast<std::uint64_t>(index) >= library.Repository.size())
+        throw EDataError("No library waveform with index " + indexText + " (the library holds "
+                         + std::to_string(library.Repository.size()) + ")");
+    const TWaveformTarn& w = *library.Repository[static_cast<std::size_t>(index)];
+    std::string out;
+    out.reserve(static_cast<std::size_t>(w.SampleCount()) * 5);
+    for (std::int32_t i = 0; i < w.SampleCount(); ++i) {
+        out += std::to_string(w.Samples()[i]);
+        out += '\n';
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return 0;
+}
+
+std::string_view Trimmed(std::string_view text)
+{
+    const auto first = text.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos)
+        return {};
+    const auto last = text.find_last_not_of(" \t\r");
+    return text.substr(first, last - first + 1);
+}
+
+// Codes from standard input, one per line; blank lines are skipped.
+std::vector<std::uint16_t> ReadCodes(std::istream& in)
+{
+    std::vector<std::uint16_t> codes;
+    std::string line;
+    std::size_t lineNumber = 0;
+    while (std::getline(in, line)) {
+        ++lineNumber;
+        const std::string_view text = Trimmed(line);
+        if (text.empty())
+            continue;
+        std::int64_t code = 0;
+        if (!ParseWhole(text, code))
+            throw EDataError("Line " + std::to_string(lineNumber) + ": \"" + std::string(text)
+                             + "\" is not a decimal sample code");
+        if (code < 0 || code >= ImportRange)
+            throw EDataError("Line " + std::to_string(lineNumber) + ": sample code " + std::string(text)
+                             + " is outside 0..4095");
+        if (codes.size() >= static_cast<std::size_t>(MaxImportCount))
+            throw EDataError("More than 16384 sample codes; a waveform holds 1..16384 samples");
+        codes.push_back(static_cast<std::uint16_t>(code));
+    }
+    if (codes.empty())
+        throw EDataError("No sample codes given; a waveform holds 1..16384 samples");
+    return codes;
+}
+
+int Import(const std::string& file, const std::string& name, bool standard)
+{
+    TLibrary library = LoadStrict(file);
+    const std::vector<std::uint16_t> codes = ReadCodes(std::cin);
+    // The driver loads a standard waveform with its averaged copies, which
+    // only fit the device memory for the standard size.
+    if (standard && codes.size() != static_cast<std::size_t>(TSettingsTarn::StandardSampleCount))
+        throw EDataError("A standard waveform has 8192 samples, not " + std::to_string(codes.size()));
+    auto waveform = std::make_unique<TWaveformTarn>();
+    waveform->Allocate(static_cast<std::int32_t>(codes.size()), ImportRange, standard);
+    std::copy(codes.begin(), codes.end(), waveform->Samples());
+    waveform->Name = name;
+    waveform->UpdateStatistics();
+    library.Repository.push_back(std::move(waveform));
+    SaveWaveformRepositoryFile(file, library.Device, library.Repository);
+    return 0;
+}
+
+int Run(const std::vector<std::string>& args)
+{
+    const std::string command = args.empty() ? std::string() : args[0];
+    if (command == "list" && args.size() == 2)
+        return List(args[1]);
+    if (command == "init" && args.size() == 2)
+        return Init(args[1]);
+    if (command == "export" && args.size() == 3)
+        return Export(args[1], args[2]);
+    if (command == "import" && (args.size() == 3 || (args.size() == 4 && args[3] == "--standard")))
+        return Import(args[1], args[2], args.size() == 4);
+    std::cerr << Usage;
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        return Run(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::exception& e) {
+        std::cerr << e.what() << '\n';
+        return 1;
+    }
+}
