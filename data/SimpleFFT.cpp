@@ -60,18 +60,42 @@ void TSimpleFFT::Resample()
     }
 }
 
+namespace {
+
+// cos and sin of q x base angle for q = 0 .. N / 2 - 1. The stages use the
+// angle k x step x base with the integer product k x step, so looking it up
+// gives the very same values. Kept per thread for the last size used.
+struct TTwiddles {
+    std::int32_t Size = 0;
+    std::vector<double> Cos;
+    std::vector<double> Sin;
+};
+
+const TTwiddles& TwiddlesFor(std::int32_t N)
+{
+    thread_local TTwiddles table;
+    if (table.Size != N) {
+        const double base = 2.0 * std::numbers::pi / N;
+        const std::size_t half = static_cast<std::size_t>(N / 2 > 0 ? N / 2 : 1);
+        table.Cos.resize(half);
+        table.Sin.resize(half);
+        for (std::size_t q = 0; q < half; ++q) {
+            table.Cos[q] = std::cos(static_cast<double>(q) * base);
+            table.Sin[q] = std::sin(static_cast<double>(q) * base);
+        }
+        table.Size = N;
+    }
+    return table;
+}
+
+} // namespace
+
 void TSimpleFFT::Transform()
 {
     const std::int32_t N = FCount;
-    const double base = 2.0 * std::numbers::pi / N;
-    // One twiddle per multiple of the base angle: k * step is the same integer
-    // product the stages use, so the values are identical.
-    std::vector<double> cosTable(static_cast<std::size_t>(N / 2 > 0 ? N / 2 : 1));
-    std::vector<double> sinTable(cosTable.size());
-    for (std::size_t q = 0; q < cosTable.size(); ++q) {
-        cosTable[q] = std::cos(static_cast<double>(q) * base);
-        sinTable[q] = std::sin(static_cast<double>(q) * base);
-    }
+    const TTwiddles& twiddles = TwiddlesFor(N);
+    const std::vector<double>& cosTable = twiddles.Cos;
+    const std::vector<double>& sinTable = twiddles.Sin;
     for (std::int32_t a = N; a >= 2; a /= 2) {
         const std::int32_t half = a / 2;
         const std::int32_t step = N / a;
@@ -91,17 +115,16 @@ void TSimpleFFT::Transform()
             }
         }
     }
-    // Bit reversal of the indices.
-    std::int32_t bits = 0;
-    while ((1 << bits) < N)
-        ++bits;
-    for (std::int32_t i = 0; i < N; ++i) {
-        std::int32_t r = 0;
-        for (std::int32_t b = 0; b < bits; ++b)
-            if (i & (1 << b))
-                r |= 1 << (bits - 1 - b);
-        if (i < r)
-            std::swap(FBins[static_cast<std::size_t>(i)], FBins[static_cast<std::size_t>(r)]);
+    // Bit reversal of the indices, counting j in reversed order alongside i.
+    for (std::int32_t i = 0, j = 0; i < N; ++i) {
+        if (i < j)
+            std::swap(FBins[static_cast<std::size_t>(i)], FBins[static_cast<std::size_t>(j)]);
+        std::int32_t bit = N >> 1;
+        while (bit > 0 && (j & bit)) {
+            j ^= bit;
+            bit >>= 1;
+        }
+        j |= bit;
     }
     const double scale = 2.0 / N;
     for (auto& bin : FBins) {
