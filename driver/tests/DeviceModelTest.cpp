@@ -10,27 +10,7 @@
 namespace tarn::drv::test {
 namespace {
 
-using Calls = std::vector<std::string>;
-
-class DeviceModel : public ::testing::Test {
-protected:
-    // A device initialised over a valid calibration page, call log emptied.
-    void Start(const TDeviceEEPROM::TImage& eeprom, std::int32_t expected = 0)
-    {
-        Rec.EEPROM = eeprom;
-        Device = std::make_unique<TVireoDevice>(
-            [this] { return std::make_unique<TRecordingPort>(Rec); }, Flag);
-        ASSERT_EQ(Device->Initialize(), expected);
-        Rec.Take();
-    }
-    void StartWithDefaults() { Start(ValidEEPROM()); }
-    // A broken page: the built-in calibration (attenuator factor 0.1) applies.
-    void StartBroken() { Start(TDeviceEEPROM::TImage{}, 5); }
-
-    TRecord Rec;
-    TFailureFlag Flag;
-    std::unique_ptr<TVireoDevice> Device;
-};
+using DeviceModel = DeviceFixture;
 
 TDeviceEEPROM::TImage CustomCalibration()
 {

@@ -4,6 +4,10 @@
 #include "driver/VireoPort.h"
 #include "driver/DeviceEEPROM.h"
 
+#include "driver/tarndrvobjs.h"
+
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -113,5 +117,27 @@ inline TDeviceEEPROM::TImage ValidEEPROM()
     SealEEPROMImage(image);
     return image;
 }
+
+using Calls = std::vector<std::string>;
+
+class DeviceFixture : public ::testing::Test {
+protected:
+    // A device initialised over a valid calibration page, call log emptied.
+    void Start(const TDeviceEEPROM::TImage& eeprom, std::int32_t expected = 0)
+    {
+        Rec.EEPROM = eeprom;
+        Device = std::make_unique<TVireoDevice>(
+            [this] { return std::make_unique<TRecordingPort>(Rec); }, Flag);
+        ASSERT_EQ(Device->Initialize(), expected);
+        Rec.Take();
+    }
+    void StartWithDefaults() { Start(ValidEEPROM()); }
+    // A broken page: the built-in calibration (attenuator factor 0.1) applies.
+    void StartBroken() { Start(TDeviceEEPROM::TImage{}, 5); }
+
+    TRecord Rec;
+    TFailureFlag Flag;
+    std::unique_ptr<TVireoDevice> Device;
+};
 
 } // namespace tarn::drv::test

@@ -1,0 +1,163 @@
+// The driver library through its exports, over the virtual generator and
+// over deliberately incomplete USB libraries.
+#include "tests/driver/DriverHarness.h"
+
+#include <gtest/gtest.h>
+
+namespace tarn::e2e {
+namespace {
+
+class DriverLifecycle : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(Setup.Ready()) << "libtarndrv.so or libvireo.so missing in " << Setup.Folder();
+        ASSERT_TRUE(Setup.VirtualReady());
+        Setup.Vg.Reset();
+    }
+    TDriverSetup Setup{VirtualUsbLibrary()};
+};
+
+TEST_F(DriverLifecycle, InitialisationConfiguresLogicPowersOnAndReadsCalibration)
+{
+    WriteCalibration(Setup.Vg, TCalibrationPage{});
+    EXPECT_EQ(Setup.Api.InitializeDevice(0), 0);
+    EXPECT_EQ(Setup.Vg.GetConfigurationCount(), 1);
+    EXPECT_EQ(Setup.Vg.IsConfigured(), 1) << "the restored image must arrive whole with its CRC";
+    EXPECT_EQ(Setup.Vg.GetPower(), 1);
+    for (int reg = 1; reg <= 13; ++reg)
+        EXPECT_EQ(Setup.Vg.GetRegisterWriteCount(reg), 0) << "initialisation writes no register " << reg;
+
+    std::int32_t serial = -1;
+    EXPECT_EQ(Setup.Api.DeviceFunction(69, nullptr, 0, nullptr, 0, 0, &serial), 1);
+    EXPECT_EQ(serial, 300);
+    std::uint8_t version[2] = {9, 9};
+    EXPECT_EQ(Setup.Api.DeviceFunction(66, nullptr, 0, version, 2, 0, nullptr), 1);
+    EXPECT_EQ(version[0], 1);
+    EXPECT_EQ(version[1], 0);
+    std::int32_t power = -1;
+    EXPECT_EQ(Setup.Api.DeviceFunction(15, nullptr, 0, &power, 4, 0, nullptr), 1);
+    EXPECT_EQ(power, 1);
+    std::int32_t reserved = 77;
+    EXPECT_EQ(Setup.Api.DeviceFunction(20, nullptr, 0, nullptr, 0, 0, &reserved), 1);
+    EXPECT_EQ(reserved, 0);
+    EXPECT_EQ(Setup.Api.DeviceFunction(18, nullptr, 0, nullptr, 0, 0, &reserved), 1);
+    EXPECT_EQ(Setup.Api.DeviceFunction(19, nullptr, 0, nullptr, 0, 0, &reserved), 1);
+    EXPECT_EQ(Setup.Call(17, 0), 1);
+    EXPECT_EQ(Setup.Vg.GetPower(), 0);
+    EXPECT_EQ(Setup.Call(17, 3), 1);
+    EXPECT_EQ(Setup.Vg.GetPower(), 1);
+}
+
+TEST_F(DriverLifecycle, ZeroCalibrationPageGivesFiveAndSerialZero)
+{
+    for (int i = 256; i < 512; ++i)
+        Setup.Vg.SetEEPROMByte(i, 0);
+    EXPECT_EQ(Setup.Api.InitializeDevice(0), 5);
+    std::int32_t serial = -1;
+    Setup.Api.DeviceFunction(69, nullptr, 0, nullptr, 0, 0, &serial);
+    EXPECT_EQ(serial, 0);
+    // Defaults in force: level 4095 gives converter code 1832.
+    Setup.Call(2, 4095);
+    EXPECT_EQ(Setup.Vg.GetRegister(1), 1832);
+}
+
+TEST_F(DriverLifecycle, NoDeviceGivesThree)
+{
+    Setup.Vg.SetPlugged(0);
+    EXPECT_EQ(Setup.Api.InitializeDevice(0), 3);
+}
+
+TEST_F(DriverLifecycle, FailureFlagClearedByInitialisationSetByFailedTransfer)
+{
+    std::uint8_t flag = 1;
+    ASSERT_EQ(Setup.Api.InitializeDevice(0), 0);
+    EXPECT_EQ(Setup.Call(64, reinterpret_cast<std::intptr_t>(&flag)), 1);
+    EXPECT_EQ(flag, 1) << "registering alone writes nothing";
+    ASSERT_EQ(Setup.Api.InitializeDevice(0), 0); // reconnect
+    EXPECT_EQ(flag, 0);
+    EXPECT_EQ(Setup.Vg.GetConfigurationCount(), 2);
+
+    std::int32_t power = -1;
+    Setup.Vg.FailNextRequests(2);
+    Setup.Api.DeviceFunction(15, nullptr, 0, &power, 4, 0, nullptr);
+    EXPECT_EQ(flag, 1);
+
+    // Unregistered: later failures write nowhere.
+    flag = 0;
+    EXPECT_EQ(Setup.Call(64, 0), 1);
+    Setup.Vg.FailNextRequests(2);
+    Setup.Api.DeviceFunction(15, nullptr, 0, &power, 4, 0, nullptr);
+    EXPECT_EQ(flag, 0);
+}
+
+TEST_F(DriverLifecycle, UnknownCodesReturnZeroAndSendNothing)
+{
+    ASSERT_EQ(Setup.Api.InitializeDevice(0), 0);
+    Setup.Vg.ClearRequestLog();
+    std::int32_t word = 5;
+    double frequency = 1000;
+    for (std::uint32_t code : {0u, 22u, 63u, 65u, 67u, 68u, 70u, 255u, 0x100u, 0xFFFFFF00u})
+        EXPECT_EQ(Setup.Api.DeviceFunction(code, &frequency, 8, &word, 4, 1, &word), 0) << code;
+    EXPECT_EQ(word, 5);
+    EXPECT_EQ(Setup.Vg.GetRequestCount(), 0);
+    // Only the low byte of the code counts.
+    EXPECT_EQ(Setup.Call(0x1207, 1), 1);
+    EXPECT_EQ(Setup.Vg.GetRegisterWriteCount(10), 1);
+}
+
+TEST_F(DriverLifecycle, TeardownSwitchesPowerOffUnlessAskedToKeepIt)
+{
+    ASSERT_EQ(Setup.Api.InitializeDevice(0), 0);
+    Setup.Api.DeInitializeDevice();
+    EXPECT_EQ(Setup.Vg.GetPower(), 0);
+    EXPECT_EQ(Setup.Call(2, 100), 0) << "no device after teardown";
+
+    ASSERT_EQ(Setup.Api.InitializeDevice(0), 0);
+    EXPECT_EQ(Setup.Vg.GetPower(), 1);
+    EXPECT_EQ(Setup.Call(21, 1), 1);
+    Setup.Api.DeInitializeDevice();
+    EXPECT_EQ(Setup.Vg.GetPower(), 1);
+}
+
+// Folders without the virtual generator.
+TEST(DriverBinding, MissingUsbLibraryGivesOneAndOperationsFallBack)
+{
+    TDriverSetup setup{fs::path()};
+    ASSERT_TRUE(setup.Ready());
+    EXPECT_EQ(setup.Api.InitializeDevice(0), 1);
+    std::uint8_t version[2] = {9, 9};
+    EXPECT_EQ(setup.Api.DeviceFunction(66, nullptr, 0, version, 2, 0, nullptr), 1);
+    EXPECT_EQ(version[0], 0);
+    EXPECT_EQ(version[1], 0);
+    std::int32_t power = -1;
+    EXPECT_EQ(setup.Api.DeviceFunction(15, nullptr, 0, &power, 4, 0, nullptr), 1);
+    EXPECT_EQ(power, 0);
+    EXPECT_DOUBLE_EQ(setup.Frequency(5, 100e6), 100e6) << "the frequency is still computed";
+    EXPECT_EQ(setup.Call(2, 4095), 1);
+}
+
+TEST(DriverBinding, LibraryWithoutDeviceIdIsRefusedAndReleased)
+{
+    TDriverSetup setup{fs::path(TARN_STUB_NO_DEVICE_ID), false};
+    ASSERT_TRUE(setup.Ready());
+    const fs::path usb = setup.Folder() / "libvireo.so";
+    EXPECT_EQ(setup.Api.InitializeDevice(0), 2);
+    EXPECT_FALSE(LibraryLoaded(usb));
+    EXPECT_EQ(setup.Call(2, 4095), 1) << "operations run on an unbound device";
+}
+
+TEST(DriverBinding, LibraryWithoutEEPROMWriteStillBinds)
+{
+    TDriverSetup setup{fs::path(TARN_STUB_NO_EEPROM_WRITE), false};
+    ASSERT_TRUE(setup.Ready());
+    const fs::path usb = setup.Folder() / "libvireo.so";
+    // The stand-in accepts everything and reads an erased calibration page.
+    EXPECT_EQ(setup.Api.InitializeDevice(0), 5);
+    EXPECT_TRUE(LibraryLoaded(usb));
+    setup.Api.DeInitializeDevice();
+    EXPECT_FALSE(LibraryLoaded(usb));
+}
+
+} // namespace
+} // namespace tarn::e2e
