@@ -211,5 +211,37 @@ TEST_F(DriverRegisters, QueuedWritesTravelWithTheNextSentOne)
     EXPECT_EQ(Reg(3), 49151);
 }
 
+TEST_F(DriverRegisters, LongPreloadRunKeepsWireOrderAndLastClockWords)
+{
+    Setup.Frequency(kFrequency, 1e6);
+    // Far more queued clock-word packets than one command buffer holds.
+    for (int i = 0; i < 5000; ++i)
+        Setup.Frequency(kPreload, i % 2 == 0 ? 60e6 : 75e6);
+    Setup.Call(kRun, 1);
+    EXPECT_EQ(Reg(3), 49151) << "the last preload (75 MHz) wins";
+    EXPECT_EQ(Reg(4), 41942);
+    EXPECT_EQ(Writes(3), 5001);
+    EXPECT_EQ(Reg(10), 68);
+}
+
+TEST_F(DriverRegisters, ReinitialisingKeepsTheDevicePoweredAndSendsNoTeardown)
+{
+    Setup.Call(kLevel, 3000);
+    Setup.Vg.ClearRequestLog();
+    ASSERT_EQ(Setup.Api.InitializeDevice(0), 0);
+    EXPECT_EQ(Setup.Vg.GetPower(), 1);
+    EXPECT_EQ(Setup.Vg.GetConfigurationCount(), 2);
+    EXPECT_EQ(Reg(1), 1378);
+    // Every packet of the second initialisation: configuration, power on, EEPROM reads.
+    for (const TRequest& request : Requests()) {
+        if (request.Function != 6)
+            continue;
+        for (std::size_t i = 0; i + 3 < request.Bytes.size(); i += 4) {
+            EXPECT_NE(request.Bytes[i], 0x26) << "no register written";
+            EXPECT_FALSE(request.Bytes[i] == 0x2D && request.Bytes[i + 1] == 0x20) << "no power off";
+        }
+    }
+}
+
 } // namespace
 } // namespace tarn::e2e
