@@ -1,0 +1,159 @@
+#include "shell/Main.h"
+
+#include "data/SettingsTarn.h"
+#include "data/StringsTarn.h"
+#include "device/DeviceAbstractionTarn.h"
+#include "shell/CommBrokenScreen.h"
+#include "shell/DialogService.h"
+#include "shell/ObjMasterTarn.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLayout>
+#include <QMenuBar>
+#include <QScreen>
+
+namespace tarn {
+
+namespace {
+
+struct TGroupPlace {
+  const char* caption;
+  int left, top, width, height;
+};
+
+constexpr std::array<TGroupPlace, TMainForm::kGroupCount> kGroupPlaces = {{
+    {Strings::GroupOutputL, 0, 0, 276, 275},
+    {Strings::GroupOutputH, 0, 278, 276, 275},
+    {Strings::GroupWaveform, 279, 2, 513, 367},
+    {Strings::GroupArm, 279, 368, 191, 55},
+    {Strings::GroupTrigger, 471, 368, 226, 55},
+    {Strings::GroupMode, 698, 368, 94, 55},
+    {Strings::GroupFrequency, 279, 421, 513, 133},
+}};
+
+QString Text(const char* text) { return QString::fromUtf8(text); }
+
+} // namespace
+
+TMainForm::TMainForm(TDialogService& dialogs, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                              Qt::WindowCloseButtonHint),
+      dialogs_(dialogs), objMaster_(std::make_unique<TObjMasterTarn>()),
+      settings_(std::make_unique<TSettingsTarn>()),
+      deviceAbstraction_(std::make_unique<TDeviceAbstractionTarn>(dialogs)) {
+  setWindowTitle(QStringLiteral("Tarn Generator"));
+  auto* client = new QWidget(this);
+  client->setFixedSize(kClientWidth, kClientHeight);
+  setCentralWidget(client);
+  BuildGroups(client);
+  BuildMenus();
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+  WireComponents();
+  FormCreate();
+  adjustSize();
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+}
+
+TMainForm::~TMainForm() {
+  // Controls first, then the components in reverse order, the master last.
+  if (QWidget* client = takeCentralWidget()) {
+    std::unique_ptr<QWidget> owned(client);
+  }
+  deviceAbstraction_.reset();
+  settings_.reset();
+  objMaster_.reset();
+}
+
+void TMainForm::BuildGroups(QWidget* client) {
+  for (std::size_t i = 0; i < kGroupPlaces.size(); ++i) {
+    const TGroupPlace& place = kGroupPlaces[i];
+    auto* group = new QGroupBox(client);
+    group->setGeometry(place.left, place.top, place.width, place.height);
+    groups_[i] = group;
+  }
+}
+
+void TMainForm::BuildMenus() {
+  filesMenu_ = menuBar()->addMenu(QString());
+  exit2_ = filesMenu_->addAction(QString());
+  exit1_ = filesMenu_->addAction(QString());
+  settingsMenu_ = menuBar()->addMenu(QString());
+  options1_ = settingsMenu_->addAction(QString());
+  helpMenu_ = menuBar()->addMenu(QString());
+  help2_ = helpMenu_->addAction(QString());
+  helpMenu_->addSeparator();
+  about1_ = helpMenu_->addAction(QString());
+  connect(exit1_, &QAction::triggered, this, &TMainForm::Exit1Click);
+  connect(exit2_, &QAction::triggered, this, &TMainForm::Exit2Click);
+}
+
+void TMainForm::WireComponents() {
+  // Registration order is broadcast order: frequency bar, waveform preview,
+  // waveform list, device abstraction, channel panels L and H, trigger panel,
+  // module manager. The device abstraction must come before the channel
+  // panels, which read the frequency it stores.
+  deviceAbstraction_->SetObjMaster(objMaster_.get());
+  deviceAbstraction_->SetSettings(settings_.get());
+  deviceAbstraction_->OnCommBroken = [this](TDeviceAbstractionTarn*) { DeviceAbstractionTarn1CommBroken(); };
+  deviceAbstraction_->OnTerminateRequest = [this] { RequestTerminate(); };
+}
+
+void TMainForm::FormCreate() {
+  setWindowTitle(Text(Strings::MainCaption));
+  filesMenu_->setTitle(Text(Strings::MenuFiles));
+  exit1_->setText(Text(Strings::MenuExit));
+  exit2_->setText(Text(Strings::MenuExitPreserveH));
+  settingsMenu_->setTitle(Text(Strings::MenuSettings));
+  options1_->setText(Text(Strings::MenuOptions));
+  helpMenu_->setTitle(Text(Strings::MenuHelp));
+  help2_->setText(Text(Strings::MenuHelpItem));
+  about1_->setText(Text(Strings::MenuAbout));
+  for (std::size_t i = 0; i < kGroupPlaces.size(); ++i) {
+    groups_[i]->setTitle(Text(kGroupPlaces[i].caption));
+  }
+}
+
+void TMainForm::RequestTerminate() {
+  terminateRequested_ = true;
+  QCoreApplication::quit();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  if (!exitConfirmed_ &&
+      dialogs_.Message(TDialogKind::Warning, TDialogButtons::YesNo, Strings::ExitConfirmation) ==
+          TDialogResult::No) {
+    event->ignore();
+    return;
+  }
+  exitConfirmed_ = true;
+  event->accept();
+  RequestTerminate();
+}
+
+void TMainForm::Exit1Click() { close(); }
+
+void TMainForm::Exit2Click() {
+  close();
+  if (exitConfirmed_ && deviceAbstraction_->Driver() != nullptr) {
+    deviceAbstraction_->Driver()->SetKeepPowerAtExit(1);
+  }
+}
+
+void TMainForm::DeviceAbstractionTarn1CommBroken() {
+  ++commBrokenCount_;
+  TCommBrokenForm form(*objMaster_, this);
+  commBrokenForm_ = &form;
+  const bool reconnected = form.Execute();
+  commBrokenForm_ = nullptr;
+  if (!reconnected) {
+    RequestTerminate();
+  }
+}
+
+} // namespace tarn
