@@ -100,6 +100,13 @@ TEST(WaveformTarn, DataViewWritesThroughAndAssignCopiesDeep)
     EXPECT_EQ(copy.Samples()[1], 8);
     EXPECT_NE(copy.Samples(), raw);
     EXPECT_THROW(copy.AssignData(TWaveformData{nullptr, 4, 16}), EDataError);
+
+    // The view stays the waveform's own triple across reallocation.
+    TWaveformData* before = copy.DataView();
+    copy.Allocate(6, 4096, false);
+    EXPECT_EQ(before, copy.DataView());
+    EXPECT_EQ(before->Count, 6);
+    EXPECT_EQ(before->Samples, copy.Samples());
 }
 
 TEST(WaveformTarn, SizeAndModeTexts)
@@ -145,6 +152,30 @@ TEST(ModuleData, BlocksBelongToTheirOwner)
     m.Reset(7, "Other");
     EXPECT_TRUE(m.Blocks.empty());
     EXPECT_EQ(m.Cursor, 2); // Reset leaves the cursor
+}
+
+TEST(ModuleData, DamagedSectionLeavesTheStoreAsItWas)
+{
+    TModuleData source;
+    source.Reset(9, "Nine");
+    source.AddBlock(9, "Nine", 4, "abcd");
+    std::ostringstream out(std::ios::binary);
+    {
+        TBinStreamEx s(out);
+        source.SaveToStream(s);
+    }
+    std::string bytes = out.str();
+    bytes.resize(bytes.size() - 1);
+
+    TModuleData target;
+    target.Reset(1, "One");
+    target.AddBlock(1, "One", 1, "x");
+    std::istringstream in(bytes, std::ios::binary);
+    TBinStreamEx s(in);
+    EXPECT_THROW(target.LoadFromStream(s), EDataError);
+    EXPECT_EQ(target.ModuleKey, 1u);
+    EXPECT_EQ(target.ModuleName, "One");
+    ASSERT_EQ(target.Blocks.size(), 1u);
 }
 
 TEST(WaveformRecord, ExactBytes)
@@ -235,7 +266,11 @@ TEST(WaveformStatistics, SquareSineConstant)
     EXPECT_DOUBLE_EQ(sq->MeanSample, 2048.0);
     EXPECT_EQ(sq->HighestHarmonic, 4095);
 
-    auto sine = MakeWaveform("Sine", StandardSine(), true);
+    const auto codes = StandardSine();
+    EXPECT_EQ(codes[0], 2048);
+    EXPECT_EQ(codes[2048], 4095);
+    EXPECT_EQ(codes[6144], 1);
+    auto sine = MakeWaveform("Sine", codes, true);
     EXPECT_EQ(sine->MaxSample, 4095);
     EXPECT_EQ(sine->MinSample, 1);
     EXPECT_EQ(sine->HighestHarmonic, 4095);
