@@ -3,6 +3,8 @@
 #include "data/DataTypesTarn.h"
 
 #include <cmath>
+#include <memory>
+#include <mutex>
 #include <numbers>
 #include <utility>
 
@@ -64,27 +66,35 @@ namespace {
 
 // cos and sin of q x base angle for q = 0 .. N / 2 - 1. The stages use the
 // angle k x step x base with the integer product k x step, so looking it up
-// gives the very same values. Kept per thread for the last size used.
+// gives the very same values. The table of the last size used is shared.
 struct TTwiddles {
     std::int32_t Size = 0;
     std::vector<double> Cos;
     std::vector<double> Sin;
 };
 
-const TTwiddles& TwiddlesFor(std::int32_t N)
+std::shared_ptr<const TTwiddles> TwiddlesFor(std::int32_t N)
 {
-    thread_local TTwiddles table;
-    if (table.Size != N) {
-        const double base = 2.0 * std::numbers::pi / N;
-        const std::size_t half = static_cast<std::size_t>(N / 2 > 0 ? N / 2 : 1);
-        table.Cos.resize(half);
-        table.Sin.resize(half);
-        for (std::size_t q = 0; q < half; ++q) {
-            table.Cos[q] = std::cos(static_cast<double>(q) * base);
-            table.Sin[q] = std::sin(static_cast<double>(q) * base);
-        }
-        table.Size = N;
+    // No thread_local: it would pin a dlopen'ed driver library in memory.
+    static std::mutex guard;
+    static std::shared_ptr<const TTwiddles> last;
+    {
+        const std::lock_guard<std::mutex> lock(guard);
+        if (last && last->Size == N)
+            return last;
     }
+    auto table = std::make_shared<TTwiddles>();
+    const double base = 2.0 * std::numbers::pi / N;
+    const std::size_t half = static_cast<std::size_t>(N / 2 > 0 ? N / 2 : 1);
+    table->Size = N;
+    table->Cos.resize(half);
+    table->Sin.resize(half);
+    for (std::size_t q = 0; q < half; ++q) {
+        table->Cos[q] = std::cos(static_cast<double>(q) * base);
+        table->Sin[q] = std::sin(static_cast<double>(q) * base);
+    }
+    const std::lock_guard<std::mutex> lock(guard);
+    last = table;
     return table;
 }
 
@@ -93,9 +103,9 @@ const TTwiddles& TwiddlesFor(std::int32_t N)
 void TSimpleFFT::Transform()
 {
     const std::int32_t N = FCount;
-    const TTwiddles& twiddles = TwiddlesFor(N);
-    const std::vector<double>& cosTable = twiddles.Cos;
-    const std::vector<double>& sinTable = twiddles.Sin;
+    const std::shared_ptr<const TTwiddles> twiddles = TwiddlesFor(N);
+    const std::vector<double>& cosTable = twiddles->Cos;
+    const std::vector<double>& sinTable = twiddles->Sin;
     for (std::int32_t a = N; a >= 2; a /= 2) {
         const std::int32_t half = a / 2;
         const std::int32_t step = N / a;
