@@ -95,9 +95,14 @@ TSettingsLoadResult TSettingsTarn::Load(const std::filesystem::path& folder)
     ReadXMLValues();
     try {
         LoadWaveformRepositoryFile(folder / WaveformRepositoryFileName, Device.Waveforms, Repository);
-        // Every real channel needs its waveform.
-        if (Device.Waveforms.size() < static_cast<std::size_t>(std::max(RealChannelCount, 1)))
+        // Every real channel needs a waveform with samples to play.
+        const auto needed = static_cast<std::size_t>(std::max(RealChannelCount, 1));
+        if (Device.Waveforms.size() < needed)
             throw EDataError("Too few device waveforms");
+        for (std::size_t i = 0; i < needed; ++i) {
+            if (Device.Waveforms[i]->SampleCount() < 1)
+                throw EDataError("Empty device waveform");
+        }
     } catch (const std::exception& e) {
         result.RepositoryRecovered = true;
         result.RepositoryError = e.what();
@@ -180,6 +185,16 @@ TSettingsSaveResult TSettingsTarn::Save(const std::filesystem::path& folder)
         result.RepositoryError = e.what();
     }
     return result;
+}
+
+std::vector<std::string> SaveFailureMessages(const TSettingsSaveResult& result)
+{
+    std::vector<std::string> messages;
+    if (!result.SettingsSaved)
+        messages.emplace_back(Strings::UnableToSaveSettings);
+    if (!result.RepositorySaved)
+        messages.emplace_back(Strings::UnableToSaveRepository);
+    return messages;
 }
 
 TWaveformTarn& TSettingsTarn::AddWaveform(const TWaveformTarn& waveform)

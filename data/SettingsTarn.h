@@ -68,6 +68,10 @@ struct TSettingsSaveResult {
     bool Ok() const { return SettingsSaved && RepositorySaved; }
 };
 
+// The texts the program shows for a save, in the order of the files: the
+// settings message, then the repository message. Empty when both were saved.
+std::vector<std::string> SaveFailureMessages(const TSettingsSaveResult& result);
+
 class TSettingsTarn {
 public:
     static constexpr std::int32_t StandardSampleCount = 8192;

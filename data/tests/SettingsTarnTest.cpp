@@ -334,6 +334,16 @@ TEST(SettingsTarnRecovery, ValidEmptyListAndMissingDeviceWaveform)
     TSettingsTarn t;
     EXPECT_TRUE(t.Load(dir.Path()).RepositoryRecovered);
     ExpectStandardSet(t);
+
+    // A device waveform without samples cannot be played either.
+    TWaveformList device;
+    device.push_back(std::make_unique<TWaveformTarn>());
+    TWaveformList library;
+    library.push_back(Arbitrary("kept", {1, 2}));
+    SaveWaveformRepositoryFile(dir / "waveforms.dat", device, library);
+    TSettingsTarn u;
+    EXPECT_TRUE(u.Load(dir.Path()).RepositoryRecovered);
+    ExpectStandardSet(u);
 }
 
 TEST(SettingsTarnRecovery, EntriesReadWholeBeyondFourStay)
@@ -376,6 +386,10 @@ TEST(SettingsTarnSave, FailuresReportedPerFile)
     EXPECT_FALSE(r.RepositorySaved);
     EXPECT_FALSE(r.RepositoryError.empty());
     EXPECT_EQ(ReadWholeFile(dir / "plain"), "x");
+    EXPECT_EQ(SaveFailureMessages(r),
+              (std::vector<std::string>{
+                  "Unable to save settings. Please check if the settings.xml is not read-only.",
+                  "Unable to save waveform repository. Please check if the waveforms.dat is not read-only."}));
 
     // The settings failing does not stop the repository, and the reverse.
     TTempFolder a;
@@ -384,6 +398,7 @@ TEST(SettingsTarnSave, FailuresReportedPerFile)
     EXPECT_FALSE(r.SettingsSaved);
     EXPECT_TRUE(r.RepositorySaved);
     EXPECT_TRUE(std::filesystem::is_regular_file(a / "waveforms.dat"));
+    EXPECT_EQ(SaveFailureMessages(r).size(), 1u);
 
     TTempFolder b;
     std::filesystem::create_directory(b / "waveforms.dat");

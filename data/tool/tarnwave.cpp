@@ -40,6 +40,13 @@ constexpr char Usage[] =
 constexpr char ListHeader[] =
     "section\tindex\tname\tmode\tSampleCount\tSampleRange\tMinSample\tMaxSample\tMeanSample\tHighestHarmonic";
 
+// Standard output may be a closed pipe or a full disk: that is a failure too.
+void WriteOut(const std::string& text)
+{
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
+        throw EDataError("Unable to write to standard output");
+}
+
 struct TLibrary {
     TWaveformList Device;
     TWaveformList Repository;
@@ -89,7 +96,7 @@ int List(const std::string& file)
     out += '\n';
     PrintList("device", library.Device, out);
     PrintList("library", library.Repository, out);
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    WriteOut(out);
     return 0;
 }
 
@@ -123,7 +130,7 @@ int Export(const std::string& file, const std::string& indexText)
         out += std::to_string(w.Samples()[i]);
         out += '\n';
     }
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    WriteOut(out);
     return 0;
 }
 
