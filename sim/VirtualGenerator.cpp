@@ -4,7 +4,6 @@
 #include "sim/CalibrationImage.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace vg {
 namespace {
