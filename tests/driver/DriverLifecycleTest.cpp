@@ -120,6 +120,17 @@ TEST_F(DriverLifecycle, TeardownSwitchesPowerOffUnlessAskedToKeepIt)
     EXPECT_EQ(Setup.Vg.GetPower(), 1);
 }
 
+TEST(DriverExports, OnlyTheThreeEntryPointsAreVisible)
+{
+    TLibrary driver(EnvDir("TARN_PROGRAM_DIR") / "libtarndrv.so");
+    ASSERT_TRUE(driver.Loaded());
+    EXPECT_NE(driver.Get<void*>("InitializeDevice"), nullptr);
+    EXPECT_NE(driver.Get<void*>("DeInitializeDevice"), nullptr);
+    EXPECT_NE(driver.Get<void*>("DeviceFunction"), nullptr);
+    EXPECT_EQ(driver.Get<void*>("TarnDriverFailureCallback"), nullptr);
+    EXPECT_EQ(driver.Get<void*>("_ZN4tarn3Crc32EPKhm"), nullptr) << "the static core stays inside";
+}
+
 // Folders without the virtual generator.
 TEST(DriverBinding, MissingUsbLibraryGivesOneAndOperationsFallBack)
 {

@@ -211,6 +211,27 @@ TEST_F(DriverRegisters, QueuedWritesTravelWithTheNextSentOne)
     EXPECT_EQ(Reg(3), 49151);
 }
 
+TEST_F(DriverRegisters, ModeCodesComposeTheControlWord)
+{
+    constexpr std::uint32_t kArm = 9, kArmStop = 10, kTrigger = 13, kLeading = 14;
+    Setup.Call(kArm, 1);
+    EXPECT_EQ(Reg(10), 80);
+    Setup.Call(kArmStop, 7);
+    EXPECT_EQ(Reg(10), 112);
+    Setup.Call(kLeading, 1);
+    EXPECT_EQ(Reg(10), 114);
+    Setup.Call(kTrigger, 1);
+    EXPECT_EQ(Reg(10), 114) << "the trigger bit counts in single mode only";
+    Setup.Call(kTriggerMode, 2);
+    EXPECT_EQ(Reg(10), 99);
+    Setup.Call(kArm, 0);
+    Setup.Call(kTrigger, 0);
+    EXPECT_EQ(Reg(10), 98);
+    Setup.Call(kTriggerMode, 0);
+    EXPECT_EQ(Reg(10), 98);
+    EXPECT_EQ(Writes(10), 8);
+}
+
 TEST_F(DriverRegisters, LongPreloadRunKeepsWireOrderAndLastClockWords)
 {
     Setup.Frequency(kFrequency, 1e6);
