@@ -132,7 +132,10 @@ std::int32_t TBinStreamEx::ReadGuardedCount(std::size_t minItemBytes)
     const std::int32_t count = ReadGuardedInt();
     if (count < 0)
         throw EDataError(WrongInteger);
-    if (FLeft && static_cast<std::uint64_t>(count) * minItemBytes > *FLeft)
+    // A stream that cannot tell its end gets a fixed ceiling instead.
+    constexpr std::uint64_t UnknownStreamCeiling = std::uint64_t{1} << 28;
+    const std::uint64_t limit = FLeft ? *FLeft : UnknownStreamCeiling;
+    if (static_cast<std::uint64_t>(count) * minItemBytes > limit)
         throw EDataError(WrongInteger);
     return count;
 }

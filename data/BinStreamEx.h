@@ -31,6 +31,7 @@ public:
 
     // A guarded count of items that take at least minItemBytes each; a
     // negative count or one the data left cannot hold is "Wrong integer in file".
+    // Without a known end the items may take 256 MiB at most.
     std::int32_t ReadGuardedCount(std::size_t minItemBytes);
 
     // Sample codes, unsigned 16-bit little-endian.

@@ -19,7 +19,6 @@ void ReadList(TBinStreamEx& stream, TWaveformList& list)
 {
     const std::int32_t count = stream.ReadGuardedCount(MinRecordBytes);
     list.clear();
-    list.reserve(static_cast<std::size_t>(count));
     for (std::int32_t i = 0; i < count; ++i) {
         auto waveform = std::make_unique<TWaveformTarn>();
         waveform->LoadFromStream(stream);

@@ -82,8 +82,8 @@ void TModuleData::LoadFromStream(TBinStreamEx& stream)
     const auto key = static_cast<std::uint32_t>(stream.ReadGuardedInt());
     std::string name = stream.ReadString();
     const std::int32_t count = stream.ReadGuardedCount(StringItemBytes);
+    // No reserve: the count is only trusted as far as blocks actually arrive.
     std::vector<std::string> blocks;
-    blocks.reserve(static_cast<std::size_t>(count));
     for (std::int32_t i = 0; i < count; ++i)
         blocks.push_back(stream.ReadString());
     ModuleKey = key;

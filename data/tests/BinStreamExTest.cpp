@@ -161,6 +161,12 @@ TEST(BinStreamEx, UnseekableStreamStillFailsCleanlyOnHugeLengths)
     EXPECT_FALSE(s.BytesLeft().has_value());
     EXPECT_EQ(MessageOf([&] { s.ReadString(); }), "Wrong string in file");
 
+    PipeBuf counts(std::string("\x00\x00\x00\x10\xFF\xFF\xFF\xEF\x00\x10\x00\x00\xFF\xEF\xFF\xFF", 16));
+    std::istream in3(&counts);
+    TBinStreamEx s3(in3);
+    EXPECT_EQ(MessageOf([&] { s3.ReadGuardedCount(2); }), "Wrong integer in file");
+    EXPECT_EQ(s3.ReadGuardedCount(2), 4096);
+
     PipeBuf ok(std::string("\x02\x00\x00\x00\xFD\xFF\xFF\xFFhi", 10));
     std::istream in2(&ok);
     TBinStreamEx s2(in2);
