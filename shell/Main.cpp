@@ -121,7 +121,9 @@ void TMainForm::FormCreate() {
 
 void TMainForm::RequestTerminate() {
   terminateRequested_ = true;
-  QCoreApplication::quit();
+  // Not quit(): that would first ask every window to close, and the main
+  // window would put its exit question on a way out that must not ask.
+  QCoreApplication::exit(0);
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
