@@ -267,9 +267,17 @@ std::string LayOutMarkup(std::string_view markup)
     return out;
 }
 
-bool ReplaceFileContents(const std::filesystem::path& target, std::string_view data)
+bool ReplaceFileContents(const std::filesystem::path& link, std::string_view data)
 {
     static std::atomic<unsigned> counter{0};
+    // A linked file is replaced where it lives; the link stays.
+    std::error_code ec;
+    std::filesystem::path target = link;
+    if (std::filesystem::is_symlink(std::filesystem::symlink_status(link, ec))) {
+        target = std::filesystem::weakly_canonical(link, ec);
+        if (ec)
+            return false;
+    }
     struct stat old {};
     const bool exists = ::stat(target.c_str(), &old) == 0;
     if (exists && (S_ISDIR(old.st_mode) || ::access(target.c_str(), W_OK) != 0))

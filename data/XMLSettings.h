@@ -69,5 +69,6 @@ std::string LayOutMarkup(std::string_view markup);
 
 // Writes data to a temporary file beside target and renames it over target,
 // so that a failure never destroys the old file. Refuses to replace a file
-// that is not writable. Returns false on any failure.
+// that is not writable; a symbolic link is followed, not replaced. Returns
+// false on any failure.
 bool ReplaceFileContents(const std::filesystem::path& target, std::string_view data);

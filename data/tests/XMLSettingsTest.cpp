@@ -292,6 +292,20 @@ TEST(XMLSettingsFiles, SaveReplacesWithoutLeftovers)
     EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
+TEST(XMLSettingsFiles, SaveThroughLinkKeepsLink)
+{
+    TTempFolder dir;
+    std::filesystem::create_directory(dir / "real");
+    WriteWholeFile(dir / "real" / "settings.xml", "old");
+    std::filesystem::create_symlink("real/settings.xml", dir / "settings.xml");
+    TXMLSettings store;
+    store.EnsureRoot();
+    ASSERT_TRUE(store.SaveToFile(dir / "settings.xml"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "settings.xml"));
+    EXPECT_EQ(ReadWholeFile(dir / "real" / "settings.xml"), "<SETTINGS version=\"1\"/>\r\n");
+    EXPECT_EQ(EntryCount(dir / "real"), 1u);
+}
+
 TEST(XMLSettingsFiles, FailedSaveReportsAndKeepsOldFile)
 {
     TTempFolder dir;
