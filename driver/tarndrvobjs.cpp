@@ -68,7 +68,9 @@ void TVireoDevice::Queue(std::uint8_t reg, std::int32_t value)
 std::int32_t TVireoDevice::Initialize()
 {
     Port_.reset();
-    Port_ = Factory_();
+    Port_ = Factory_ ? Factory_() : nullptr;
+    if (!Port_)
+        return 1;
     const std::int32_t bound = Port_->Bind();
     if (bound == 1 || bound == 2)
         return bound;
