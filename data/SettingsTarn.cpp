@@ -59,10 +59,12 @@ TSettingsTarn::TSettingsTarn()
 {
     XMLStore->EnsureRoot();
     Options = std::make_unique<TOptions>(this);
-    // Usable values before the first Load: defaults, open outputs.
+    // Usable values before the first Load: defaults, open outputs, a sine
+    // for the device channel.
     SetDefaults();
     ReadXMLValues();
     Loads.assign(static_cast<std::size_t>(ChannelCount), -1.0);
+    Device.Waveforms.push_back(MakeStandardWaveform(TStandardWaveform::Sine));
 }
 
 TSettingsTarn::~TSettingsTarn() = default;

@@ -140,6 +140,9 @@ TEST(SettingsTarnDefaults, StandardWaveformSamples)
 TEST(SettingsTarnFrequency, BoundsFollowDeviceWaveform)
 {
     TSettingsTarn s;
+    // A fresh model already has a device sine.
+    ASSERT_EQ(s.Device.Waveforms.size(), 1u);
+    EXPECT_DOUBLE_EQ(s.MinFrequency(), 0.002);
     s.Device.Waveforms.clear();
     // No device waveform yet: the arbitrary bounds, no crash.
     EXPECT_EQ(s.MinFrequency(), 16.384);
