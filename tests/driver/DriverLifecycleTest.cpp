@@ -25,6 +25,22 @@ TEST_F(DriverLifecycle, InitialisationConfiguresLogicPowersOnAndReadsCalibration
     EXPECT_EQ(Setup.Vg.GetConfigurationCount(), 1);
     EXPECT_EQ(Setup.Vg.IsConfigured(), 1) << "the restored image must arrive whole with its CRC";
     EXPECT_EQ(Setup.Vg.GetPower(), 1);
+    // The whole image in one bulk write, announced as 2048 packets of 64 bytes.
+    bool announced = false;
+    for (int i = 0; i + 1 < Setup.Vg.GetRequestCount(); ++i) {
+        int function = 0, ok = 0, nextFunction = 0;
+        std::uint8_t bytes[4] = {};
+        const int length = Setup.Vg.GetRequest(i, &function, &ok, bytes, 4);
+        if (function == 6 && length == 4 && bytes[0] == 0x20) {
+            EXPECT_EQ(bytes[1], 0x08);
+            EXPECT_EQ(bytes[2], 0x00);
+            EXPECT_EQ(bytes[3], 0x21);
+            EXPECT_EQ(Setup.Vg.GetRequest(i + 1, &nextFunction, &ok, bytes, 0), 131022);
+            EXPECT_EQ(nextFunction, 7);
+            announced = true;
+        }
+    }
+    EXPECT_TRUE(announced);
     for (int reg = 1; reg <= 13; ++reg)
         EXPECT_EQ(Setup.Vg.GetRegisterWriteCount(reg), 0) << "initialisation writes no register " << reg;
 
