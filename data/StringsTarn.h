@@ -226,7 +226,9 @@
     X(ErrUnsupportedFileType, "Unsupported file type")                                             \
     X(ErrImproperBooleanControl, "Improper control for the boolean")                               \
     X(ErrIncorrectFrequency, "Incorrect frequency value")                                          \
-    X(ErrIncorrectLoad, "Incorrect load value")
+    X(ErrIncorrectLoad, "Incorrect load value")                                                    \
+    /* ---- added by the program: texts naming the Linux library files ---- */                    \
+    X(UnableToLoadDriverLibrary, "Unable to load libtarndrv.so. Please reinstall Tarn application.")
 
 namespace Strings {
 

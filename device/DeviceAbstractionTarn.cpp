@@ -114,7 +114,7 @@ void TDeviceAbstractionTarn::ConnectDevice() {
     case kLoadLibraryFailed:
     case kLoadEntryMissing:
       dialogs_.Message(TDialogKind::Error, TDialogButtons::Ok,
-                       "Unable to load libtarndrv.so. Please reinstall Tarn application.");
+                       Strings::UnableToLoadDriverLibrary);
       SwitchToDemonstration();
       return;
     case kInitUsbLibraryMissing:
