@@ -14,6 +14,7 @@
 #include <QLayout>
 #include <QMenuBar>
 #include <QScreen>
+#include <QThread>
 
 namespace tarn {
 
@@ -121,9 +122,14 @@ void TMainForm::FormCreate() {
 
 void TMainForm::RequestTerminate() {
   terminateRequested_ = true;
+  // Before the message loop runs (Abort in the device search) the flag alone
+  // keeps the loop from starting; exiting here would also make every later
+  // modal box, such as a save error, return at once.
   // Not quit(): that would first ask every window to close, and the main
   // window would put its exit question on a way out that must not ask.
-  QCoreApplication::exit(0);
+  if (QThread::currentThread()->loopLevel() > 0) {
+    QCoreApplication::exit(0);
+  }
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

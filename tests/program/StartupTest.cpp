@@ -13,6 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QTimer>
+
 #include <chrono>
 
 namespace tarn::test {
@@ -118,6 +122,13 @@ TEST_F(Startup, AbortLoadsAndAppliesSettingsThenEndsAtOnceAndSaves) {
   program.Exec();
   EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
   EXPECT_EQ(stepper.StepsDone(), 0u); // the message loop never ran
+  // Modal boxes of the shutdown (save errors) must still wait for an answer.
+  QDialog probe;
+  QTimer::singleShot(300, &probe, &QDialog::accept);
+  QElapsedTimer shown;
+  shown.start();
+  probe.exec();
+  EXPECT_GE(shown.elapsed(), 250);
   program.Finish();
   EXPECT_TRUE(fs::exists(folder.File("waveforms.dat")));
   TSettingsTarn saved;

@@ -1,0 +1,141 @@
+// The main window frame, its wiring and its exit handlers, over a recording driver.
+#include "data/SettingsTarn.h"
+#include "data/StringsTarn.h"
+#include "device/DeviceAbstractionTarn.h"
+#include "shell/DialogService.h"
+#include "shell/Main.h"
+#include "shell/ObjMasterTarn.h"
+#include "shell/tests/TestApp.h"
+
+#include <gtest/gtest.h>
+
+#include <QGroupBox>
+#include <QMenu>
+#include <QMenuBar>
+
+#include <deque>
+#include <vector>
+
+namespace tarn {
+namespace {
+
+class KeepPowerDriver : public TDriverAbstraction {
+public:
+  explicit KeepPowerDriver(std::vector<std::int32_t>& keepCalls) : keepCalls_(keepCalls) {}
+  std::int32_t LoadDriver() override { return 0; }
+  std::int32_t InitDevice() override { return 0; }
+  void SetFrequencyMode(std::int32_t) override {}
+  double SetFrequency(double f) override { return f; }
+  double ApplyFrequency() override { return 0; }
+  void SetLevel(std::int32_t) override {}
+  void SetOutputAttenuator(std::int32_t) override {}
+  void SetFilter(std::int32_t) override {}
+  void SetShift(std::int32_t) override {}
+  void LoadWaveform(const std::uint16_t*, std::int32_t, bool) override {}
+  void SetOutputOnOff(std::int32_t) override {}
+  void SetTriggerMode(std::int32_t) override {}
+  void SetArmOnOff(std::int32_t) override {}
+  void SetArmStopLevel(std::int32_t) override {}
+  void SetRunOnOff(std::int32_t) override {}
+  void TriggerPulse() override {}
+  void SetTriggerOnOff(std::int32_t) override {}
+  void SetTriggerLeading(std::int32_t) override {}
+  bool GetPowerState() override { return true; }
+  void GetDriverVersion(std::uint8_t v[2]) override { v[0] = v[1] = 0; }
+  std::int32_t GetSerialNumber() override { return 0; }
+  void SetKeepPowerAtExit(std::int32_t v) override { keepCalls_.push_back(v); }
+  bool CommunicationOK() override { return true; }
+
+private:
+  std::vector<std::int32_t>& keepCalls_;
+};
+
+class Answers : public TDialogService {
+public:
+  std::deque<TDialogResult> answers;
+  int asked = 0;
+  TDialogResult Message(TDialogKind, TDialogButtons, const std::string& text, const std::string&) override {
+    ++asked;
+    EXPECT_EQ(text, Strings::ExitConfirmation);
+    const TDialogResult r = answers.empty() ? TDialogResult::Yes : answers.front();
+    if (!answers.empty()) answers.pop_front();
+    return r;
+  }
+};
+
+class MainForm : public ::testing::Test {
+protected:
+  void SetUp() override {
+    test::TestApp();
+    QApplication::setQuitOnLastWindowClosed(false);
+    form = std::make_unique<TMainForm>(dialogs);
+    form->DeviceAbstractionTarn1().SetDriverFactory([this] { return std::make_unique<KeepPowerDriver>(keepCalls); });
+    form->ObjMasterTarn1().Notify(TObjMasterCode::omConnectDevice);
+    form->show();
+  }
+  Answers dialogs;
+  std::vector<std::int32_t> keepCalls;
+  std::unique_ptr<TMainForm> form;
+};
+
+TEST_F(MainForm, FrameHasItsSizeCaptionGroupsAndMenus) {
+  EXPECT_EQ(form->centralWidget()->size(), QSize(792, 554));
+  EXPECT_EQ(form->minimumSize(), form->maximumSize());
+  EXPECT_EQ(form->windowTitle(), QString::fromUtf8(Strings::MainCaption));
+  struct Expected {
+    TMainForm::TGroup group;
+    const char* title;
+    QRect place;
+  };
+  const Expected groups[] = {
+      {TMainForm::GroupOutputL, "Output L", {0, 0, 276, 275}},       {TMainForm::GroupOutputH, "Output H", {0, 278, 276, 275}},
+      {TMainForm::GroupWaveform, "Waveform", {279, 2, 513, 367}},    {TMainForm::GroupArm, "ARM", {279, 368, 191, 55}},
+      {TMainForm::GroupTrigger, "Trigger", {471, 368, 226, 55}},     {TMainForm::GroupMode, "Mode", {698, 368, 94, 55}},
+      {TMainForm::GroupFrequency, "Frequency", {279, 421, 513, 133}}};
+  for (const Expected& e : groups) {
+    EXPECT_EQ(form->Group(e.group)->title(), QString::fromUtf8(e.title));
+    EXPECT_EQ(form->Group(e.group)->geometry(), e.place) << e.title;
+  }
+  QStringList menus;
+  for (QAction* a : form->menuBar()->actions()) {
+    menus << a->text();
+    for (QAction* item : a->menu()->actions()) menus << (item->isSeparator() ? QStringLiteral("-") : item->text());
+  }
+  EXPECT_EQ(menus.join(QLatin1Char('|')),
+            QStringLiteral("Files|Exit (preserve H output)|Exit|Settings|Options|Help|Help|-|About"));
+}
+
+TEST_F(MainForm, DeviceAbstractionIsWiredToTheOneMasterAndSettings) {
+  EXPECT_EQ(form->DeviceAbstractionTarn1().ObjMaster(), &form->ObjMasterTarn1());
+  EXPECT_EQ(form->DeviceAbstractionTarn1().Settings(), &form->SettingsTarn1());
+  EXPECT_EQ(form->ObjMasterTarn1().ListenerCount(), 1u);
+}
+
+TEST_F(MainForm, ExitPreservingHOutputTellsTheDriverOnlyWhenConfirmed) {
+  dialogs.answers = {TDialogResult::No, TDialogResult::Yes};
+  form->Exit2Click();
+  EXPECT_TRUE(keepCalls.empty());
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_FALSE(form->ExitConfirmed());
+  form->Exit2Click();
+  EXPECT_EQ(keepCalls, std::vector<std::int32_t>{1});
+  EXPECT_TRUE(form->ExitConfirmed());
+  EXPECT_TRUE(form->TerminateRequested());
+  EXPECT_EQ(dialogs.asked, 2);
+}
+
+TEST_F(MainForm, PlainExitLeavesThePowerFlagAlone) {
+  form->Exit1Click();
+  EXPECT_TRUE(form->ExitConfirmed());
+  EXPECT_TRUE(keepCalls.empty());
+}
+
+TEST_F(MainForm, AnyAnswerButNoConfirms) {
+  dialogs.answers = {TDialogResult::Closed};
+  form->close();
+  EXPECT_TRUE(form->ExitConfirmed());
+  EXPECT_FALSE(form->isVisible());
+}
+
+} // namespace
+} // namespace tarn
