@@ -10,6 +10,7 @@
 
 #include <QApplication>
 
+#include <exception>
 #include <filesystem>
 
 namespace tarn {
@@ -98,8 +99,14 @@ int RunTarn(TDialogService& dialogs) {
   TProgramOptions options;
   options.programFolder = QCoreApplication::applicationDirPath().toStdString();
   TTarnProgram program(dialogs, std::move(options));
-  if (!program.Start()) {
-    return 0;
+  try {
+    if (!program.Start()) {
+      return 0;
+    }
+  } catch (const std::exception& error) {
+    // The files on disk are still as they were; leaving them unsaved keeps them so.
+    dialogs.Message(TDialogKind::Error, TDialogButtons::Ok, error.what());
+    return 1;
   }
   const int result = program.Exec();
   program.Finish();
