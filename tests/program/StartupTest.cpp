@@ -71,6 +71,20 @@ TEST_F(Startup, MissingDriverLibraryRunsInDemonstrationMode) {
   EXPECT_TRUE(fs::exists(folder.File("waveforms.dat")));
 }
 
+TEST_F(Startup, DriverLibraryWithoutAnEntryPointCountsAsMissing) {
+  TProgramFolder folder(false);
+  fs::copy_file(FAKE_INCOMPLETE_DRIVER, folder.File("libtarndrv.so"));
+  TScriptedDialogs dialogs;
+  TTarnProgram program(dialogs, InFolder(folder));
+  ASSERT_TRUE(program.Start());
+  const std::vector<std::string> texts = {Strings::UnableToLoadDriverLibrary, Strings::DemonstrationMode};
+  EXPECT_EQ(dialogs.Texts(), texts);
+  EXPECT_NE(dynamic_cast<TDAO_DEMO*>(program.MainForm()->DeviceAbstractionTarn1().Driver()), nullptr);
+  TStepper stepper(ExitSteps(program), 10s);
+  program.Exec();
+  program.Finish();
+}
+
 TEST_F(Startup, NoDeviceYesYesNoSearchesThreeTimesThenDemonstration) {
   TProgramFolder folder;
   TVirtualGenerator vg(folder.File("libvireo.so"));
