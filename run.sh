@@ -15,4 +15,7 @@ demo=build/run
 mkdir -p "$demo"
 cp -f build/bin/tarn build/bin/libtarndrv.so "$demo"/
 cp -f build/virtual/libvireo.so "$demo"/
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  echo "No display found; try: xvfb-run ./run.sh, or QT_QPA_PLATFORM=offscreen (messages then go to standard error)."
+fi
 exec "$demo"/tarn "$@"
