@@ -154,6 +154,12 @@ public:
     bool Ready() const { return Ready_ && Api.Complete(); }
     bool VirtualReady() const { return Vg.Reset && Vg.GetRegister && Vg.GetRequest && Vg.CopySamples; }
     const fs::path& Folder() const { return Folder_.Path(); }
+    // A function of the USB library the test opened itself (inspect).
+    template <typename F>
+    F UsbSymbol(const char* name) const
+    {
+        return Usb_ ? Usb_->Get<F>(name) : nullptr;
+    }
 
     // DeviceFunction with only a value.
     std::uint8_t Call(std::uint32_t code, std::intptr_t value = 0)
