@@ -1,5 +1,7 @@
 #include "device/DaoTarn.h"
 
+#include "driver/tarndrvconstants.h"
+
 #include <deque>
 #include <filesystem>
 
@@ -7,29 +9,7 @@ namespace tarn {
 
 namespace {
 
-// Function codes of DeviceFunction used by the program.
-enum : std::uint32_t {
-  DF_LOAD_WAVEFORM = 1,
-  DF_SET_LEVEL = 2,
-  DF_SET_OUTPUT_ATN = 3,
-  DF_SET_FILTER = 4,
-  DF_SET_FREQUENCY = 5,
-  DF_SET_SHIFT = 6,
-  DF_SET_OUTPUT_ON_OFF = 7,
-  DF_SET_TRIGGER_MODE = 8,
-  DF_SET_ARM_ON_OFF = 9,
-  DF_SET_ARM_STOP_LEVEL = 10,
-  DF_SET_RUN_ON_OFF = 11,
-  DF_TRIGGER_PULSE = 12,
-  DF_SET_TRIGGER_ON_OFF = 13,
-  DF_SET_TRIGGER_LEADING = 14,
-  DF_GET_POWER_STATE = 15,
-  DF_PRELOAD_FREQUENCY = 16,
-  DF_KEEP_POWER_AT_EXIT = 21,
-  DF_SET_FAILURE_FLAG = 64,
-  DF_GET_DRIVER_VERSION = 66,
-  DF_GET_SERIAL_NUMBER = 69,
-};
+using tarn::drv::TDeviceFunctionCode;
 
 // The driver library may write a registered flag at any later transfer and
 // stays loaded until the process ends, so flags are never freed. Each driver
@@ -47,7 +27,7 @@ TDAO_Tarn::TDAO_Tarn(std::string libraryPath)
 TDAO_Tarn::~TDAO_Tarn() {
   if (deInitializeDevice_ != nullptr) {
     // Unregister the flag first so that nothing in the library points at it.
-    Call(DF_SET_FAILURE_FLAG, nullptr, 0, nullptr, 0, 0, nullptr);
+    Call(TDeviceFunctionCode::DF_SET_FAILURE_FLAG, nullptr, 0, nullptr, 0, 0, nullptr);
     deInitializeDevice_();
   }
 }
@@ -92,14 +72,15 @@ std::int32_t TDAO_Tarn::InitDevice() {
     return kInitNoDevice;
   }
   const std::int32_t mapped = MapInitResult(initializeDevice_(0));
-  Call(DF_SET_FAILURE_FLAG, nullptr, 0, nullptr, 0, reinterpret_cast<std::intptr_t>(failureFlag_), nullptr);
+  Call(TDeviceFunctionCode::DF_SET_FAILURE_FLAG, nullptr, 0, nullptr, 0, reinterpret_cast<std::intptr_t>(failureFlag_),
+       nullptr);
   return mapped;
 }
 
-void TDAO_Tarn::Call(std::uint32_t code, void* inData, std::int32_t inSize, void* outData,
+void TDAO_Tarn::Call(TDeviceFunctionCode code, void* inData, std::int32_t inSize, void* outData,
                      std::int32_t outSize, std::intptr_t value, std::int32_t* valuePtr) {
   if (deviceFunction_ != nullptr) {
-    deviceFunction_(code, inData, inSize, outData, outSize, value, valuePtr);
+    deviceFunction_(static_cast<std::uint32_t>(code), inData, inSize, outData, outSize, value, valuePtr);
   }
 }
 
@@ -107,9 +88,9 @@ double TDAO_Tarn::SetFrequency(double frequency) {
   lastFrequency_ = frequency;
   double result = 0.0;
   if (frequencyMode_ == 0) {
-    Call(DF_SET_FREQUENCY, &frequency, sizeof frequency, &result, sizeof result, 0, nullptr);
+    Call(TDeviceFunctionCode::DF_SET_FREQUENCY, &frequency, sizeof frequency, &result, sizeof result, 0, nullptr);
   } else if (frequencyMode_ == 1) {
-    Call(DF_PRELOAD_FREQUENCY, &frequency, sizeof frequency, &result, sizeof result, 0, nullptr);
+    Call(TDeviceFunctionCode::DF_PRELOAD_FREQUENCY, &frequency, sizeof frequency, &result, sizeof result, 0, nullptr);
   }
   return result;
 }
@@ -117,45 +98,46 @@ double TDAO_Tarn::SetFrequency(double frequency) {
 double TDAO_Tarn::ApplyFrequency() {
   double requested = lastFrequency_;
   double result = 0.0;
-  Call(DF_SET_FREQUENCY, &requested, sizeof requested, &result, sizeof result, 0, nullptr);
+  Call(TDeviceFunctionCode::DF_SET_FREQUENCY, &requested, sizeof requested, &result, sizeof result, 0, nullptr);
   return result;
 }
 
-void TDAO_Tarn::SetLevel(std::int32_t value) { CallValue(DF_SET_LEVEL, value); }
-void TDAO_Tarn::SetOutputAttenuator(std::int32_t value) { CallValue(DF_SET_OUTPUT_ATN, value); }
-void TDAO_Tarn::SetFilter(std::int32_t value) { CallValue(DF_SET_FILTER, value); }
-void TDAO_Tarn::SetShift(std::int32_t value) { CallValue(DF_SET_SHIFT, value); }
+void TDAO_Tarn::SetLevel(std::int32_t value) { CallValue(TDeviceFunctionCode::DF_SET_LEVEL, value); }
+void TDAO_Tarn::SetOutputAttenuator(std::int32_t value) { CallValue(TDeviceFunctionCode::DF_SET_OUTPUT_ATN, value); }
+void TDAO_Tarn::SetFilter(std::int32_t value) { CallValue(TDeviceFunctionCode::DF_SET_FILTER, value); }
+void TDAO_Tarn::SetShift(std::int32_t value) { CallValue(TDeviceFunctionCode::DF_SET_SHIFT, value); }
 
 void TDAO_Tarn::LoadWaveform(const std::uint16_t* samples, std::int32_t count, bool standard) {
   // The library only reads the samples.
-  Call(DF_LOAD_WAVEFORM, const_cast<std::uint16_t*>(samples), count, nullptr, 0, standard ? 1 : 0, nullptr);
+  Call(TDeviceFunctionCode::DF_LOAD_WAVEFORM, const_cast<std::uint16_t*>(samples), count, nullptr, 0, standard ? 1 : 0,
+       nullptr);
 }
 
-void TDAO_Tarn::SetOutputOnOff(std::int32_t value) { CallValue(DF_SET_OUTPUT_ON_OFF, value); }
-void TDAO_Tarn::SetTriggerMode(std::int32_t value) { CallValue(DF_SET_TRIGGER_MODE, value); }
-void TDAO_Tarn::SetArmOnOff(std::int32_t value) { CallValue(DF_SET_ARM_ON_OFF, value); }
-void TDAO_Tarn::SetArmStopLevel(std::int32_t value) { CallValue(DF_SET_ARM_STOP_LEVEL, value); }
-void TDAO_Tarn::SetRunOnOff(std::int32_t value) { CallValue(DF_SET_RUN_ON_OFF, value); }
-void TDAO_Tarn::TriggerPulse() { CallValue(DF_TRIGGER_PULSE, 0); }
-void TDAO_Tarn::SetTriggerOnOff(std::int32_t value) { CallValue(DF_SET_TRIGGER_ON_OFF, value); }
-void TDAO_Tarn::SetTriggerLeading(std::int32_t value) { CallValue(DF_SET_TRIGGER_LEADING, value); }
+void TDAO_Tarn::SetOutputOnOff(std::int32_t value) { CallValue(TDeviceFunctionCode::DF_SET_OUTPUT_ON_OFF, value); }
+void TDAO_Tarn::SetTriggerMode(std::int32_t value) { CallValue(TDeviceFunctionCode::DF_SET_TRIGGER_MODE, value); }
+void TDAO_Tarn::SetArmOnOff(std::int32_t value) { CallValue(TDeviceFunctionCode::DF_SET_ARM_ON_OFF, value); }
+void TDAO_Tarn::SetArmStopLevel(std::int32_t value) { CallValue(TDeviceFunctionCode::DF_SET_ARM_STOP_LEVEL, value); }
+void TDAO_Tarn::SetRunOnOff(std::int32_t value) { CallValue(TDeviceFunctionCode::DF_SET_RUN_ON_OFF, value); }
+void TDAO_Tarn::TriggerPulse() { CallValue(TDeviceFunctionCode::DF_TRIGGER_PULSE, 0); }
+void TDAO_Tarn::SetTriggerOnOff(std::int32_t value) { CallValue(TDeviceFunctionCode::DF_SET_TRIGGER_ON_OFF, value); }
+void TDAO_Tarn::SetTriggerLeading(std::int32_t value) { CallValue(TDeviceFunctionCode::DF_SET_TRIGGER_LEADING, value); }
 
 bool TDAO_Tarn::GetPowerState() {
   std::int32_t state = 0;
-  Call(DF_GET_POWER_STATE, nullptr, 0, &state, sizeof state, 0, nullptr);
+  Call(TDeviceFunctionCode::DF_GET_POWER_STATE, nullptr, 0, &state, sizeof state, 0, nullptr);
   return state != 0;
 }
 
 void TDAO_Tarn::GetDriverVersion(std::uint8_t version[2]) {
-  Call(DF_GET_DRIVER_VERSION, nullptr, 0, version, 2, 0, nullptr);
+  Call(TDeviceFunctionCode::DF_GET_DRIVER_VERSION, nullptr, 0, version, 2, 0, nullptr);
 }
 
 std::int32_t TDAO_Tarn::GetSerialNumber() {
   std::int32_t serial = 0;
-  Call(DF_GET_SERIAL_NUMBER, nullptr, 0, nullptr, 0, 0, &serial);
+  Call(TDeviceFunctionCode::DF_GET_SERIAL_NUMBER, nullptr, 0, nullptr, 0, 0, &serial);
   return serial;
 }
 
-void TDAO_Tarn::SetKeepPowerAtExit(std::int32_t value) { CallValue(DF_KEEP_POWER_AT_EXIT, value); }
+void TDAO_Tarn::SetKeepPowerAtExit(std::int32_t value) { CallValue(TDeviceFunctionCode::DF_KEEP_POWER_AT_EXIT, value); }
 
 } // namespace tarn

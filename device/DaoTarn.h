@@ -2,6 +2,7 @@
 #pragma once
 #include "device/DriverAbstraction.h"
 #include "device/DynamicLibrary.h"
+#include "driver/tarndrvconstants.h"
 
 #include <string>
 
@@ -51,9 +52,12 @@ public:
   static std::int32_t MapInitResult(std::int32_t result);
 
 private:
-  void Call(std::uint32_t code, void* inData, std::int32_t inSize, void* outData, std::int32_t outSize,
+  // The codes come from the driver's own header; it is only included, not linked.
+  void Call(drv::TDeviceFunctionCode code, void* inData, std::int32_t inSize, void* outData, std::int32_t outSize,
             std::intptr_t value, std::int32_t* valuePtr);
-  void CallValue(std::uint32_t code, std::int32_t value) { Call(code, nullptr, 0, nullptr, 0, value, nullptr); }
+  void CallValue(drv::TDeviceFunctionCode code, std::int32_t value) {
+    Call(code, nullptr, 0, nullptr, 0, value, nullptr);
+  }
 
   std::string libraryPath_;
   TDynamicLibrary library_;
