@@ -34,10 +34,14 @@ TEST(DemoDevice, AcceptsEverythingAndReportsPowerAndNoFailure) {
   EXPECT_TRUE(demo.CommunicationOK());
 }
 
+// Bits of Call::pointers: which of InData, OutData, ValuePtr were passed.
+constexpr int kIn = 1, kOut = 2, kValuePtr = 4;
+
 struct Call {
   std::int32_t code, inSize, outSize;
   std::intptr_t value;
   double in;
+  std::int32_t pointers;
 };
 
 // Reaches the fake library through its own handle (same file, same instance).
@@ -57,6 +61,7 @@ public:
       Call c{};
       Fn<void (*)(std::int32_t, std::int32_t*, std::int32_t*, std::int32_t*, std::intptr_t*, double*)>(
           "FakeGetCall")(i, &c.code, &c.inSize, &c.outSize, &c.value, &c.in);
+      c.pointers = Fn<std::int32_t (*)(std::int32_t)>("FakeGetPointers")(i);
       out.push_back(c);
     }
     return out;
@@ -103,6 +108,8 @@ TEST(DriverBinding, InitResultsAreMappedAndTheFlagIsRegisteredEachTime) {
   ASSERT_EQ(calls.size(), 2u);
   EXPECT_EQ(calls[0].code, 64);
   EXPECT_NE(calls[0].value, 0);
+  EXPECT_EQ(calls[0].pointers, 0);
+  EXPECT_EQ(calls[0].inSize + calls[0].outSize, 0);
   EXPECT_EQ(calls[1].value, calls[0].value);
   EXPECT_EQ(fake.InitCalls(), 2);
 }
@@ -176,22 +183,37 @@ TEST(DriverBinding, OperationsUseTheirCodesAndArguments) {
   EXPECT_EQ(dao.GetSerialNumber(), 123456);
   dao.SetKeepPowerAtExit(1);
 
+  // Every operation's code, sizes, value and which pointers it passes.
+  struct Row {
+    int code, inSize, outSize;
+    std::intptr_t value;
+    int pointers;
+  };
+  const std::vector<Row> expected = {
+      {5, 8, 8, 0, kIn | kOut}, // SetFrequency, mode 0
+      {16, 8, 8, 0, kIn | kOut}, // SetFrequency, mode 1
+      {5, 8, 8, 0, kIn | kOut}, // ApplyFrequency
+      {1, 3, 0, 1, kIn},        // LoadWaveform, standard
+      {1, 3, 0, 0, kIn},        // LoadWaveform, arbitrary
+      {2, 0, 0, 4000, 0},       {3, 0, 0, 1, 0}, {4, 0, 0, 2, 0}, {6, 0, 0, 2100, 0}, {7, 0, 0, 1, 0},
+      {8, 0, 0, 1, 0},          {9, 0, 0, 1, 0}, {10, 0, 0, 0, 0}, {11, 0, 0, 1, 0},  {12, 0, 0, 0, 0},
+      {13, 0, 0, 1, 0},         {14, 0, 0, 0, 0},
+      {15, 0, 4, 0, kOut},      // GetPowerState
+      {66, 0, 2, 0, kOut},      // GetDriverVersion
+      {69, 0, 0, 0, kValuePtr}, // GetSerialNumber
+      {21, 0, 0, 1, 0}};        // SetKeepPowerAtExit
   const auto calls = fake.Calls();
-  const std::vector<std::pair<int, std::intptr_t>> expected = {
-      {5, 0},  {16, 0}, {5, 0},  {1, 1},  {1, 0}, {2, 4000}, {3, 1},  {4, 2},  {6, 2100}, {7, 1},  {8, 1},
-      {9, 1},  {10, 0}, {11, 1}, {12, 0}, {13, 1}, {14, 0},  {15, 0}, {66, 0}, {69, 0},    {21, 1}};
   ASSERT_EQ(calls.size(), expected.size());
   for (std::size_t i = 0; i < calls.size(); ++i) {
-    EXPECT_EQ(calls[i].code, expected[i].first) << i;
-    EXPECT_EQ(calls[i].value, expected[i].second) << i;
+    EXPECT_EQ(calls[i].code, expected[i].code) << i;
+    EXPECT_EQ(calls[i].inSize, expected[i].inSize) << i;
+    EXPECT_EQ(calls[i].outSize, expected[i].outSize) << i;
+    EXPECT_EQ(calls[i].value, expected[i].value) << i;
+    EXPECT_EQ(calls[i].pointers, expected[i].pointers) << i;
   }
   EXPECT_EQ(calls[0].in, 1000.0);
-  EXPECT_EQ(calls[0].inSize, 8);
-  EXPECT_EQ(calls[0].outSize, 8);
+  EXPECT_EQ(calls[1].in, 300.0);
   EXPECT_EQ(calls[2].in, 300.0);
-  EXPECT_EQ(calls[3].inSize, 3);
-  EXPECT_EQ(calls[17].outSize, 4);
-  EXPECT_EQ(calls[18].outSize, 2);
 }
 
 } // namespace

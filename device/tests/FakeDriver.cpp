@@ -9,6 +9,8 @@ struct Record {
   std::int32_t code, inSize, outSize;
   std::intptr_t value;
   double inDouble;
+  // Which of InData, OutData, ValuePtr were given: bits 1, 2, 4.
+  std::int32_t pointers;
 };
 
 std::vector<Record> calls;
@@ -38,7 +40,8 @@ __attribute__((visibility("default"))) std::uint8_t DeviceFunction(std::uint32_t
                                                                    std::int32_t inSize, void* outData,
                                                                    std::int32_t outSize, std::intptr_t value,
                                                                    std::int32_t* valuePtr) {
-  Record r{static_cast<std::int32_t>(code), inSize, outSize, value, 0.0};
+  const std::int32_t pointers = (inData != nullptr ? 1 : 0) | (outData != nullptr ? 2 : 0) | (valuePtr != nullptr ? 4 : 0);
+  Record r{static_cast<std::int32_t>(code), inSize, outSize, value, 0.0, pointers};
   switch (code) {
   case 5:
   case 16:
@@ -74,6 +77,9 @@ __attribute__((visibility("default"))) void FakeGetCall(std::int32_t i, std::int
   *outSize = r.outSize;
   *value = r.value;
   *in = r.inDouble;
+}
+__attribute__((visibility("default"))) std::int32_t FakeGetPointers(std::int32_t i) {
+  return calls.at(static_cast<std::size_t>(i)).pointers;
 }
 __attribute__((visibility("default"))) void FakeClear() { calls.clear(); }
 // Plays a failed transfer: the library sets the registered flag.
