@@ -89,9 +89,11 @@ public:
   std::deque<TDialogResult> answers;
   std::vector<std::string> texts;
   std::vector<TDialogKind> kinds;
-  TDialogResult Message(TDialogKind kind, TDialogButtons, const std::string& text, const std::string&) override {
+  std::vector<TDialogButtons> buttons;
+  TDialogResult Message(TDialogKind kind, TDialogButtons b, const std::string& text, const std::string&) override {
     texts.push_back(text);
     kinds.push_back(kind);
+    buttons.push_back(b);
     if (answers.empty()) return TDialogResult::Ok;
     const TDialogResult r = answers.front();
     answers.pop_front();
@@ -135,8 +137,11 @@ TEST_F(DeviceAbstraction, MissingLibraryGivesOneErrorThenDemonstration) {
   EXPECT_EQ(dialogs.kinds[0], TDialogKind::Error);
   EXPECT_EQ(dialogs.texts[1], Strings::DemonstrationMode);
   EXPECT_EQ(dialogs.kinds[1], TDialogKind::Information);
+  EXPECT_EQ(dialogs.buttons, (std::vector<TDialogButtons>{TDialogButtons::Ok, TDialogButtons::Ok}));
   EXPECT_TRUE(UsesDemo());
   EXPECT_EQ(shared.destroyed, 1);
+  // A library that could not be loaded is not asked to initialise.
+  EXPECT_EQ(shared.calls, std::vector<std::string>{"LoadDriver"});
 }
 
 TEST_F(DeviceAbstraction, UsbLibraryMissingShowsTwoLinesThenDemonstration) {
@@ -144,7 +149,11 @@ TEST_F(DeviceAbstraction, UsbLibraryMissingShowsTwoLinesThenDemonstration) {
   master.Notify(Code::omConnectDevice);
   ASSERT_EQ(dialogs.texts.size(), 2u);
   EXPECT_EQ(dialogs.texts[0], std::string(Strings::UnableToLoadUsbLibrary) + "\n" + Strings::PlugTheDevice);
+  EXPECT_EQ(dialogs.kinds, (std::vector<TDialogKind>{TDialogKind::Error, TDialogKind::Information}));
+  EXPECT_EQ(dialogs.buttons, (std::vector<TDialogButtons>{TDialogButtons::Ok, TDialogButtons::Ok}));
+  EXPECT_EQ(dialogs.texts[1], Strings::DemonstrationMode);
   EXPECT_TRUE(UsesDemo());
+  EXPECT_EQ(shared.created, 1);
 }
 
 TEST_F(DeviceAbstraction, NoDeviceYesYesNoSearchesThreeTimesWithNewDrivers) {
@@ -156,6 +165,29 @@ TEST_F(DeviceAbstraction, NoDeviceYesYesNoSearchesThreeTimesWithNewDrivers) {
   const std::vector<std::string> texts = {Strings::DeviceNotFound, Strings::DeviceNotFound, Strings::DeviceNotFound,
                                           Strings::DemonstrationMode};
   EXPECT_EQ(dialogs.texts, texts);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(dialogs.kinds[i], TDialogKind::Error) << i;
+    EXPECT_EQ(dialogs.buttons[i], TDialogButtons::YesNoAbort) << i;
+  }
+  EXPECT_TRUE(UsesDemo());
+  EXPECT_EQ(terminateRequests, 0);
+}
+
+TEST_F(DeviceAbstraction, EveryOtherInitResultUsesTheDeviceSilently) {
+  for (std::int32_t result : {0, 7, 42}) {
+    shared.initResults = {result};
+    dialogs.texts.clear();
+    master.Notify(Code::omConnectDevice);
+    EXPECT_TRUE(dialogs.texts.empty()) << result;
+    EXPECT_NE(dynamic_cast<RecordingDriver*>(device->Driver()), nullptr) << result;
+  }
+}
+
+TEST_F(DeviceAbstraction, SearchQuestionClosedWithoutAnAnswerMeansDemonstration) {
+  shared.initResults = {6};
+  dialogs.answers = {TDialogResult::Closed};
+  master.Notify(Code::omConnectDevice);
+  EXPECT_EQ(dialogs.texts, (std::vector<std::string>{Strings::DeviceNotFound, Strings::DemonstrationMode}));
   EXPECT_TRUE(UsesDemo());
   EXPECT_EQ(terminateRequests, 0);
 }
@@ -174,6 +206,7 @@ TEST_F(DeviceAbstraction, BrokenCalibrationWarnsAndKeepsTheRealDriver) {
   master.Notify(Code::omConnectDevice);
   ASSERT_EQ(dialogs.texts.size(), 1u);
   EXPECT_EQ(dialogs.kinds[0], TDialogKind::Warning);
+  EXPECT_EQ(dialogs.buttons[0], TDialogButtons::Ok);
   EXPECT_EQ(dialogs.texts[0], std::string(Strings::CalibrationBroken) + "\n" + Strings::ContactManufacturer);
   EXPECT_NE(dynamic_cast<RecordingDriver*>(device->Driver()), nullptr);
 }
@@ -350,6 +383,18 @@ TEST_F(DeviceAbstraction, DemonstrationNeverBreaks) {
   EXPECT_EQ(settings.Device.DeviceFrequency, 15000.0);
   EXPECT_TRUE(settings.Device.HOutputActive);
   EXPECT_EQ(commBroken, 0);
+}
+
+TEST_F(DeviceAbstraction, PollRunsEveryHalfSecondFromStart) {
+  master.Notify(Code::omConnectDevice);
+  EXPECT_FALSE(device->PollActive());
+  shared.power = false;
+  master.Notify(Code::omStart);
+  EXPECT_FALSE(settings.Device.HOutputActive);
+  shared.power = true;
+  QTest::qWait(200);
+  EXPECT_FALSE(settings.Device.HOutputActive) << "polled before the interval";
+  EXPECT_TRUE(QTest::qWaitFor([this] { return settings.Device.HOutputActive; }, 3000));
 }
 
 } // namespace
