@@ -48,6 +48,9 @@ bool TTarnProgram::Start() {
 
   Status(Strings::SplashCreatingUserInterface);
   mainForm_ = std::make_unique<TMainForm>(dialogs_);
+  if (options_.mainFormCreated) {
+    options_.mainFormCreated(*mainForm_);
+  }
 
   Status(Strings::SplashCreatingDeviceContext);
   TSettingsTarn& settings = mainForm_->SettingsTarn1();

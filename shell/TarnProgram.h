@@ -2,6 +2,7 @@
 // main() runs it with the message-box dialogs; tests run the same steps
 // in-process with scripted dialogs and a program folder of their own.
 #pragma once
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -15,6 +16,8 @@ struct TProgramOptions {
   // The folder made current at start; it holds libtarndrv.so and the two files.
   std::string programFolder;
   bool singleInstanceCheck = true;
+  // Called once the main window exists, before the first broadcast (tests).
+  std::function<void(TMainForm&)> mainFormCreated;
 };
 
 class TTarnProgram {

@@ -6,6 +6,8 @@
 #include "device/DaoTarn.h"
 #include "device/DeviceAbstractionTarn.h"
 #include "shell/Main.h"
+#include "shell/ObjMasterTarn.h"
+#include "shell/SplashScreen.h"
 #include "shell/TarnProgram.h"
 #include "shell/tests/TestApp.h"
 #include "tests/program/DeviceExpectations.h"
@@ -40,6 +42,32 @@ std::vector<TStepper::Step> ExitSteps(TTarnProgram& program) {
           }};
 }
 
+// What a listener registered behind the device abstraction sees during start-up.
+struct TStartupWatch {
+  struct Seen {
+    TObjMasterCode code;
+    std::int32_t index;
+    std::string status;
+    bool splashShown;
+    bool loaded;
+    bool defaultsSet;
+  };
+  TTarnProgram* program = nullptr;
+  TMainForm* form = nullptr;
+  std::vector<Seen> seen;
+  void Handle(TObjMasterCode code, std::int32_t index, void*) {
+    if (code == TObjMasterCode::omMasterDestroying) {
+      // The settings model is gone by now.
+      seen.push_back({code, index, {}, false, false, false});
+      return;
+    }
+    const TSettingsTarn& settings = form->SettingsTarn1();
+    seen.push_back({code, index, program->LastSplashStatus(),
+                    program->Splash() != nullptr && program->Splash()->isVisible(),
+                    settings.Device.Level == TIntArray{3000}, settings.FrequencyMax == 100000000.0});
+  }
+};
+
 class Startup : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -47,6 +75,53 @@ protected:
     QApplication::setQuitOnLastWindowClosed(false);
   }
 };
+
+TEST_F(Startup, StepsRunInOrderBehindTheSplash) {
+  TProgramFolder folder;
+  WriteDistinctSettings(folder.Path());
+  TScriptedDialogs dialogs;
+  TStartupWatch watch;
+  TProgramOptions options = InFolder(folder);
+  options.mainFormCreated = [&watch](TMainForm& form) {
+    EXPECT_EQ(watch.program->LastSplashStatus(), Strings::SplashCreatingUserInterface);
+    ASSERT_NE(watch.program->Splash(), nullptr);
+    EXPECT_TRUE(watch.program->Splash()->isVisible());
+    watch.form = &form;
+    // Spoiled here, so that the broadcasts show whether SetDefaults ran before them.
+    form.SettingsTarn1().FrequencyMax = 1.0;
+    form.ObjMasterTarn1().RegisterListener(TObjMasterNotifyEvent::Bind<&TStartupWatch::Handle>(&watch));
+  };
+  TTarnProgram program(dialogs, options);
+  watch.program = &program;
+  ASSERT_TRUE(program.Start());
+  ASSERT_NE(watch.form, nullptr);
+  EXPECT_TRUE(dialogs.shown.empty());
+
+  using C = TObjMasterCode;
+  std::vector<std::pair<C, std::int32_t>> expected = {{C::omConnectDevice, 0}, {C::omWireControls, 0}};
+  for (std::int32_t phase = 0; phase < 10; ++phase) expected.push_back({C::omSettingsApplied, phase});
+  // The device abstraction, ahead in the list, announces the power state from inside omStart.
+  expected.push_back({C::omPowerStateChanged, 0});
+  expected.push_back({C::omStart, 0});
+  std::vector<std::pair<C, std::int32_t>> codes;
+  for (const auto& s : watch.seen) codes.push_back({s.code, s.index});
+  ASSERT_EQ(codes, expected);
+  for (std::size_t i = 0; i < watch.seen.size(); ++i) {
+    const TStartupWatch::Seen& s = watch.seen[i];
+    EXPECT_EQ(s.status, Strings::SplashStartingUserInterface) << i;
+    EXPECT_TRUE(s.splashShown) << i;
+    EXPECT_TRUE(s.defaultsSet) << i;
+    // The files are read after the wiring and before the first phase.
+    EXPECT_EQ(s.loaded, i >= 2) << i;
+  }
+  EXPECT_EQ(program.Splash(), nullptr);
+  EXPECT_TRUE(program.MainForm()->DeviceAbstractionTarn1().PollActive());
+
+  TStepper stepper(ExitSteps(program), 10s);
+  program.Exec();
+  program.Finish();
+  EXPECT_EQ(watch.seen.back().code, TObjMasterCode::omMasterDestroying);
+}
 
 TEST_F(Startup, MissingDriverLibraryRunsInDemonstrationMode) {
   TProgramFolder folder(false);
