@@ -14,6 +14,8 @@
 #include <QMenuBar>
 
 #include <deque>
+#include <functional>
+#include <string>
 #include <vector>
 
 namespace tarn {
@@ -21,7 +23,11 @@ namespace {
 
 class KeepPowerDriver : public TDriverAbstraction {
 public:
-  explicit KeepPowerDriver(std::vector<std::int32_t>& keepCalls) : keepCalls_(keepCalls) {}
+  explicit KeepPowerDriver(std::vector<std::int32_t>& keepCalls, std::function<void()> onDestroyed = {})
+      : keepCalls_(keepCalls), onDestroyed_(std::move(onDestroyed)) {}
+  ~KeepPowerDriver() override {
+    if (onDestroyed_) onDestroyed_();
+  }
   std::int32_t LoadDriver() override { return 0; }
   std::int32_t InitDevice() override { return 0; }
   void SetFrequencyMode(std::int32_t) override {}
@@ -48,6 +54,7 @@ public:
 
 private:
   std::vector<std::int32_t>& keepCalls_;
+  std::function<void()> onDestroyed_;
 };
 
 class Answers : public TDialogService {
@@ -135,6 +142,24 @@ TEST_F(MainForm, AnyAnswerButNoConfirms) {
   form->close();
   EXPECT_TRUE(form->ExitConfirmed());
   EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(MainForm, EndsWithTheControlsThenTheDriverAndTheMasterLast) {
+  std::vector<std::string> order;
+  form->DeviceAbstractionTarn1().SetDriverFactory(
+      [&] { return std::make_unique<KeepPowerDriver>(keepCalls, [&order] { order.push_back("driver"); }); });
+  form->ObjMasterTarn1().Notify(TObjMasterCode::omConnectDevice);
+  QObject::connect(form->Group(TMainForm::GroupFrequency), &QObject::destroyed, [&order] { order.push_back("controls"); });
+  struct Late {
+    std::vector<std::string>* order;
+    void Handle(TObjMasterCode code, std::int32_t, void*) {
+      order->push_back(code == TObjMasterCode::omMasterDestroying ? "master" : "broadcast");
+    }
+  } late{&order};
+  form->ObjMasterTarn1().RegisterListener(TObjMasterNotifyEvent::Bind<&Late::Handle>(&late));
+  form.reset();
+  // Whatever is still registered hears the master go, after everything else.
+  EXPECT_EQ(order, (std::vector<std::string>{"controls", "driver", "master"}));
 }
 
 } // namespace

@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 
@@ -28,6 +30,22 @@ TEST(Splash, HasItsSizeThePictureAndTheStatusLine) {
   EXPECT_TRUE(splash.PictureLoaded());
   splash.SetStatus(QString::fromUtf8(Strings::SplashCreatingDeviceContext));
   EXPECT_EQ(splash.Status(), QString::fromUtf8(Strings::SplashCreatingDeviceContext));
+  EXPECT_TRUE(splash.windowFlags().testFlag(Qt::FramelessWindowHint));
+  // The picture on top, the status line of 20 pixels at the bottom, centred, 16-pixel font.
+  const QLabel* picture = nullptr;
+  const QLabel* status = nullptr;
+  for (const QLabel* label : splash.findChildren<QLabel*>()) {
+    (label->text().isEmpty() ? picture : status) = label;
+  }
+  ASSERT_NE(picture, nullptr);
+  ASSERT_NE(status, nullptr);
+  EXPECT_EQ(picture->geometry(), QRect(0, 0, 390, 249));
+  EXPECT_EQ(picture->pixmap().size(), QSize(390, 249));
+  EXPECT_EQ(status->height(), 20);
+  EXPECT_EQ(status->width(), 390);
+  EXPECT_EQ(status->geometry().bottom(), 267);
+  EXPECT_EQ(status->alignment(), Qt::AlignCenter);
+  EXPECT_EQ(status->font().pixelSize(), 16);
 }
 
 // Answers omReconnect with failure until the given attempt.
@@ -66,6 +84,25 @@ TEST_F(CommBroken, RetriesEveryHalfSecondAndClosesItselfOnSuccess) {
   EXPECT_GE(clock.elapsed(), 1400);
   EXPECT_LT(clock.elapsed(), 3000);
   EXPECT_FALSE(form.RetryActive());
+}
+
+TEST_F(CommBroken, LayoutAndMessage) {
+  TCommBrokenForm form(master, &owner);
+  EXPECT_EQ(form.ExitButton()->geometry(), QRect(198, 104, 75, 25));
+  const auto texts = form.findChildren<QPlainTextEdit*>();
+  ASSERT_EQ(texts.size(), 1);
+  EXPECT_EQ(texts[0]->toPlainText(), QString::fromUtf8(Strings::CommBrokenMessage));
+  EXPECT_EQ(texts[0]->geometry(), QRect(56, 16, 201, 86));
+  EXPECT_TRUE(texts[0]->isReadOnly());
+  EXPECT_EQ(texts[0]->frameShape(), QFrame::NoFrame);
+  const auto labels = form.findChildren<QLabel*>();
+  ASSERT_EQ(labels.size(), 1);
+  EXPECT_EQ(labels[0]->geometry(), QRect(11, 25, 31, 31));
+  EXPECT_FALSE(labels[0]->pixmap().isNull());
+  EXPECT_FALSE(form.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+  EXPECT_FALSE(form.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+  // Retrying from creation on, before the window is shown.
+  EXPECT_TRUE(form.RetryActive());
 }
 
 TEST_F(CommBroken, ExitEndsItWithoutReconnection) {
