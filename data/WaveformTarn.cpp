@@ -163,11 +163,11 @@ void TWaveformTarn::UpdateStatistics()
     }
     const std::uint16_t* samples = Samples();
     if (SampleRange() != 0) {
-        // True extremes; for codes inside the range this equals starting from
-        // maximum 0 and minimum SampleRange.
-        std::int32_t maxSample = samples[0];
-        std::int32_t minSample = samples[0];
-        double sum = 0.0;
+        // The search starts from 0 and SampleRange, so codes that all lie
+        // above the range still report the range as their minimum.
+        std::int32_t maxSample = 0;
+        std::int32_t minSample = SampleRange();
+        long double sum = 0.0L;
         for (std::int32_t i = 0; i < count; ++i) {
             const std::int32_t s = samples[i];
             sum += s;
@@ -176,7 +176,8 @@ void TWaveformTarn::UpdateStatistics()
         }
         MaxSample = maxSample;
         MinSample = minSample;
-        MeanSample = sum / count;
+        // Divided in extended precision, then stored as a double.
+        MeanSample = static_cast<double>(sum / count);
     }
 
     HighestHarmonic = 1;

@@ -292,6 +292,36 @@ TEST(WaveformStatistics, SquareSineConstant)
     EXPECT_EQ(tiny->MaxSample, 4095);
 }
 
+TEST(WaveformStatistics, SearchStartsFromZeroAndTheRange)
+{
+    // Codes above a small range: the minimum stays at the range.
+    TWaveformTarn w;
+    w.Allocate(3, 100, false);
+    w.Samples()[0] = 4095;
+    w.Samples()[1] = 3000;
+    w.Samples()[2] = 200;
+    w.UpdateStatistics();
+    EXPECT_EQ(w.MinSample, 100);
+    EXPECT_EQ(w.MaxSample, 4095);
+
+    TWaveformTarn negative;
+    negative.Allocate(2, -5, false);
+    negative.Samples()[0] = 10;
+    negative.Samples()[1] = 20;
+    negative.UpdateStatistics();
+    EXPECT_EQ(negative.MinSample, -5);
+    EXPECT_EQ(negative.MaxSample, 20);
+}
+
+TEST(WaveformStatistics, MeanIsDividedInExtendedPrecision)
+{
+    // 4201233 / 2051 rounds differently in extended and in double precision.
+    std::vector<std::uint16_t> codes(2051, 2048);
+    codes[0] = 2048 + 785;
+    auto w = MakeWaveform("Mean", codes);
+    EXPECT_EQ(w->MeanSample, 0x1.000c3f6838eaap+11);
+}
+
 TEST(WaveformDriver, AttachAndDetachNeverFreeTheCallersBuffer)
 {
     std::vector<std::uint16_t> buffer(8192, 2048);
