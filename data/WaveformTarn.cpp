@@ -295,7 +295,8 @@ std::size_t TWaveformTarn::BuildDecimations(std::uint16_t* destination) const
     for (std::int64_t f = 1; f < count; f *= 2) {
         const std::int64_t levelCount = count / f;
         averages.resize(static_cast<std::size_t>(levelCount));
-        double smallest = 0.0;
+        // The search starts from SampleRange and 0, as the statistics do.
+        double smallest = SampleRange();
         double largest = 0.0;
         for (std::int64_t a = 0; a < levelCount; ++a) {
             double sum = 0.0;
@@ -303,10 +304,8 @@ std::size_t TWaveformTarn::BuildDecimations(std::uint16_t* destination) const
                 sum += samples[t];
             const double average = sum / static_cast<double>(f);
             averages[static_cast<std::size_t>(a)] = average;
-            if (a == 0 || average < smallest)
-                smallest = average;
-            if (a == 0 || average > largest)
-                largest = average;
+            smallest = std::min(smallest, average);
+            largest = std::max(largest, average);
         }
         double scale = 1.0;
         double offset = 0.0;

@@ -390,4 +390,14 @@ TEST(WaveformDriver, DecimationCountsAndScaling)
     for (auto code : level)
         EXPECT_EQ(code, 100); // equal averages: no scaling
     w.DetachSamples();
+
+    // Codes above the range: the smallest average is searched from the range
+    // down, so equal averages are still shifted by it.
+    std::vector<std::uint16_t> high(4, 5000);
+    w.AttachSamples(high.data(), 4, 4096);
+    EXPECT_EQ(w.MinSample, 4096);
+    std::vector<std::uint16_t> shifted(w.DecimationCount());
+    w.BuildDecimations(shifted.data());
+    EXPECT_EQ(shifted, (std::vector<std::uint16_t>(6, 904)));
+    w.DetachSamples();
 }
