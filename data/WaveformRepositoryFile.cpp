@@ -11,13 +11,11 @@
 
 namespace {
 
-// The smallest waveform record: version, type, empty name, flag, range,
-// count 0, key, empty module name, block count 0.
-constexpr std::size_t MinRecordBytes = 8 + 8 + 8 + 1 + 4 + 8 + 8 + 8 + 8;
-
 void ReadList(TBinStreamEx& stream, TWaveformList& list)
 {
-    const std::int32_t count = stream.ReadGuardedCount(MinRecordBytes);
+    // Only a negative count is refused here: records beyond the end fail on
+    // their own first item, and nothing is reserved from the count.
+    const std::int32_t count = stream.ReadGuardedCount(0);
     list.clear();
     for (std::int32_t i = 0; i < count; ++i) {
         auto waveform = std::make_unique<TWaveformTarn>();
@@ -68,6 +66,9 @@ void ReadWaveformRepository(TBinStreamEx& stream, TWaveformList& deviceWaveforms
         throw EDataError("Unknown file type");
     ReadList(stream, deviceWaveforms);
     ReadList(stream, repository);
+    // The last text of the file was cut short: the file ended early.
+    if (stream.EndedEarly())
+        throw EDataError("Wrong string in file");
 }
 
 void WriteWaveformRepository(TBinStreamEx& stream, const TWaveformList& deviceWaveforms,

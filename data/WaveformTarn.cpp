@@ -14,9 +14,6 @@
 
 namespace {
 
-// Smallest bytes of a string item and of the module-data section.
-constexpr std::size_t StringItemBytes = 8;
-
 std::int32_t CheckedCount(std::int32_t count)
 {
     if (count < 0)
@@ -81,8 +78,9 @@ void TModuleData::LoadFromStream(TBinStreamEx& stream)
     // Read everything first so a damaged section leaves the store unchanged.
     const auto key = static_cast<std::uint32_t>(stream.ReadGuardedInt());
     std::string name = stream.ReadString();
-    const std::int32_t count = stream.ReadGuardedCount(StringItemBytes);
-    // No reserve: the count is only trusted as far as blocks actually arrive.
+    // Only a negative count is refused here: blocks beyond the end fail as
+    // strings. No reserve: the count is only trusted as far as blocks arrive.
+    const std::int32_t count = stream.ReadGuardedCount(0);
     std::vector<std::string> blocks;
     for (std::int32_t i = 0; i < count; ++i)
         blocks.push_back(stream.ReadString());
@@ -209,6 +207,8 @@ void TWaveformTarn::LoadFromStream(std::istream& stream)
 {
     TBinStreamEx bin(stream);
     LoadFromStream(bin);
+    if (bin.EndedEarly())
+        throw EDataError("Wrong string in file");
 }
 
 void TWaveformTarn::SaveToStream(std::ostream& stream) const

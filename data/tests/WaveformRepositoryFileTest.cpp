@@ -147,6 +147,59 @@ TEST(RepositoryFile, FailureKeepsOnlyWholeRecords)
     EXPECT_EQ(r[4]->Name, "Extra1");
 }
 
+TEST(RepositoryFile, EndingEarlyFailsAtTheNextItem)
+{
+    // One device waveform named "Dev" with two module blocks, then one
+    // library waveform "Lib" whose last block is "tail".
+    TWaveformList device, repo;
+    device.push_back(MakeWaveform("Dev", {1, 2}));
+    device.back()->ModuleData.Reset(9, "Mod");
+    device.back()->ModuleData.AddBlock(9, "Mod", 2, "ab");
+    device.back()->ModuleData.AddBlock(9, "Mod", 2, "cd");
+    repo.push_back(MakeWaveform("Lib", {3}));
+    repo.back()->ModuleData.Reset(9, "Mod");
+    repo.back()->ModuleData.AddBlock(9, "Mod", 4, "tail");
+    const std::string bytes = Serialize(device, repo);
+    TWaveformList d, r;
+    ASSERT_EQ(Deserialize(bytes, d, r), "ok");
+
+    const std::size_t header = 8 + 8 + 8;
+    // Inside the name: the guarded sample count after it is what fails.
+    EXPECT_EQ(Deserialize(bytes.substr(0, header + 16 + 8 + 2), d, r), "Wrong integer in file");
+    // Inside the module name: the block count fails.
+    const std::size_t deviceModuleName = header + 16 + 8 + 3 + 1 + 4 + 8 + 4 + 8;
+    EXPECT_EQ(Deserialize(bytes.substr(0, deviceModuleName + 8 + 1), d, r), "Wrong integer in file");
+    // Inside the first block: the second block's length fails.
+    const std::size_t firstBlock = deviceModuleName + 8 + 3 + 8;
+    EXPECT_EQ(Deserialize(bytes.substr(0, firstBlock + 8 + 1), d, r), "Wrong string in file");
+    // Inside the last block of the device record: the library count fails.
+    const std::size_t secondBlock = firstBlock + 8 + 2;
+    EXPECT_EQ(Deserialize(bytes.substr(0, secondBlock + 8 + 1), d, r), "Wrong integer in file");
+    // Inside the very last block of the file.
+    EXPECT_EQ(Deserialize(bytes.substr(0, bytes.size() - 1), d, r), "Wrong string in file");
+
+    // More blocks announced than the file holds: a block's length fails.
+    std::string moreBlocks = bytes;
+    moreBlocks.replace(deviceModuleName + 8 + 3, 8, Guarded(1000));
+    EXPECT_EQ(Deserialize(moreBlocks, d, r), "Wrong string in file");
+}
+
+TEST(RepositoryFile, OversizedListCountKeepsTheWholeRecords)
+{
+    TWaveformList device, repo;
+    device.push_back(MakeWaveform("", {1}));
+    for (int i = 0; i < 6; ++i)
+        repo.push_back(MakeWaveform("W" + std::to_string(i), {}));
+    std::string bytes = Serialize(device, repo);
+    // The list claims 100 entries; the six that are there are read whole.
+    const std::size_t listCountAt = 8 + 8 + 8 + (8 + 8 + 8 + 1 + 4 + 8 + 2 + 8 + 8 + 8);
+    bytes.replace(listCountAt, 8, Guarded(100));
+    TWaveformList d, r;
+    EXPECT_EQ(Deserialize(bytes, d, r), "Wrong integer in file");
+    ASSERT_EQ(r.size(), 6u);
+    EXPECT_EQ(r[5]->Name, "W5");
+}
+
 TEST(RepositoryFile, NeverCrashesOnDamagedBytes)
 {
     TWaveformList device, repo;
