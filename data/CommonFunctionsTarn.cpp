@@ -122,7 +122,9 @@ std::string FormatDecimal(double x, double lower)
         m /= std::pow(1000.0, -2 - e);
         e = -2;
     }
-    m = std::nearbyint(m * 1000) / 1000;
+    // The product m x 1000 is exact in extended precision, so a mantissa
+    // just below or above a half rounds the way its value says.
+    m = static_cast<double>(std::nearbyint(static_cast<long double>(m) * 1000.0L)) / 1000;
     std::string text = ShortText(m);
     switch (e) {
     case 1: text += 'k'; break;

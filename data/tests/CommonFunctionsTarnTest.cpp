@@ -33,6 +33,9 @@ TEST(ValueTexts, FormatDecimalPrefixes)
     EXPECT_EQ(FormatFrequency(16.384), "16.384");
     EXPECT_EQ(FormatFrequency(1234.5678), "1.235k");
     EXPECT_EQ(FormatFrequency(2e9), "2G");
+    // 1.0635 is stored a little below its half and 1.0645 a little above it.
+    EXPECT_EQ(FormatVoltage(1.0635), "1.063");
+    EXPECT_EQ(FormatVoltage(1.0645), "1.065");
 
     EXPECT_EQ(FormatVoltage(-0.25), "-250m");
     EXPECT_EQ(FormatVoltage(2.5), "2.5");
