@@ -3,6 +3,7 @@
 #include "driver/FailureFlag.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <utility>
 
@@ -21,7 +22,7 @@ bool Lookup(void* handle, const char* name, F& target)
 
 } // namespace
 
-TVireoDLL::TVireoDLL() : TVireoDLL(DefaultLibraryPath()) {}
+TVireoDLL::TVireoDLL() : TVireoDLL(DefaultLibraryPath()) { SearchByName_ = true; }
 
 TVireoDLL::TVireoDLL(std::string libraryPath) : Path_(std::move(libraryPath)) {}
 
@@ -65,6 +66,10 @@ std::int32_t TVireoDLL::Bind()
 {
     Release();
     Handle_ = dlopen(Path_.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // None beside us: the rest of the platform's search order by name, as the
+    // program folder is only where that search begins.
+    if (Handle_ == nullptr && SearchByName_ && access(Path_.c_str(), F_OK) != 0)
+        Handle_ = dlopen(kLibraryName, RTLD_NOW | RTLD_LOCAL);
     if (Handle_ == nullptr)
         return 1;
 

@@ -11,7 +11,8 @@ namespace tarn::drv {
 // Owns one dlopen handle; released on destruction.
 class TVireoDLL final : public TVireoPort {
 public:
-    // Loads libvireo.so from the folder of the driver library itself.
+    // Loads libvireo.so from the folder of the driver library itself, or by
+    // name through the library search path when that folder has none.
     TVireoDLL();
     // Loads the library at the given path (tests).
     explicit TVireoDLL(std::string libraryPath);
@@ -39,6 +40,7 @@ private:
     void Release();
 
     std::string Path_;
+    bool SearchByName_ = false;
     void* Handle_ = nullptr;
     decltype(&::USBInitDevice) InitDevice_ = nullptr;
     decltype(&::USBFlushBuffer) FlushBuffer_ = nullptr;

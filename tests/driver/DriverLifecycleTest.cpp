@@ -4,6 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <vector>
+
+extern char** environ;
+
 namespace tarn::e2e {
 namespace {
 
@@ -162,6 +169,41 @@ TEST(DriverBinding, MissingUsbLibraryGivesOneAndOperationsFallBack)
     EXPECT_EQ(power, 0);
     EXPECT_DOUBLE_EQ(setup.Frequency(5, 100e6), 100e6) << "the frequency is still computed";
     EXPECT_EQ(setup.Call(2, 4095), 1);
+}
+
+// The library search path is read at process start, so the test runs itself
+// again with one that names a folder holding a USB library.
+TEST(DriverBinding, NoUsbLibraryBesideTheDriverIsLookedUpByName)
+{
+    if (std::getenv("TARN_E2E_BY_NAME_CHILD") != nullptr) {
+        TDriverSetup setup{fs::path()};
+        ASSERT_TRUE(setup.Ready());
+        // The stand-in reads an erased calibration page.
+        EXPECT_EQ(setup.Api.InitializeDevice(0), 5);
+        return;
+    }
+    std::vector<std::string> settings = {
+        "TARN_E2E_BY_NAME_CHILD=1",
+        "LD_LIBRARY_PATH=" + fs::path(TARN_STUB_NO_EEPROM_WRITE).parent_path().string(),
+        "TARN_PROGRAM_DIR=" + EnvDir("TARN_PROGRAM_DIR").string()};
+    std::vector<char*> env;
+    for (std::string& setting : settings)
+        env.push_back(setting.data());
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        if (entry.rfind("LD_LIBRARY_PATH=", 0) != 0 && entry.rfind("TARN_PROGRAM_DIR=", 0) != 0)
+            env.push_back(*e);
+    }
+    env.push_back(nullptr);
+    std::string self = fs::read_symlink("/proc/self/exe").string();
+    std::string filter = "--gtest_filter=DriverBinding.NoUsbLibraryBesideTheDriverIsLookedUpByName";
+    char* argv[] = {self.data(), filter.data(), nullptr};
+    pid_t child = 0;
+    ASSERT_EQ(posix_spawn(&child, self.c_str(), nullptr, nullptr, argv, env.data()), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the driver did not find the USB library on the search path";
 }
 
 TEST(DriverBinding, LibraryWithoutDeviceIdIsRefusedAndReleased)
