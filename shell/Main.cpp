@@ -9,12 +9,15 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLayout>
 #include <QMenuBar>
 #include <QScreen>
 #include <QThread>
+#include <QUrl>
 
 namespace tarn {
 
@@ -92,6 +95,7 @@ void TMainForm::BuildMenus() {
   about1_ = helpMenu_->addAction(QString());
   connect(exit1_, &QAction::triggered, this, &TMainForm::Exit1Click);
   connect(exit2_, &QAction::triggered, this, &TMainForm::Exit2Click);
+  connect(help2_, &QAction::triggered, this, &TMainForm::Help2Click);
 }
 
 void TMainForm::WireComponents() {
@@ -151,6 +155,12 @@ void TMainForm::Exit2Click() {
   if (exitConfirmed_ && deviceAbstraction_->Driver() != nullptr) {
     deviceAbstraction_->Driver()->SetKeepPowerAtExit(1);
   }
+}
+
+void TMainForm::Help2Click() {
+  // Relative to the current folder, the program's folder. A missing file is
+  // the desktop's to report, not ours.
+  QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::current().absoluteFilePath(QStringLiteral("help/help.htm"))));
 }
 
 void TMainForm::DeviceAbstractionTarn1CommBroken() {

@@ -47,9 +47,11 @@ public:
   QGroupBox* Group(TGroup group) const { return groups_[group]; }
   QAction* Exit1() const { return exit1_; }
   QAction* Exit2() const { return exit2_; }
+  QAction* Help2() const { return help2_; }
 
   void Exit1Click();
   void Exit2Click();
+  void Help2Click();
   void DeviceAbstractionTarn1CommBroken();
 
 protected:

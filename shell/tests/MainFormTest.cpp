@@ -9,9 +9,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTemporaryDir>
+#include <QUrl>
 
 #include <deque>
 #include <functional>
@@ -68,6 +73,15 @@ public:
     if (!answers.empty()) answers.pop_front();
     return r;
   }
+};
+
+// Takes the addresses the program asks the desktop to open.
+class UrlCatcher : public QObject {
+  Q_OBJECT
+public:
+  QList<QUrl> urls;
+public slots:
+  void Open(const QUrl& url) { urls << url; }
 };
 
 class MainForm : public ::testing::Test {
@@ -162,5 +176,25 @@ TEST_F(MainForm, EndsWithTheControlsThenTheDriverAndTheMasterLast) {
   EXPECT_EQ(order, (std::vector<std::string>{"controls", "driver", "master"}));
 }
 
+TEST_F(MainForm, HelpOpensTheHelpPageOfTheProgramFolder) {
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("help")));
+  const QString previous = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(folder.path()));
+  UrlCatcher catcher;
+  QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "Open");
+  form->Help2()->trigger();
+  QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+  QDir::setCurrent(previous);
+  ASSERT_EQ(catcher.urls.size(), 1);
+  // The page need not exist; the program says nothing about it.
+  EXPECT_EQ(QFileInfo(catcher.urls[0].toLocalFile()).absoluteFilePath(),
+            QFileInfo(QDir(folder.path()).canonicalPath() + QStringLiteral("/help/help.htm")).absoluteFilePath());
+  EXPECT_EQ(dialogs.asked, 0);
+}
+
 } // namespace
 } // namespace tarn
+
+#include "MainFormTest.moc"
