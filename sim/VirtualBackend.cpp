@@ -3,34 +3,18 @@
 #include "sim/SimTransport.h"
 #include "sim/VirtualGeneratorApi.h"
 #include "usb/Backend.h"
+#include "usb/Guard.h"
 
 #define VG_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 
+using vireo::Guard;
+
 vg::VirtualGenerator& Generator()
 {
     static vg::VirtualGenerator generator;
     return generator;
-}
-
-template <typename F>
-auto Guard(F&& f, decltype(f()) fallback) noexcept -> decltype(f())
-{
-    try {
-        return f();
-    } catch (...) {
-        return fallback;
-    }
-}
-
-template <typename F>
-void Guard(F&& f) noexcept
-{
-    try {
-        f();
-    } catch (...) {
-    }
 }
 
 } // namespace

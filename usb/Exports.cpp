@@ -1,6 +1,7 @@
 // The exported C functions: each forwards to the one process-wide UsbLink and
 // keeps every exception inside the library.
 #include "usb/Backend.h"
+#include "usb/Guard.h"
 #include "usb/UsbLink.h"
 #include "usb/VireoApi.h"
 
@@ -9,6 +10,8 @@
 #define VIREO_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
+
+using vireo::Guard;
 
 constexpr std::int32_t kDriverVersion = 100;
 
@@ -21,25 +24,6 @@ vireo::UsbLink& Link()
 {
     static Library library;
     return library.link;
-}
-
-template <typename F, typename R>
-R Guard(F&& f, R fallback) noexcept
-{
-    try {
-        return f();
-    } catch (...) {
-        return fallback;
-    }
-}
-
-template <typename F>
-void Guard(F&& f) noexcept
-{
-    try {
-        f();
-    } catch (...) {
-    }
 }
 
 } // namespace
