@@ -5,8 +5,43 @@
 #include <libusb.h>
 
 #include <climits>
+#include <memory>
 
 namespace vireo {
+namespace {
+
+struct Endpoints {
+    unsigned char out = 0; // 0 is the control endpoint, never a bulk one
+    unsigned char in = 0;
+};
+
+// The first bulk endpoint each way of our interface's default setting; false
+// when the descriptors cannot be read or do not have both.
+bool FindEndpoints(libusb_device* device, Endpoints& found)
+{
+    libusb_config_descriptor* config = nullptr;
+    if (libusb_get_active_config_descriptor(device, &config) != 0 || config == nullptr)
+        return false;
+    const std::unique_ptr<libusb_config_descriptor, void (*)(libusb_config_descriptor*)> owner(
+        config, [](libusb_config_descriptor* c) { libusb_free_config_descriptor(c); });
+    for (int i = 0; i < config->bNumInterfaces; ++i) {
+        const libusb_interface& entry = config->interface[i];
+        if (entry.num_altsetting < 1 || entry.altsetting[0].bInterfaceNumber != kInterface)
+            continue;
+        const libusb_interface_descriptor& setting = entry.altsetting[0];
+        for (int e = 0; e < setting.bNumEndpoints; ++e) {
+            const libusb_endpoint_descriptor& endpoint = setting.endpoint[e];
+            if ((endpoint.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK) != LIBUSB_TRANSFER_TYPE_BULK)
+                continue;
+            unsigned char& slot = (endpoint.bEndpointAddress & LIBUSB_ENDPOINT_IN) != 0 ? found.in : found.out;
+            if (slot == 0)
+                slot = endpoint.bEndpointAddress;
+        }
+    }
+    return found.out != 0 && found.in != 0;
+}
+
+} // namespace
 
 LibusbTransport::~LibusbTransport()
 {
@@ -23,6 +58,8 @@ void LibusbTransport::Close()
     }
     handle_ = nullptr;
     device_ = nullptr;
+    endpointOut_ = 0;
+    endpointIn_ = 0;
 }
 
 std::int32_t LibusbTransport::Open()
@@ -49,8 +86,11 @@ std::int32_t LibusbTransport::Open()
 
     std::int32_t result = kInitOk;
     libusb_device_handle* handle = nullptr;
+    Endpoints endpoints;
     if (found == nullptr) {
         result = unreadable ? kInitDetailUnavailable : kInitNoDevice;
+    } else if (!FindEndpoints(found, endpoints)) {
+        result = kInitDetailUnavailable;
     } else if (libusb_open(found, &handle) != 0 || handle == nullptr) {
         handle = nullptr;
         result = kInitOpenFailed;
@@ -67,6 +107,8 @@ std::int32_t LibusbTransport::Open()
     if (result == kInitOk) {
         handle_ = handle;
         device_ = found;
+        endpointOut_ = endpoints.out;
+        endpointIn_ = endpoints.in;
     }
     return result;
 }
@@ -87,17 +129,17 @@ bool LibusbTransport::Bulk(unsigned char endpoint, unsigned char* data, std::siz
 bool LibusbTransport::SendCommands(const std::uint8_t* data, std::size_t size)
 {
     // libusb never writes into an OUT buffer.
-    return Bulk(kEndpointOut, const_cast<std::uint8_t*>(data), size);
+    return Bulk(endpointOut_, const_cast<std::uint8_t*>(data), size);
 }
 
 bool LibusbTransport::BulkWrite(const void* data, std::size_t size)
 {
-    return Bulk(kEndpointOut, static_cast<unsigned char*>(const_cast<void*>(data)), size);
+    return Bulk(endpointOut_, static_cast<unsigned char*>(const_cast<void*>(data)), size);
 }
 
 bool LibusbTransport::BulkRead(void* data, std::size_t size)
 {
-    return Bulk(kEndpointIn, static_cast<unsigned char*>(data), size);
+    return Bulk(endpointIn_, static_cast<unsigned char*>(data), size);
 }
 
 bool LibusbTransport::Ready()
@@ -116,7 +158,7 @@ bool LibusbTransport::QueryPacketSize(std::uint32_t& size)
 {
     if (device_ == nullptr)
         return false;
-    const int rc = libusb_get_max_packet_size(device_, kEndpointOut);
+    const int rc = libusb_get_max_packet_size(device_, endpointOut_);
     if (rc < 0)
         return false;
     size = static_cast<std::uint32_t>(rc);

@@ -28,6 +28,8 @@ private:
     // Kept alive by the open handle's own reference.
     libusb_device* device_ = nullptr;
     libusb_device_handle* handle_ = nullptr;
+    unsigned char endpointOut_ = 0;
+    unsigned char endpointIn_ = 0;
 };
 
 } // namespace vireo

@@ -12,10 +12,9 @@ struct UsbDeviceId {
 
 inline constexpr UsbDeviceId kGeneratorId{0x1209, 0x0001};
 
+// Requests 6 and 7 go out on this interface's first bulk OUT endpoint, request 9
+// comes in on its first bulk IN one; both are taken from its descriptors.
 inline constexpr int kInterface = 0;
-// Requests 6 and 7 go out on the OUT endpoint, request 9 comes in on the IN one.
-inline constexpr unsigned char kEndpointOut = 0x01;
-inline constexpr unsigned char kEndpointIn = 0x81;
 
 // Milliseconds. Bulk transfers get extra time per byte so that a whole
 // configuration image still fits on a slow full-speed link.

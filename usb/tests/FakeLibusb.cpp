@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <deque>
+#include <map>
+#include <memory>
 
 struct libusb_context {
     int unused;
@@ -18,8 +20,17 @@ struct libusb_device_handle {
 namespace fakeusb {
 namespace {
 
+// A configuration descriptor with the storage its pointers refer to.
+struct OwnedConfig {
+    libusb_config_descriptor config{};
+    std::vector<libusb_interface> interfaces;
+    std::deque<libusb_interface_descriptor> settings;
+    std::deque<std::vector<libusb_endpoint_descriptor>> endpoints;
+};
+
 struct Store {
     State state;
+    std::map<const libusb_config_descriptor*, std::unique_ptr<OwnedConfig>> configs;
     libusb_context context{};
     std::deque<libusb_device> devices;
     std::deque<libusb_device_handle> handles;
@@ -43,11 +54,13 @@ void Reset()
     s.devices.clear();
     s.handles.clear();
     s.lists.clear();
+    s.configs.clear();
 }
 
 } // namespace fakeusb
 
 using fakeusb::Fake;
+using fakeusb::OwnedConfig;
 using fakeusb::TheStore;
 
 extern "C" {
@@ -93,6 +106,42 @@ int libusb_get_device_descriptor(libusb_device* device, libusb_device_descriptor
     descriptor->idVendor = d.vendor;
     descriptor->idProduct = d.product;
     return 0;
+}
+
+int libusb_get_active_config_descriptor(libusb_device* device, libusb_config_descriptor** config)
+{
+    ++Fake().configs;
+    const fakeusb::Device& d = Fake().devices.at(device->index);
+    if (d.configFails)
+        return LIBUSB_ERROR_IO;
+    auto owned = std::make_unique<OwnedConfig>();
+    for (const fakeusb::Interface& i : d.interfaces) {
+        auto& endpoints = owned->endpoints.emplace_back();
+        for (const fakeusb::Endpoint& e : i.endpoints) {
+            libusb_endpoint_descriptor endpoint{};
+            endpoint.bEndpointAddress = e.address;
+            endpoint.bmAttributes = e.attributes;
+            endpoint.wMaxPacketSize = static_cast<std::uint16_t>(d.maxPacketSize);
+            endpoints.push_back(endpoint);
+        }
+        libusb_interface_descriptor& setting = owned->settings.emplace_back();
+        setting = libusb_interface_descriptor{};
+        setting.bInterfaceNumber = i.number;
+        setting.bNumEndpoints = static_cast<std::uint8_t>(endpoints.size());
+        setting.endpoint = endpoints.data();
+        owned->interfaces.push_back(libusb_interface{&setting, 1});
+    }
+    owned->config.bNumInterfaces = static_cast<std::uint8_t>(owned->interfaces.size());
+    owned->config.interface = owned->interfaces.data();
+    *config = &owned->config;
+    TheStore().configs.emplace(&owned->config, std::move(owned));
+    return 0;
+}
+
+void libusb_free_config_descriptor(libusb_config_descriptor* config)
+{
+    if (config != nullptr && TheStore().configs.erase(config) == 1)
+        ++Fake().freedConfigs;
 }
 
 int libusb_open(libusb_device* device, libusb_device_handle** handle)

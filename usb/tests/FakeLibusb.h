@@ -6,10 +6,26 @@
 
 namespace fakeusb {
 
+struct Endpoint {
+    std::uint8_t address;
+    std::uint8_t attributes; // transfer type in bits 1..0
+};
+
+struct Interface {
+    std::uint8_t number;
+    std::vector<Endpoint> endpoints; // of its first alternate setting
+};
+
+// Interface 0 with an interrupt endpoint ahead of its bulk pair, so a backend
+// that guesses endpoint numbers gets them wrong.
+inline std::vector<Interface> GeneratorInterfaces() { return {{0, {{0x83, 3}, {0x86, 2}, {0x02, 2}}}}; }
+
 struct Device {
     std::uint16_t vendor = 0;
     std::uint16_t product = 0;
     bool descriptorFails = false;
+    bool configFails = false;
+    std::vector<Interface> interfaces = GeneratorInterfaces();
     int openResult = 0;
     int claimResult = 0;
     int maxPacketSize = 64;
@@ -41,6 +57,7 @@ struct State {
     int maxPacketQueryEndpoint = -1;
 
     int inits = 0, exits = 0, lists = 0, freedLists = 0, lastUnref = -1;
+    int configs = 0, freedConfigs = 0;
     int opens = 0, closes = 0, claims = 0, releases = 0, autoDetach = -1;
     int claimedInterface = -1, releasedInterface = -1;
     std::vector<Transfer> transfers;

@@ -17,6 +17,9 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 fakeusb::Device Generator() { return {kGeneratorId.vendor, kGeneratorId.product}; }
+// The bulk pair of fakeusb::GeneratorInterfaces().
+constexpr unsigned char kOut = 0x02;
+constexpr unsigned char kIn = 0x86;
 fakeusb::Device Stranger() { return {0x046D, 0xC52B}; }
 
 class LibusbTransportTest : public ::testing::Test {
@@ -56,6 +59,44 @@ TEST_F(LibusbTransportTest, UnreadableDescriptorIs513OnlyWhenNoGeneratorWasSeen)
     EXPECT_EQ(transport->Open(), kInitOk);
 }
 
+TEST_F(LibusbTransportTest, GeneratorWhoseConfigurationCannotBeReadIs513AndIsNotOpened)
+{
+    fake.devices = {Generator(), Generator()};
+    fake.devices[0].configFails = true;
+    EXPECT_EQ(transport->Open(), kInitDetailUnavailable); // only the first match is used
+    EXPECT_EQ(fake.opens, 0);
+    EXPECT_EQ(fake.freedLists, 1);
+}
+
+TEST_F(LibusbTransportTest, InterfaceZeroWithoutABulkPairIs513)
+{
+    fake.devices = {Generator()};
+    // The pair lives on another interface; interface 0 has only one way.
+    fake.devices[0].interfaces = {{1, {{0x01, 2}, {0x81, 2}}}, {0, {{0x81, 2}, {0x03, 3}}}};
+    EXPECT_EQ(transport->Open(), kInitDetailUnavailable);
+    EXPECT_EQ(fake.opens, 0);
+    EXPECT_EQ(fake.freedConfigs, fake.configs);
+}
+
+TEST_F(LibusbTransportTest, EndpointsComeFromInterfaceZerosDescriptors)
+{
+    fake.devices = {Generator()};
+    fake.devices[0].interfaces = {{1, {{0x01, 2}, {0x81, 2}}}, {0, {{0x84, 3}, {0x05, 2}, {0x83, 2}, {0x06, 2}}}};
+    ASSERT_EQ(transport->Open(), kInitOk);
+    EXPECT_GE(fake.configs, 1);
+    EXPECT_EQ(fake.freedConfigs, fake.configs);
+    const Bytes packet{0x01, 0, 0, 0x2C};
+    Bytes reply(4);
+    std::uint32_t size = 0;
+    EXPECT_TRUE(transport->SendCommands(packet.data(), packet.size()));
+    EXPECT_TRUE(transport->BulkRead(reply.data(), reply.size()));
+    EXPECT_TRUE(transport->QueryPacketSize(size));
+    ASSERT_EQ(fake.transfers.size(), 2u);
+    EXPECT_EQ(fake.transfers[0].endpoint, 0x05);
+    EXPECT_EQ(fake.transfers[1].endpoint, 0x83);
+    EXPECT_EQ(fake.maxPacketQueryEndpoint, 0x05);
+}
+
 TEST_F(LibusbTransportTest, RefusedOpenIs514)
 {
     fake.devices = {Generator()};
@@ -92,6 +133,20 @@ TEST_F(LibusbTransportTest, OpeningClaimsInterfaceZeroWithKernelDriverDetached)
     EXPECT_EQ(fake.exits, 1);
 }
 
+TEST_F(LibusbTransportTest, AFailedReopeningStillGivesBackTheEarlierDevice)
+{
+    fake.devices = {Generator()};
+    ASSERT_EQ(transport->Open(), kInitOk);
+    fake.devices.clear();
+    EXPECT_EQ(transport->Open(), kInitNoDevice);
+    EXPECT_EQ(fake.releases, 1);
+    EXPECT_EQ(fake.closes, 1);
+    EXPECT_FALSE(transport->Ready());
+    transport.reset();
+    EXPECT_EQ(fake.closes, 1); // nothing is given back twice
+    EXPECT_EQ(fake.exits, 1);
+}
+
 TEST_F(LibusbTransportTest, RequestsBeforeOpeningFailWithoutTouchingTheBus)
 {
     const Bytes packet{0x26, 1, 0, 0};
@@ -114,13 +169,13 @@ TEST_F(LibusbTransportTest, TransfersUseTheBulkEndpointsWithTimeoutsGrowingWithS
     Bytes reply(4, 0);
     EXPECT_TRUE(transport->BulkRead(reply.data(), reply.size()));
     ASSERT_EQ(fake.transfers.size(), 3u);
-    EXPECT_EQ(fake.transfers[0].endpoint, kEndpointOut);
+    EXPECT_EQ(fake.transfers[0].endpoint, kOut);
     EXPECT_EQ(fake.transfers[0].bytes, packet);
     EXPECT_EQ(fake.transfers[0].timeout, kBulkTimeoutMs);
-    EXPECT_EQ(fake.transfers[1].endpoint, kEndpointOut);
+    EXPECT_EQ(fake.transfers[1].endpoint, kOut);
     EXPECT_EQ(fake.transfers[1].length, 131022);
     EXPECT_EQ(fake.transfers[1].timeout, kBulkTimeoutMs + 131022 / kBulkBytesPerMs);
-    EXPECT_EQ(fake.transfers[2].endpoint, kEndpointIn);
+    EXPECT_EQ(fake.transfers[2].endpoint, kIn);
     EXPECT_EQ(reply, Bytes(4, 0x5A));
 }
 
@@ -160,7 +215,7 @@ TEST_F(LibusbTransportTest, PacketSizeIsTheOutEndpointsMaximumAndFeedsTheCounts)
     fake.devices[0].maxPacketSize = 512;
     UsbLink link(*transport);
     EXPECT_EQ(link.InitDevice(), kInitOk);
-    EXPECT_EQ(fake.maxPacketQueryEndpoint, kEndpointOut);
+    EXPECT_EQ(fake.maxPacketQueryEndpoint, kOut);
     EXPECT_EQ(link.PacketSize(), 512u);
     fake.devices[0].maxPacketSize = LIBUSB_ERROR_NOT_FOUND;
     std::uint32_t size = 0;
