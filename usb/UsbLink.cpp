@@ -67,6 +67,16 @@ std::array<std::uint8_t, 4> UsbLink::ReadReply()
     return reply;
 }
 
+bool UsbLink::Write(const void* data, std::size_t size)
+{
+    return (data != nullptr || size == 0) && transport_.BulkWrite(data, size);
+}
+
+bool UsbLink::Read(void* data, std::size_t size)
+{
+    return (data != nullptr || size == 0) && transport_.BulkRead(data, size);
+}
+
 std::uint16_t UsbLink::CountRoundedUp(std::uint64_t bytes) const
 {
     return static_cast<std::uint16_t>((bytes + packetSize_ - 1) / packetSize_);
@@ -89,14 +99,14 @@ std::int32_t UsbLink::InitDevice()
 
 std::int32_t UsbLink::ConfigureFPGA(const void* data, std::int32_t length)
 {
-    if (length < 0 || (data == nullptr && length > 0)) {
+    if (length < 0) { // no packet count can be announced for it
         Fail();
         return 0;
     }
     const std::uint16_t count = CountRoundedUp(static_cast<std::uint64_t>(length));
     Queue({kOpConfigure, Byte(count, 8), Byte(count, 0), 0x21});
     FlushBuffer();
-    const bool written = transport_.BulkWrite(data, static_cast<std::size_t>(length));
+    const bool written = Write(data, static_cast<std::size_t>(length));
     if (!written)
         Fail();
     // The reply is read even after a failed write so that none is left behind.
@@ -126,14 +136,10 @@ void UsbLink::SingleWrite(std::int32_t address, std::int32_t data)
 
 std::int32_t UsbLink::FifoRead(std::uint8_t opcode, std::int32_t address, void* data, std::uint32_t amount)
 {
-    if (data == nullptr && amount > 0) {
-        Fail();
-        return 0;
-    }
     const auto count = static_cast<std::uint16_t>(amount / packetSize_);
     Queue({opcode, Byte(static_cast<std::uint32_t>(address), 0), Byte(count, 8), Byte(count, 0)});
     FlushBuffer();
-    if (!transport_.BulkRead(data, amount)) {
+    if (!Read(data, amount)) {
         Fail();
         return 0;
     }
@@ -152,14 +158,10 @@ std::int32_t UsbLink::FIFORead(std::int32_t address, void* data, std::uint32_t a
 
 std::int32_t UsbLink::FIFOWrite(std::int32_t address, const void* data, std::uint32_t amount)
 {
-    if (data == nullptr && amount > 0) {
-        Fail();
-        return 0;
-    }
     const std::uint16_t count = CountRoundedUp(amount);
     Queue({kOpFifoWrite, Byte(static_cast<std::uint32_t>(address), 0), Byte(count, 8), Byte(count, 0)});
     FlushBuffer();
-    if (!transport_.BulkWrite(data, amount)) {
+    if (!Write(data, amount)) {
         Fail();
         return 0;
     }

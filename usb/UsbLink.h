@@ -49,6 +49,9 @@ private:
     void Fail();
     // Request 9 of 4 bytes; zeros when it fails.
     std::array<std::uint8_t, 4> ReadReply();
+    // Requests 7 and 9; a null buffer with bytes to move fails as a lost transfer.
+    bool Write(const void* data, std::size_t size);
+    bool Read(void* data, std::size_t size);
     std::uint16_t CountRoundedUp(std::uint64_t bytes) const;
     std::int32_t FifoRead(std::uint8_t opcode, std::int32_t address, void* data, std::uint32_t amount);
     std::int32_t Query(std::int32_t index, std::uint8_t selector);

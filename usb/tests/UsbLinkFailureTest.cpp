@@ -134,16 +134,29 @@ TEST_F(UsbLinkFailures, OpenFailuresNeverCallTheCallback)
     EXPECT_EQ(g_calls, 0);
 }
 
-TEST_F(UsbLinkFailures, UnsafeTransferArgumentsSendNothingAndReport)
+TEST_F(UsbLinkFailures, NullBuffersAnnounceTheirPacketsThenFailAsLostTransfers)
 {
-    EXPECT_EQ(link.FIFOWrite(11, nullptr, 10), 0);
-    EXPECT_EQ(link.FIFORead(11, nullptr, 10), 0);
-    EXPECT_EQ(link.RollFIFORead(11, nullptr, 10), 0);
-    EXPECT_EQ(link.ConfigureFPGA(nullptr, 10), 0);
+    EXPECT_EQ(link.FIFOWrite(11, nullptr, 100), 0);
+    EXPECT_EQ(link.FIFORead(11, nullptr, 100), 0);
+    EXPECT_EQ(link.RollFIFORead(12, nullptr, 100), 0);
+    transport.readData = {1, 0, 0, 0};
+    EXPECT_EQ(link.ConfigureFPGA(nullptr, 100), 0);
+    // Nothing reaches the transport for the lost transfers themselves.
+    ASSERT_EQ(transport.requests.size(), 5u);
+    EXPECT_EQ(transport.requests[0].bytes, (Bytes{0x29, 11, 0, 2}));
+    EXPECT_EQ(transport.requests[1].bytes, (Bytes{0x27, 11, 0, 1}));
+    EXPECT_EQ(transport.requests[2].bytes, (Bytes{0x2B, 12, 0, 1}));
+    EXPECT_EQ(transport.requests[3].bytes, (Bytes{0x20, 0, 2, 0x21}));
+    EXPECT_EQ(transport.requests[4].function, 9); // the configuration's reply is still read
+    EXPECT_EQ(g_calls, 4);
+}
+
+TEST_F(UsbLinkFailures, NegativeConfigurationLengthSendsNothingAndReports)
+{
     Bytes image(8);
     EXPECT_EQ(link.ConfigureFPGA(image.data(), -1), 0);
     EXPECT_TRUE(transport.requests.empty());
-    EXPECT_EQ(g_calls, 5);
+    EXPECT_EQ(g_calls, 1);
 }
 
 TEST_F(UsbLinkFailures, EmptyTransfersStillAnnounceZeroPackets)
