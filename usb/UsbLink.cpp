@@ -92,8 +92,8 @@ std::int32_t UsbLink::InitDevice()
     std::uint32_t size = 0;
     if (!transport_.QueryPacketSize(size))
         Fail();
-    else if (size > 0 && size <= 0xFFFF) // 0 would leave packet counts undefined
-        packetSize_ = size;
+    else if (const auto used = static_cast<std::uint16_t>(size); used != 0) // 0 would leave counts undefined
+        packetSize_ = used;
     return kInitOk;
 }
 

@@ -175,6 +175,18 @@ TEST_F(UsbLinkPackets, ZeroOrOversizedPacketSizeFromDeviceKeepsThePreviousOne)
     EXPECT_EQ(At(0).bytes, (Bytes{0x29, 0x0B, 0x00, 0x04}));
 }
 
+TEST_F(UsbLinkPackets, OnlyTheLowSixteenBitsOfTheDevicePacketSizeAreUsed)
+{
+    transport.packetSize = 0x10020;
+    ASSERT_EQ(link.InitDevice(), kInitOk);
+    EXPECT_EQ(link.PacketSize(), 32u);
+    transport.requests.clear();
+    Bytes data(100);
+    link.FIFOWrite(11, data.data(), 100);
+    EXPECT_EQ(At(0).bytes, (Bytes{0x29, 0x0B, 0x00, 0x04}));
+    EXPECT_EQ(link.GetPacketSize(), 0x10020); // the query itself returns all four bytes
+}
+
 TEST_F(UsbLinkPackets, PacketSizeQueryReturnsValueWithoutAdoptingIt)
 {
     transport.packetSize = 512;
