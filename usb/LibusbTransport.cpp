@@ -151,7 +151,8 @@ bool LibusbTransport::Ready()
         unsigned{LIBUSB_ENDPOINT_IN} | unsigned{LIBUSB_REQUEST_TYPE_STANDARD} | unsigned{LIBUSB_RECIPIENT_DEVICE});
     const int rc = libusb_control_transfer(handle_, kRequestType, LIBUSB_REQUEST_GET_STATUS, 0, 0, status,
                                            sizeof status, kControlTimeoutMs);
-    return rc == static_cast<int>(sizeof status);
+    // The request's success is the answer; the status bits themselves do not matter.
+    return rc >= 0;
 }
 
 bool LibusbTransport::QueryPacketSize(std::uint32_t& size)

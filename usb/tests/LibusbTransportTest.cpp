@@ -205,6 +205,8 @@ TEST_F(LibusbTransportTest, ReadyIsAStandardGetStatus)
     EXPECT_EQ(fake.controls[0].requestType, 0x80);
     EXPECT_EQ(fake.controls[0].request, LIBUSB_REQUEST_GET_STATUS);
     EXPECT_EQ(fake.controls[0].length, 2);
+    fake.controlResult = 0; // answered, however briefly
+    EXPECT_TRUE(transport->Ready());
     fake.controlResult = LIBUSB_ERROR_PIPE;
     EXPECT_FALSE(transport->Ready());
 }
