@@ -63,6 +63,10 @@ bool ParseSettingsInt(std::string_view text, std::int32_t& value);
 // The decimal separator of the current C locale.
 char SystemDecimalSeparator();
 
+// True for one well-formed XML document: a single root element, nothing but
+// markup beside it, known references only, no attribute twice.
+bool IsWellFormedXml(std::string_view text);
+
 // The indented file layout of serialised markup: one element per line,
 // tabs per level, CR LF line ends.
 std::string LayOutMarkup(std::string_view markup);

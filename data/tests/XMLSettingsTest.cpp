@@ -264,6 +264,51 @@ TEST(XMLSettingsFiles, MissingOrBrokenFileGivesFreshRoot)
     EXPECT_STREQ(store.Root().name(), "SETTINGS");
 }
 
+// Text that is not one well-formed document is refused as a whole, even where
+// a lenient parser would find a root in it.
+TEST(XMLSettingsFiles, MalformedTextIsRefused)
+{
+    const char* malformed[] = {
+        "<SETTINGS><DEVICE><X type=\"int\">1</X></DEVICE></SETTINGS><SETTINGS/>",
+        "junk<SETTINGS><DEVICE><X type=\"int\">1</X></DEVICE></SETTINGS>",
+        "<SETTINGS><DEVICE><X type=\"int\">1</X></DEVICE></SETTINGS>junk",
+        "<SETTINGS><DEVICE><X type=\"int\">1&nbsp;</X></DEVICE></SETTINGS>",
+        "<SETTINGS><DEVICE><X type=\"int\">1&#0;</X></DEVICE></SETTINGS>",
+        "<SETTINGS><DEVICE><X type=\"int\" type=\"int\">1</X></DEVICE></SETTINGS>",
+        "<SETTINGS><DEVICE><X type=\"<int\">1</X></DEVICE></SETTINGS>",
+        "<SETTINGS><DEVICE><X type=\"int\">1]]></X></DEVICE></SETTINGS>",
+        "<SETTINGS><DEVICE><X type=\"int\">1\x01</X></DEVICE></SETTINGS>",
+        "<SETTINGS><!-- a -- b --><DEVICE><X type=\"int\">1</X></DEVICE></SETTINGS>",
+        "<SETTINGS><DEVICE><X type=\"int\">1</X></DEVICE></SETTINGS><?xml version=\"1.0\"?>",
+    };
+    TTempFolder dir;
+    for (const char* text : malformed) {
+        SCOPED_TRACE(text);
+        TXMLSettings store;
+        store.EnsureRoot();
+        WriteWholeFile(dir / "in.xml", text);
+        EXPECT_FALSE(store.LoadFromFile(dir / "in.xml"));
+        EXPECT_EQ(store.ReadInt("/device/x", 5), 5);
+        EXPECT_EQ(store.FormattedText(), "<SETTINGS version=\"1\"/>\r\n");
+    }
+}
+
+TEST(XMLSettingsFiles, WellFormedExtrasAreAccepted)
+{
+    TTempFolder dir;
+    TXMLSettings store;
+    store.EnsureRoot();
+    WriteWholeFile(dir / "in.xml",
+                   "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<!DOCTYPE SETTINGS>"
+                   "<!-- kept by hand --><SETTINGS version='1'><DEVICE>"
+                   "<X type=\"int\">&#49;&#x32;</X><Y type=\"float\"><![CDATA[2.5]]></Y>"
+                   "<Z type=\"bool\" note=\"a &amp; b &lt;&gt; &quot;&apos;\">true</Z></DEVICE></SETTINGS>\r\n");
+    ASSERT_TRUE(store.LoadFromFile(dir / "in.xml"));
+    EXPECT_EQ(store.ReadInt("/device/x", 0), 12);
+    EXPECT_EQ(store.ReadFloat("/device/y", 0.0), 2.5);
+    EXPECT_TRUE(store.ReadBool("/device/z", false));
+}
+
 TEST(XMLSettingsFiles, ForeignRootKeptAndSavedUnderItsName)
 {
     TTempFolder dir;
