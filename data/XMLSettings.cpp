@@ -351,7 +351,8 @@ std::string FormatSettingsFloat(double value, char decimalSeparator)
 bool ParseSettingsFloat(std::string_view text, double& value)
 {
     text = TrimBlanks(text);
-    if (!text.empty() && text.front() == '+')
+    // One sign at most: "+-5" is no number.
+    if (!text.empty() && text.front() == '+' && (text.size() < 2 || text[1] != '-'))
         text.remove_prefix(1);
     if (text.empty())
         return false;
@@ -377,7 +378,8 @@ bool ParseSettingsFloat(std::string_view text, double& value)
 bool ParseSettingsInt(std::string_view text, std::int32_t& value)
 {
     text = TrimBlanks(text);
-    if (!text.empty() && text.front() == '+')
+    // One sign at most: "+-5" is no number.
+    if (!text.empty() && text.front() == '+' && (text.size() < 2 || text[1] != '-'))
         text.remove_prefix(1);
     if (text.empty())
         return false;

@@ -244,6 +244,26 @@ TEST(XMLSettingsNumbers, EitherSeparatorReads)
     EXPECT_NE(store.FormattedText().find(">" + expected + "<"), std::string::npos);
 }
 
+TEST(XMLSettingsNumbers, OneSignAtMost)
+{
+    std::int32_t i = 0;
+    double v = 0;
+    ASSERT_TRUE(ParseSettingsInt("+5", i));
+    EXPECT_EQ(i, 5);
+    EXPECT_FALSE(ParseSettingsInt("+-5", i));
+    EXPECT_FALSE(ParseSettingsFloat("+-2.5", v));
+    EXPECT_EQ(v, 0.0);
+
+    TTempFolder dir;
+    TXMLSettings store;
+    LoadText(store, dir,
+             "<SETTINGS><DEVICE><A type=\"int\">+-7</A><B type=\"intarray\"><ITEM index=\"+-0\">1</ITEM></B>"
+             "<F type=\"float\">+-1</F></DEVICE></SETTINGS>");
+    EXPECT_EQ(store.ReadInt("/device/a", 3), 3);
+    EXPECT_EQ(store.ReadIntArray("/device/b", {4}), TIntArray{4});
+    EXPECT_EQ(store.ReadFloat("/device/f", 2.0), 2.0);
+}
+
 TEST(XMLSettingsFiles, MissingOrBrokenFileGivesFreshRoot)
 {
     TTempFolder dir;
