@@ -281,15 +281,15 @@ bool IsWellFormedXml(std::string_view text)
     return StructurallyWellFormed(probe);
 }
 
-char SystemDecimalSeparator()
+std::string SystemDecimalSeparator()
 {
     const std::lconv* conv = std::localeconv();
     if (conv != nullptr && conv->decimal_point != nullptr && conv->decimal_point[0] != '\0')
-        return conv->decimal_point[0];
-    return '.';
+        return conv->decimal_point;
+    return ".";
 }
 
-std::string FormatSettingsFloat(double value, char decimalSeparator)
+std::string FormatSettingsFloat(double value, std::string_view decimalSeparator)
 {
     if (std::isnan(value))
         return "NAN";
@@ -324,14 +324,14 @@ std::string FormatSettingsFloat(double value, char decimalSeparator)
     if (exponent < -5 || exponent >= 15) {
         result.push_back(digits[0]);
         if (digits.size() > 1) {
-            result.push_back(decimalSeparator);
+            result += decimalSeparator;
             result.append(digits, 1);
         }
         result.push_back('E');
         result += std::to_string(exponent);
     } else if (exponent < 0) {
         result.push_back('0');
-        result.push_back(decimalSeparator);
+        result += decimalSeparator;
         result.append(static_cast<std::size_t>(-exponent - 1), '0');
         result += digits;
     } else {
@@ -341,14 +341,14 @@ std::string FormatSettingsFloat(double value, char decimalSeparator)
             result.append(intDigits - digits.size(), '0');
         } else {
             result.append(digits, 0, intDigits);
-            result.push_back(decimalSeparator);
+            result += decimalSeparator;
             result.append(digits, intDigits);
         }
     }
     return result;
 }
 
-bool ParseSettingsFloat(std::string_view text, double& value)
+bool ParseSettingsFloat(std::string_view text, double& value, std::string_view decimalSeparator)
 {
     text = TrimBlanks(text);
     // One sign at most: "+-5" is no number.
@@ -357,6 +357,11 @@ bool ParseSettingsFloat(std::string_view text, double& value)
     if (text.empty())
         return false;
     std::string normal(text);
+    // A separator of several bytes (some locales) must read back as well.
+    if (decimalSeparator.size() > 1) {
+        for (auto at = normal.find(decimalSeparator); at != std::string::npos; at = normal.find(decimalSeparator, at + 1))
+            normal.replace(at, decimalSeparator.size(), ".");
+    }
     for (char& c : normal) {
         if (c == ',')
             c = '.';
@@ -378,7 +383,6 @@ bool ParseSettingsFloat(std::string_view text, double& value)
 bool ParseSettingsInt(std::string_view text, std::int32_t& value)
 {
     text = TrimBlanks(text);
-    // One sign at most: "+-5" is no number.
     if (!text.empty() && text.front() == '+' && (text.size() < 2 || text[1] != '-'))
         text.remove_prefix(1);
     if (text.empty())
@@ -598,7 +602,7 @@ double TXMLSettings::ReadFloat(std::string_view path, double def) const
 {
     const pugi::xml_node node = FindTypedNode(path, TypeFloat);
     double value = def;
-    if (node && ParseSettingsFloat(node.text().get(), value))
+    if (node && ParseSettingsFloat(node.text().get(), value, SystemDecimalSeparator()))
         return value;
     return def;
 }

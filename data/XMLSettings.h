@@ -56,12 +56,17 @@ private:
 };
 
 // Settings file number texts: general format with up to 15 significant
-// digits and the given decimal separator; parsing takes "." and ",".
-std::string FormatSettingsFloat(double value, char decimalSeparator);
-bool ParseSettingsFloat(std::string_view text, double& value);
+// digits and the given decimal separator; parsing takes ".", "," and the
+// given separator.
+std::string FormatSettingsFloat(double value, std::string_view decimalSeparator);
+inline std::string FormatSettingsFloat(double value, char decimalSeparator)
+{
+    return FormatSettingsFloat(value, std::string_view(&decimalSeparator, 1));
+}
+bool ParseSettingsFloat(std::string_view text, double& value, std::string_view decimalSeparator = ".");
 bool ParseSettingsInt(std::string_view text, std::int32_t& value);
-// The decimal separator of the current C locale.
-char SystemDecimalSeparator();
+// The decimal separator of the current C locale (some locales use several bytes).
+std::string SystemDecimalSeparator();
 
 // True for one well-formed XML document: a single root element, nothing but
 // markup beside it, known references only, no attribute twice.

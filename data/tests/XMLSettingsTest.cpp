@@ -264,6 +264,21 @@ TEST(XMLSettingsNumbers, OneSignAtMost)
     EXPECT_EQ(store.ReadFloat("/device/f", 2.0), 2.0);
 }
 
+// Some locales separate decimals with a character of several bytes
+// (U+066B here); what is written under it reads back.
+TEST(XMLSettingsNumbers, WideSeparatorRoundTrips)
+{
+    const std::string momayyez = "\xD9\xAB";
+    EXPECT_EQ(FormatSettingsFloat(16.384, momayyez), "16" + momayyez + "384");
+    EXPECT_EQ(FormatSettingsFloat(1.5e-6, momayyez), "1" + momayyez + "5E-6");
+    double v = 0;
+    ASSERT_TRUE(ParseSettingsFloat("16" + momayyez + "384", v, momayyez));
+    EXPECT_EQ(v, 16.384);
+    ASSERT_TRUE(ParseSettingsFloat("12,5", v, momayyez));
+    EXPECT_EQ(v, 12.5);
+    EXPECT_FALSE(ParseSettingsFloat("1" + momayyez + "2" + momayyez + "3", v, momayyez));
+}
+
 TEST(XMLSettingsFiles, MissingOrBrokenFileGivesFreshRoot)
 {
     TTempFolder dir;
