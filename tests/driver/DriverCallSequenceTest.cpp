@@ -41,26 +41,17 @@ protected:
     }
     std::array<std::uint8_t, 256> Page(bool valid)
     {
-        std::array<std::uint8_t, 256> page{};
-        auto put16 = [&](int o, std::uint32_t v) {
-            page[static_cast<std::size_t>(o)] = static_cast<std::uint8_t>(v >> 8);
-            page[static_cast<std::size_t>(o + 1)] = static_cast<std::uint8_t>(v);
-        };
-        put16(1, 1500 + Random() % 400);
-        put16(3, 100 + Random() % 100);
-        put16(5, 2000 + Random() % 300);
-        put16(7, 2000 + Random() % 300);
-        put16(9, 900 + Random() % 300);
-        put16(11, 3000 + Random() % 60000);
-        for (int i = 167; i < 171; ++i)
-            page[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(Random());
-        std::uint32_t sum = 0;
-        for (std::uint32_t i = 0; i < 252; ++i)
-            if (i < 160 || i > 163)
-                sum += (i + 1) * page[i] + i;
-        sum += valid ? 0 : 1;
-        for (int i = 0; i < 4; ++i)
-            page[static_cast<std::size_t>(252 + i)] = static_cast<std::uint8_t>(sum >> (24 - 8 * i));
+        TCalibrationPage values;
+        values.LevelHigh = static_cast<int>(1500 + Random() % 400);
+        values.LevelLow = static_cast<int>(100 + Random() % 100);
+        values.ShiftZeroHigh = static_cast<int>(2000 + Random() % 300);
+        values.ShiftZeroLow = static_cast<int>(2000 + Random() % 300);
+        values.ShiftGain = static_cast<int>(900 + Random() % 300);
+        values.AttenuatorWord = static_cast<int>(3000 + Random() % 60000);
+        values.Serial = static_cast<std::uint32_t>(Random());
+        auto page = CalibrationImage(values);
+        if (!valid)
+            page[255] ^= 1;
         for (int i = 0; i < 256; ++i)
             SetByte(256 + i, page[static_cast<std::size_t>(i)]);
         return page;

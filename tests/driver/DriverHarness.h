@@ -6,6 +6,7 @@
 
 #include <dlfcn.h>
 
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -208,9 +209,9 @@ struct TCalibrationPage {
     std::uint32_t Serial = 300;
 };
 
-inline void WriteCalibration(const TVirtualApi& vg, const TCalibrationPage& page)
+inline std::array<std::uint8_t, 256> CalibrationImage(const TCalibrationPage& page)
 {
-    std::uint8_t image[256] = {};
+    std::array<std::uint8_t, 256> image{};
     auto put16 = [&](int o, int v) {
         image[o] = static_cast<std::uint8_t>(v >> 8);
         image[o + 1] = static_cast<std::uint8_t>(v);
@@ -231,8 +232,14 @@ inline void WriteCalibration(const TVirtualApi& vg, const TCalibrationPage& page
         if (i < 160 || i > 163)
             sum += (i + 1) * image[i] + i;
     put32(252, sum);
+    return image;
+}
+
+inline void WriteCalibration(const TVirtualApi& vg, const TCalibrationPage& page)
+{
+    const auto image = CalibrationImage(page);
     for (int i = 0; i < 256; ++i)
-        vg.SetEEPROMByte(256 + i, image[i]);
+        vg.SetEEPROMByte(256 + i, image[static_cast<std::size_t>(i)]);
 }
 
 } // namespace tarn::e2e
