@@ -157,27 +157,20 @@ std::string TBinStreamEx::ReadString()
     if (GetLE32(bytes + 4) != ~raw)
         throw EDataError(WrongString);
     const auto length = static_cast<std::int32_t>(raw);
-    if (length < 0)
+    // A length the data left cannot hold is a damaged file, not a short text.
+    if (length < 0 || (FLeft && static_cast<std::uint64_t>(length) > *FLeft))
         throw EDataError(WrongString);
-    // A text cut short by the end of the data keeps what is there; the next
-    // item then fails, as in a file read without checking delivered counts.
     // Without a known end, grow in steps so a bogus length cannot reserve
     // more than the stream actually delivers.
     constexpr std::size_t Step = 1 << 16;
-    const auto wanted = static_cast<std::uint64_t>(length);
-    const auto total = static_cast<std::size_t>(FLeft ? std::min(*FLeft, wanted) : wanted);
-    if (total < wanted)
-        FEndedEarly = true;
+    const auto total = static_cast<std::size_t>(length);
     std::string text;
     std::size_t done = 0;
     while (done < total) {
         const std::size_t chunk = FLeft ? total - done : std::min(Step, total - done);
         text.resize(done + chunk);
-        if (!ReadRaw(text.data() + done, chunk)) {
-            text.resize(done + static_cast<std::size_t>(FIn->gcount()));
-            FEndedEarly = true;
-            break;
-        }
+        if (!ReadRaw(text.data() + done, chunk))
+            throw EDataError(WrongString);
         done += chunk;
     }
     return text;

@@ -25,12 +25,9 @@ public:
     // Throws EDataError "Wrong integer in file" when the complement does not match.
     std::int32_t ReadGuardedInt();
     void WriteString(const std::string& text);
-    // Throws EDataError "Wrong string in file" when the length is damaged or
-    // negative. A length beyond the end gives the bytes that are there and
-    // marks the stream as ended early.
+    // Throws EDataError "Wrong string in file" when the length is damaged,
+    // negative or longer than the data left.
     std::string ReadString();
-    // A string ran past the end of the data.
-    bool EndedEarly() const noexcept { return FEndedEarly; }
 
     // A guarded count of items that take at least minItemBytes each; a
     // negative count or one the data left cannot hold is "Wrong integer in file".
@@ -52,5 +49,4 @@ private:
     std::istream* FIn = nullptr;
     std::ostream* FOut = nullptr;
     std::optional<std::uint64_t> FLeft;
-    bool FEndedEarly = false;
 };

@@ -13,10 +13,11 @@ namespace {
 
 void ReadList(TBinStreamEx& stream, TWaveformList& list)
 {
-    // Only a negative count is refused here: records beyond the end fail on
-    // their own first item, and nothing is reserved from the count.
-    const std::int32_t count = stream.ReadGuardedCount(0);
+    // Whatever fails below, the list holds only records read whole.
     list.clear();
+    // A count larger than the bytes left is a damaged file; nothing is
+    // reserved from it either way.
+    const std::int32_t count = stream.ReadGuardedCount(1);
     for (std::int32_t i = 0; i < count; ++i) {
         auto waveform = std::make_unique<TWaveformTarn>();
         waveform->LoadFromStream(stream);
@@ -66,9 +67,6 @@ void ReadWaveformRepository(TBinStreamEx& stream, TWaveformList& deviceWaveforms
         throw EDataError("Unknown file type");
     ReadList(stream, deviceWaveforms);
     ReadList(stream, repository);
-    // The last text of the file was cut short: the file ended early.
-    if (stream.EndedEarly())
-        throw EDataError("Wrong string in file");
 }
 
 void WriteWaveformRepository(TBinStreamEx& stream, const TWaveformList& deviceWaveforms,

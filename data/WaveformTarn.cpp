@@ -78,9 +78,9 @@ void TModuleData::LoadFromStream(TBinStreamEx& stream)
     // Read everything first so a damaged section leaves the store unchanged.
     const auto key = static_cast<std::uint32_t>(stream.ReadGuardedInt());
     std::string name = stream.ReadString();
-    // Only a negative count is refused here: blocks beyond the end fail as
-    // strings. No reserve: the count is only trusted as far as blocks arrive.
-    const std::int32_t count = stream.ReadGuardedCount(0);
+    // A count larger than the bytes left is a damaged file. No reserve: the
+    // count is only trusted as far as blocks arrive.
+    const std::int32_t count = stream.ReadGuardedCount(1);
     std::vector<std::string> blocks;
     for (std::int32_t i = 0; i < count; ++i)
         blocks.push_back(stream.ReadString());
@@ -207,8 +207,6 @@ void TWaveformTarn::LoadFromStream(std::istream& stream)
 {
     TBinStreamEx bin(stream);
     LoadFromStream(bin);
-    if (bin.EndedEarly())
-        throw EDataError("Wrong string in file");
 }
 
 void TWaveformTarn::SaveToStream(std::ostream& stream) const

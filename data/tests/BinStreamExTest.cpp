@@ -96,20 +96,15 @@ TEST(BinStreamEx, DamagedItemsAreRejected)
         TBinStreamEx s(in);
         EXPECT_EQ(MessageOf([&] { s.ReadString(); }), "Wrong string in file");
     }
-    // A consistent but negative length.
+    // A consistent but negative length, and one longer than the data left.
     {
         auto in = reader(std::string("\xFF\xFF\xFF\xFF\x00\x00\x00\x00", 8));
         TBinStreamEx s(in);
         EXPECT_EQ(MessageOf([&] { s.ReadString(); }), "Wrong string in file");
     }
-    // A length beyond the end delivers what is there; the next item fails.
     {
         auto in = reader(std::string("\x05\x00\x00\x00\xFA\xFF\xFF\xFFSine", 12));
         TBinStreamEx s(in);
-        EXPECT_FALSE(s.EndedEarly());
-        EXPECT_EQ(s.ReadString(), "Sine");
-        EXPECT_TRUE(s.EndedEarly());
-        EXPECT_EQ(MessageOf([&] { s.ReadGuardedInt(); }), "Wrong integer in file");
         EXPECT_EQ(MessageOf([&] { s.ReadString(); }), "Wrong string in file");
     }
     // Reads past the end.
@@ -157,15 +152,13 @@ TEST(BinStreamEx, CountsAreCheckedAgainstTheDataLeft)
     }
 }
 
-TEST(BinStreamEx, UnseekableStreamReadsHugeLengthsOnlyAsFarAsTheData)
+TEST(BinStreamEx, UnseekableStreamStillFailsCleanlyOnHugeLengths)
 {
     // Length 0x7FFFFFFF with a few bytes behind it.
     PipeBuf buf(std::string("\xFF\xFF\xFF\x7F\x00\x00\x00\x80xyz", 11));
     std::istream in(&buf);
     TBinStreamEx s(in);
     EXPECT_FALSE(s.BytesLeft().has_value());
-    EXPECT_EQ(s.ReadString(), "xyz");
-    EXPECT_TRUE(s.EndedEarly());
     EXPECT_EQ(MessageOf([&] { s.ReadString(); }), "Wrong string in file");
 
     PipeBuf counts(std::string("\x00\x00\x00\x10\xFF\xFF\xFF\xEF\x00\x10\x00\x00\xFF\xEF\xFF\xFF", 16));

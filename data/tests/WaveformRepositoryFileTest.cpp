@@ -147,7 +147,7 @@ TEST(RepositoryFile, FailureKeepsOnlyWholeRecords)
     EXPECT_EQ(r[4]->Name, "Extra1");
 }
 
-TEST(RepositoryFile, EndingEarlyFailsAtTheNextItem)
+TEST(RepositoryFile, TextsAndCountsBeyondTheEndAreDamage)
 {
     // One device waveform named "Dev" with two module blocks, then one
     // library waveform "Lib" whose last block is "tail".
@@ -163,25 +163,19 @@ TEST(RepositoryFile, EndingEarlyFailsAtTheNextItem)
     TWaveformList d, r;
     ASSERT_EQ(Deserialize(bytes, d, r), "ok");
 
+    // A text whose length runs past the end of the file fails at that text.
     const std::size_t header = 8 + 8 + 8;
-    // Inside the name: the guarded sample count after it is what fails.
-    EXPECT_EQ(Deserialize(bytes.substr(0, header + 16 + 8 + 2), d, r), "Wrong integer in file");
-    // Inside the module name: the block count fails.
+    EXPECT_EQ(Deserialize(bytes.substr(0, header + 16 + 8 + 2), d, r), "Wrong string in file");
     const std::size_t deviceModuleName = header + 16 + 8 + 3 + 1 + 4 + 8 + 4 + 8;
-    EXPECT_EQ(Deserialize(bytes.substr(0, deviceModuleName + 8 + 1), d, r), "Wrong integer in file");
-    // Inside the first block: the second block's length fails.
+    EXPECT_EQ(Deserialize(bytes.substr(0, deviceModuleName + 8 + 1), d, r), "Wrong string in file");
     const std::size_t firstBlock = deviceModuleName + 8 + 3 + 8;
     EXPECT_EQ(Deserialize(bytes.substr(0, firstBlock + 8 + 1), d, r), "Wrong string in file");
-    // Inside the last block of the device record: the library count fails.
-    const std::size_t secondBlock = firstBlock + 8 + 2;
-    EXPECT_EQ(Deserialize(bytes.substr(0, secondBlock + 8 + 1), d, r), "Wrong integer in file");
-    // Inside the very last block of the file.
     EXPECT_EQ(Deserialize(bytes.substr(0, bytes.size() - 1), d, r), "Wrong string in file");
 
-    // More blocks announced than the file holds: a block's length fails.
+    // More blocks announced than the bytes left: the count itself is damage.
     std::string moreBlocks = bytes;
     moreBlocks.replace(deviceModuleName + 8 + 3, 8, Guarded(1000));
-    EXPECT_EQ(Deserialize(moreBlocks, d, r), "Wrong string in file");
+    EXPECT_EQ(Deserialize(moreBlocks, d, r), "Wrong integer in file");
 }
 
 TEST(RepositoryFile, OversizedListCountKeepsTheWholeRecords)
@@ -198,6 +192,11 @@ TEST(RepositoryFile, OversizedListCountKeepsTheWholeRecords)
     EXPECT_EQ(Deserialize(bytes, d, r), "Wrong integer in file");
     ASSERT_EQ(r.size(), 6u);
     EXPECT_EQ(r[5]->Name, "W5");
+
+    // A count larger than the bytes left is refused before any record.
+    bytes.replace(listCountAt, 8, Guarded(100000));
+    EXPECT_EQ(Deserialize(bytes, d, r), "Wrong integer in file");
+    EXPECT_TRUE(r.empty());
 }
 
 TEST(RepositoryFile, NeverCrashesOnDamagedBytes)
