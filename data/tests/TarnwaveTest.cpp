@@ -115,7 +115,7 @@ TEST_F(TarnwaveTool, InitWritesTheRecoveredLibrary)
     const auto lines = Lines(list.Out);
     ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[0], Header);
-    EXPECT_EQ(lines[1], "device\t0\t\tstandard\t8192\t4096\t1\t4095\t2048.000000\t4095");
+    EXPECT_EQ(lines[1], "device\t0\t\tStandard\t8192\t4096\t1\t4095\t2048.000000\t4095");
     const char* names[] = {"Sine", "Saw", "Triangle", "Square"};
     // The saw's drop comes one sample early, so it peaks at 4094.
     const char* maxima[] = {"4095", "4094", "4095", "4095"};
@@ -125,13 +125,13 @@ TEST_F(TarnwaveTool, InitWritesTheRecoveredLibrary)
         EXPECT_EQ(f[0], "library");
         EXPECT_EQ(f[1], std::to_string(i));
         EXPECT_EQ(f[2], names[i]);
-        EXPECT_EQ(f[3], "standard");
+        EXPECT_EQ(f[3], "Standard");
         EXPECT_EQ(f[4], "8192");
         EXPECT_EQ(f[5], "4096");
         EXPECT_EQ(f[6], "1");
         EXPECT_EQ(f[7], maxima[i]);
     }
-    EXPECT_EQ(lines[5], "library\t3\tSquare\tstandard\t8192\t4096\t1\t4095\t2048.000000\t4095");
+    EXPECT_EQ(lines[5], "library\t3\tSquare\tStandard\t8192\t4096\t1\t4095\t2048.000000\t4095");
 }
 
 TEST_F(TarnwaveTool, ExportImportRoundTrip)
@@ -157,14 +157,14 @@ TEST_F(TarnwaveTool, ExportImportRoundTrip)
     EXPECT_EQ(copy[0], "library");
     EXPECT_EQ(copy[1], "4");
     EXPECT_EQ(copy[2], "My saw");
-    EXPECT_EQ(copy[3], "arbitrary");
+    EXPECT_EQ(copy[3], "Arbitrary");
     for (std::size_t i = 4; i < 10; ++i)
         EXPECT_EQ(copy[i], saw[i]) << "field " << i;
-    EXPECT_EQ(lines[7], "library\t5\tramp\tarbitrary\t3\t4096\t0\t4095\t1398.333333\t1");
+    EXPECT_EQ(lines[7], "library\t5\tramp\tArbitrary\t3\t4096\t0\t4095\t1398.333333\t1");
     EXPECT_EQ(Run({"export", File, "5"}).Out, "0\n4095\n100\n");
 
     ASSERT_EQ(Run({"import", File, "std", "--standard"}, exported.Out).Status, 0);
-    EXPECT_EQ(Fields(Lines(Run({"list", File}).Out)[8])[3], "standard");
+    EXPECT_EQ(Fields(Lines(Run({"list", File}).Out)[8])[3], "Standard");
 }
 
 TEST_F(TarnwaveTool, ImportRejectsBadInputAndKeepsFile)

@@ -8,8 +8,8 @@
 // "list" prints this header line, then one tab-separated line per waveform:
 //   section index name mode SampleCount SampleRange MinSample MaxSample MeanSample HighestHarmonic
 // section is "device" or "library", index counts from 0 within its section,
-// mode is "standard" or "arbitrary", MeanSample has 6 decimals. Tabs and line
-// breaks inside a name are shown as blanks.
+// mode is the waveform's mode text ("Standard" or "Arbitrary"), MeanSample has
+// 6 decimals. Tabs and line breaks inside a name are shown as blanks.
 // Exit status 0 on success; 1 on failure with the reason on standard error.
 
 #include "data/DataTypesTarn.h"
@@ -77,7 +77,7 @@ void PrintList(const char* section, const TWaveformList& list, std::string& out)
         out += section;
         out += '\t' + std::to_string(i);
         out += '\t' + OneLine(w.Name);
-        out += w.IsStandard ? "\tstandard" : "\tarbitrary";
+        out += '\t' + w.ModeText();
         out += '\t' + std::to_string(w.SampleCount());
         out += '\t' + std::to_string(w.SampleRange());
         out += '\t' + std::to_string(w.MinSample);
