@@ -619,7 +619,8 @@ bool TXMLSettings::ReadBool(std::string_view path, bool def) const
     const pugi::xml_node node = FindTypedNode(path, TypeBool);
     if (!node)
         return def;
-    const std::string text = LowerAscii(node.text().get());
+    // Without whitespace preservation the text has no surrounding blanks.
+    const std::string text = LowerAscii(TrimBlanks(node.text().get()));
     if (text == "false")
         return false;
     if (text == "true")
@@ -687,7 +688,7 @@ TBoolArray TXMLSettings::ReadBoolArray(std::string_view path, const TBoolArray& 
             return def;
         if (index < 0 || static_cast<std::size_t>(index) >= result.size())
             continue;
-        const std::string text = LowerAscii(item.text().get());
+        const std::string text = LowerAscii(TrimBlanks(item.text().get()));
         if (text == "true")
             result[static_cast<std::size_t>(index)] = true;
         else if (text == "false")

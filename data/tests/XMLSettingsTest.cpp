@@ -199,6 +199,22 @@ TEST(XMLSettingsValues, BoolArrayReadRules)
     EXPECT_EQ(store.ReadBoolArray("/display/w", {true, true}), (TBoolArray{true, true}));
 }
 
+// Blanks around a value carry no meaning, for Booleans as for numbers.
+TEST(XMLSettingsValues, BlanksAroundValuesIgnored)
+{
+    TTempFolder dir;
+    TXMLSettings store;
+    LoadText(store, dir,
+             "<SETTINGS><DEVICE><I type=\"int\"> 8 </I><F type=\"float\"> 2,5 </F></DEVICE>"
+             "<OPTIONS><B type=\"bool\"> false </B></OPTIONS>"
+             "<DISPLAY><V type=\"boolarray\"><ITEM index=\"0\"> False </ITEM><ITEM index=\"1\">  true</ITEM></V>"
+             "</DISPLAY></SETTINGS>");
+    EXPECT_EQ(store.ReadInt("/device/i", 0), 8);
+    EXPECT_EQ(store.ReadFloat("/device/f", 0.0), 2.5);
+    EXPECT_FALSE(store.ReadBool("/options/b", true));
+    EXPECT_EQ(store.ReadBoolArray("/display/v", {true, false}), (TBoolArray{false, true}));
+}
+
 TEST(XMLSettingsNumbers, GeneralFormat)
 {
     EXPECT_EQ(FormatSettingsFloat(15000.0, '.'), "15000");
