@@ -1,6 +1,8 @@
 #include "data/XMLSettings.h"
 #include "data/tests/SettingsTestSupport.h"
 
+#include <chrono>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -358,6 +360,21 @@ TEST(XMLSettingsFiles, WellFormedExtrasAreAccepted)
     EXPECT_EQ(store.ReadInt("/device/x", 0), 12);
     EXPECT_EQ(store.ReadFloat("/device/y", 0.0), 2.5);
     EXPECT_TRUE(store.ReadBool("/device/z", false));
+}
+
+// The check for repeated attributes must not grow with the square of their number.
+TEST(XMLSettingsFiles, ManyAttributesLoadQuickly)
+{
+    std::string text = "<SETTINGS><DEVICE><X type=\"int\"";
+    for (int i = 0; i < 200000; ++i)
+        text += " a" + std::to_string(i) + "=\"\"";
+    text += ">3</X></DEVICE></SETTINGS>";
+    TTempFolder dir;
+    TXMLSettings store;
+    const auto start = std::chrono::steady_clock::now();
+    LoadText(store, dir, text);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    EXPECT_EQ(store.ReadInt("/device/x", 0), 3);
 }
 
 TEST(XMLSettingsFiles, ForeignRootKeptAndSavedUnderItsName)
