@@ -39,17 +39,19 @@ std::uint32_t TDeviceEEPROM::ComputeCheckSum() const { return SumOf(Image_); }
 
 bool TDeviceEEPROM::Extract(TCalibration& calibration) const
 {
-    calibration = TCalibration{};
-    if (!CheckSumMatches())
+    const std::uint32_t high = Word16(kOffsetLevelHigh);
+    const std::uint32_t low = Word16(kOffsetLevelLow);
+    const std::uint32_t attenuatorWord = Word16(kOffsetAttenuatorWord);
+    if (!CheckSumMatches() || attenuatorWord == 0 || high == low) {
+        calibration = TCalibration{};
         return false;
-    calibration.CalLevelHigh = static_cast<std::int32_t>(Word16(kOffsetLevelHigh));
-    calibration.CalLevelLow = static_cast<std::int32_t>(Word16(kOffsetLevelLow));
+    }
+    calibration.CalLevelHigh = static_cast<std::int32_t>(high);
+    calibration.CalLevelLow = static_cast<std::int32_t>(low);
     calibration.CalShiftZeroHigh = static_cast<std::int32_t>(Word16(kOffsetShiftZeroHigh));
     calibration.CalShiftZeroLow = static_cast<std::int32_t>(Word16(kOffsetShiftZeroLow));
     calibration.CalShiftGain = static_cast<std::int32_t>(Word16(kOffsetShiftGain));
-    const std::uint32_t attenuatorWord = Word16(kOffsetAttenuatorWord);
-    if (attenuatorWord != 0)
-        calibration.AttenuatorFactor = static_cast<double>(0.1L / (attenuatorWord * 0.2L / 65535.0L));
+    calibration.AttenuatorFactor = static_cast<double>(0.1L / (attenuatorWord * 0.2L / 65535.0L));
     calibration.SerialNumber = Word32(kOffsetSerialNumber);
     return true;
 }

@@ -47,9 +47,9 @@ public:
     std::uint32_t ComputeCheckSum() const;
     bool CheckSumMatches() const { return Word32(kOffsetCheckSum) == ComputeCheckSum(); }
 
-    // True and the image's values when the sum matches; false and the
-    // defaults otherwise. An attenuator word of 0 would make the factor
-    // infinite: the default factor stays then.
+    // True and the image's values when the page is usable; false and the
+    // defaults otherwise. A page whose sum matches but whose values would
+    // divide by zero (R = 0, CalLevelHigh = CalLevelLow) is not usable.
     bool Extract(TCalibration& calibration) const;
 
 private:

@@ -143,16 +143,13 @@ void TVireoDevice::SetShift(std::int32_t shift)
     const long double factor = AttenuatorBit_ != 0 ? static_cast<long double>(Calibration_.AttenuatorFactor) : 1.0L;
     const TCalibration& c = Calibration_;
     // The zero point follows the level converter code linearly between the
-    // two calibrated zero codes; with both level points equal there is no
-    // line, and the low zero code stands.
+    // two calibrated zero codes.
     const std::int64_t zeroProduct =
         std::int64_t(c.CalShiftZeroHigh - c.CalShiftZeroLow) * (std::int64_t(LevelCode_) - c.CalLevelLow);
-    const long double zeroTerm = c.CalLevelHigh != c.CalLevelLow
-                                     ? static_cast<long double>(zeroProduct) / (c.CalLevelHigh - c.CalLevelLow)
-                                     : 0.0L;
     const long double raw = 1500.0L * factor * (static_cast<long double>(shift) - kNoShift) / 2047.0L *
                                 c.CalShiftGain / 1000.0L +
-                            zeroTerm + c.CalShiftZeroLow;
+                            static_cast<long double>(zeroProduct) / (c.CalLevelHigh - c.CalLevelLow) +
+                            c.CalShiftZeroLow;
     Send(RegShift, LowWord32(RoundToInt64(raw)));
 }
 

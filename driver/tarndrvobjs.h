@@ -95,7 +95,7 @@ private:
     std::int32_t ClockWord_[2] = {0, 0};
     std::int32_t ActiveClockWord_ = 0;
     std::int32_t DividerIndex_ = 0;
-    // Defaults until a page passes its check.
+    // Defaults until a page passes its check, so nothing ever divides by zero.
     TCalibration Calibration_;
     std::int32_t Shift_ = 0;
     std::int32_t Level_ = 0;

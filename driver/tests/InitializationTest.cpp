@@ -63,35 +63,6 @@ TEST_F(Initialization, BrokenCalibrationGivesFiveWithDefaultsAndStillClearsFlag)
     EXPECT_DOUBLE_EQ(Device->Calibration().AttenuatorFactor, 0.1);
 }
 
-TEST_F(Initialization, PagesWhoseValuesWouldDivideByZeroAreValidAndNeverDivide)
-{
-    // Zero but for its sum: both level points 0, no attenuator word.
-    Rec.EEPROM = TDeviceEEPROM::TImage{};
-    Rec.EEPROM[254] = 0x79;
-    Rec.EEPROM[255] = 0x04;
-    EXPECT_EQ(Run(), 0);
-    Device->SetOutput(true);
-    Device->SetAttenuator(1);
-    Rec.Take();
-    Device->SetLevel(4095);
-    Device->SetShift(4095);
-    EXPECT_EQ(Rec.Take(), (Calls{"Q1=0", "S10=64", "S2=0", "S2=0"}));
-
-    // Equal level points of a real calibration: the low zero code stands.
-    Rec.EEPROM = ValidEEPROM();
-    Rec.EEPROM[3] = Rec.EEPROM[1];
-    Rec.EEPROM[4] = Rec.EEPROM[2];
-    Rec.EEPROM[7] = 0x07; // shift zero low 1874, high stays 2130
-    SealEEPROMImage(Rec.EEPROM);
-    EXPECT_EQ(Run(), 0);
-    Device->SetOutput(true);
-    Device->SetLevel(1000);
-    Rec.Take();
-    Device->SetShift(2048);
-    EXPECT_EQ(Rec.Take(), (Calls{"S2=1874"}));
-    EXPECT_EQ(Device->LevelCode(), 1647);
-}
-
 TEST_F(Initialization, ReinitialisingReleasesThePreviousBindingFirst)
 {
     Rec.EEPROM = ValidEEPROM();

@@ -36,13 +36,6 @@ protected:
         put16(7, pick(2130, 200));
         put16(9, pick(1064, 300));
         put16(11, pick(6554, 3000));
-        // Pages that would divide by zero: no attenuator word, equal level points.
-        if (Random() % 10 == 0)
-            put16(11, 0);
-        if (Random() % 10 == 0) {
-            page[3] = page[1];
-            page[4] = page[2];
-        }
         if (Random() % 8 != 0)
             SealEEPROMImage(page);
         return page;

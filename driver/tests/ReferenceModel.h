@@ -19,8 +19,8 @@ struct TCal {
     std::uint32_t Serial = 0;
 };
 
-// Big-endian page fields; false (and defaults) when the weighted sum fails.
-// An attenuator word of 0 leaves the default factor.
+// Big-endian page fields; false (and defaults) when the weighted sum fails or
+// the values would divide by zero.
 inline bool DecodePage(const std::array<std::uint8_t, 256>& page, TCal& cal)
 {
     std::uint32_t sum = 0;
@@ -31,15 +31,14 @@ inline bool DecodePage(const std::array<std::uint8_t, 256>& page, TCal& cal)
     const std::uint32_t stored = (std::uint32_t)page[252] << 24 | (std::uint32_t)page[253] << 16 |
                                  (std::uint32_t)page[254] << 8 | page[255];
     cal = TCal{};
-    if (stored != sum)
+    if (stored != sum || be16(11) == 0 || be16(1) == be16(3))
         return false;
     cal.High = be16(1);
     cal.Low = be16(3);
     cal.ZeroHigh = be16(5);
     cal.ZeroLow = be16(7);
     cal.Gain = be16(9);
-    if (be16(11) != 0)
-        cal.Attenuator = (double)(0.1L / ((long double)be16(11) * 0.2L / 65535.0L));
+    cal.Attenuator = (double)(0.1L / ((long double)be16(11) * 0.2L / 65535.0L));
     cal.Serial = (std::uint32_t)page[167] << 24 | (std::uint32_t)page[168] << 16 | (std::uint32_t)page[169] << 8 |
                  page[170];
     return true;
@@ -104,8 +103,7 @@ public:
         Running = 0;
         Control();
         if (!standard) {
-            // Counts the memory cannot take, or samples that are not there, are dropped.
-            if (count < 0 || count > 16384 || (samples == nullptr && count > 0))
+            if (count < 0 || count > 16384 || samples == nullptr)
                 return;
             Period = count;
             Upload(samples, count);
@@ -141,11 +139,9 @@ public:
         if (OutputOn == 0)
             return;
         const long double f = Atten == 16 ? (long double)Cal.Attenuator : 1.0L;
-        const long long product = (Cal.ZeroHigh - Cal.ZeroLow) * (Code - Cal.Low);
-        // Equal level points give no line between the zero codes: the low one stands.
-        const long double zero =
-            Cal.High == Cal.Low ? 0.0L : (long double)product / (long double)(Cal.High - Cal.Low);
-        const long double v = 1500.0L * f * ((long double)s - 2048) / 2047 * Cal.Gain / 1000 + zero + Cal.ZeroLow;
+        const long long zeroTerm = (Cal.ZeroHigh - Cal.ZeroLow) * (Code - Cal.Low);
+        const long double v = 1500.0L * f * ((long double)s - 2048) / 2047 * Cal.Gain / 1000 +
+                              (long double)zeroTerm / (long double)(Cal.High - Cal.Low) + Cal.ZeroLow;
         S(2, (long long)std::nearbyint(v));
     }
     void Attenuator(int v)

@@ -85,23 +85,6 @@ TEST_F(DriverLifecycle, ZeroCalibrationPageGivesFiveAndSerialZero)
     EXPECT_EQ(Setup.Vg.GetRegister(1), 1832);
 }
 
-TEST_F(DriverLifecycle, PageZeroButForItsSumIsValid)
-{
-    for (int i = 256; i < 512; ++i)
-        Setup.Vg.SetEEPROMByte(i, 0);
-    Setup.Vg.SetEEPROMByte(256 + 254, 0x79);
-    Setup.Vg.SetEEPROMByte(256 + 255, 0x04);
-    EXPECT_EQ(Setup.Api.InitializeDevice(0), 0);
-    // Both level points 0: every level gives converter code 0, and the shift
-    // divides by nothing.
-    Setup.Call(7, 1);
-    Setup.Call(3, 1);
-    Setup.Call(2, 4095);
-    Setup.Call(6, 4095);
-    EXPECT_EQ(Setup.Vg.GetRegister(1), 0);
-    EXPECT_EQ(Setup.Vg.GetRegister(2), 0);
-}
-
 TEST_F(DriverLifecycle, NoDeviceGivesThree)
 {
     Setup.Vg.SetPlugged(0);
