@@ -15,15 +15,34 @@ struct Endpoints {
     unsigned char in = 0;
 };
 
-// The first bulk endpoint each way of our interface's default setting; false
-// when the descriptors cannot be read or do not have both.
-bool FindEndpoints(libusb_device* device, Endpoints& found)
+constexpr Endpoints kFixedEndpoints{0x01, 0x81};
+
+// Null when the descriptor cannot be read.
+libusb_config_descriptor* ReadConfiguration(libusb_device* device, const ConfigDescriptorCalls& calls)
 {
     libusb_config_descriptor* config = nullptr;
-    if (libusb_get_active_config_descriptor(device, &config) != 0 || config == nullptr)
+    if (calls.active != nullptr && calls.active(device, &config) == 0 && config != nullptr)
+        return config;
+    config = nullptr;
+    if (calls.byIndex != nullptr && calls.byIndex(device, 0, &config) == 0)
+        return config;
+    return nullptr;
+}
+
+// The first bulk endpoint each way of our interface's default setting; false
+// when the descriptors cannot be read or do not have both. Without descriptor
+// calls the generator's fixed endpoint addresses are taken.
+bool FindEndpoints(libusb_device* device, const ConfigDescriptorCalls& calls, Endpoints& found)
+{
+    if (calls.release == nullptr || (calls.active == nullptr && calls.byIndex == nullptr)) {
+        found = kFixedEndpoints;
+        return true;
+    }
+    libusb_config_descriptor* config = ReadConfiguration(device, calls);
+    if (config == nullptr)
         return false;
     const std::unique_ptr<libusb_config_descriptor, void (*)(libusb_config_descriptor*)> owner(
-        config, [](libusb_config_descriptor* c) { libusb_free_config_descriptor(c); });
+        config, calls.release);
     for (int i = 0; i < config->bNumInterfaces; ++i) {
         const libusb_interface& entry = config->interface[i];
         if (entry.num_altsetting < 1 || entry.altsetting[0].bInterfaceNumber != kInterface)
@@ -42,6 +61,27 @@ bool FindEndpoints(libusb_device* device, Endpoints& found)
 }
 
 } // namespace
+
+// Only the device list, open, claim and transfer calls are needed to talk to
+// the generator. The configuration descriptor calls are referenced weakly, so
+// that a libusb without them still loads this library.
+#pragma weak libusb_get_active_config_descriptor
+#pragma weak libusb_get_config_descriptor
+#pragma weak libusb_free_config_descriptor
+
+ConfigDescriptorCalls ConfigDescriptorCalls::Linked()
+{
+    ConfigDescriptorCalls calls{};
+    if (libusb_get_active_config_descriptor != nullptr)
+        calls.active = [](libusb_device* d, libusb_config_descriptor** c) { return libusb_get_active_config_descriptor(d, c); };
+    if (libusb_get_config_descriptor != nullptr)
+        calls.byIndex = [](libusb_device* d, std::uint8_t i, libusb_config_descriptor** c) {
+            return libusb_get_config_descriptor(d, i, c);
+        };
+    if (libusb_free_config_descriptor != nullptr)
+        calls.release = [](libusb_config_descriptor* c) { libusb_free_config_descriptor(c); };
+    return calls;
+}
 
 LibusbTransport::~LibusbTransport()
 {
@@ -89,7 +129,7 @@ std::int32_t LibusbTransport::Open()
     Endpoints endpoints;
     if (found == nullptr) {
         result = unreadable ? kInitDetailUnavailable : kInitNoDevice;
-    } else if (!FindEndpoints(found, endpoints)) {
+    } else if (!FindEndpoints(found, calls_, endpoints)) {
         result = kInitDetailUnavailable;
     } else if (libusb_open(found, &handle) != 0 || handle == nullptr) {
         handle = nullptr;

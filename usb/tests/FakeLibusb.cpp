@@ -138,6 +138,13 @@ int libusb_get_active_config_descriptor(libusb_device* device, libusb_config_des
     return 0;
 }
 
+int libusb_get_config_descriptor(libusb_device* device, std::uint8_t index, libusb_config_descriptor** config)
+{
+    if (index != 0)
+        return LIBUSB_ERROR_NOT_FOUND;
+    return libusb_get_active_config_descriptor(device, config);
+}
+
 void libusb_free_config_descriptor(libusb_config_descriptor* config)
 {
     if (config != nullptr && TheStore().configs.erase(config) == 1)

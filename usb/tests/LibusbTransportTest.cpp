@@ -97,6 +97,32 @@ TEST_F(LibusbTransportTest, EndpointsComeFromInterfaceZerosDescriptors)
     EXPECT_EQ(fake.maxPacketQueryEndpoint, 0x05);
 }
 
+TEST_F(LibusbTransportTest, WithoutDescriptorCallsTheFixedEndpointsServe)
+{
+    fake.devices = {Generator()};
+    transport = std::make_unique<LibusbTransport>(ConfigDescriptorCalls{});
+    ASSERT_EQ(transport->Open(), kInitOk);
+    EXPECT_EQ(fake.configs, 0);
+    const Bytes packet{0x01, 0, 0, 0x2C};
+    Bytes reply(4);
+    std::uint32_t size = 0;
+    EXPECT_TRUE(transport->SendCommands(packet.data(), packet.size()));
+    EXPECT_TRUE(transport->BulkRead(reply.data(), reply.size()));
+    EXPECT_TRUE(transport->QueryPacketSize(size));
+    ASSERT_EQ(fake.transfers.size(), 2u);
+    EXPECT_EQ(fake.transfers[0].endpoint, 0x01);
+    EXPECT_EQ(fake.transfers[1].endpoint, 0x81);
+    EXPECT_EQ(fake.maxPacketQueryEndpoint, 0x01);
+
+    // The active configuration unreadable: the first one by index is asked.
+    fakeusb::Reset();
+    fake.devices = {Generator()};
+    transport = std::make_unique<LibusbTransport>(
+        ConfigDescriptorCalls{nullptr, ConfigDescriptorCalls::Linked().byIndex, ConfigDescriptorCalls::Linked().release});
+    ASSERT_EQ(transport->Open(), kInitOk);
+    EXPECT_EQ(fake.freedConfigs, fake.configs);
+}
+
 TEST_F(LibusbTransportTest, RefusedOpenIs514)
 {
     fake.devices = {Generator()};
