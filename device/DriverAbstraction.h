@@ -56,7 +56,8 @@ public:
 };
 
 // The demonstration device: accepts everything, produces nothing, never fails.
-class TDAO_DEMO final : public TDriverAbstraction {
+// Tests derive from it to watch single operations.
+class TDAO_DEMO : public TDriverAbstraction {
 public:
   std::int32_t LoadDriver() override { return kLoadOk; }
   std::int32_t InitDevice() override { return kInitReady; }

@@ -26,36 +26,14 @@
 namespace tarn {
 namespace {
 
-class KeepPowerDriver : public TDriverAbstraction {
+class KeepPowerDriver : public TDAO_DEMO {
 public:
   explicit KeepPowerDriver(std::vector<std::int32_t>& keepCalls, std::function<void()> onDestroyed = {})
       : keepCalls_(keepCalls), onDestroyed_(std::move(onDestroyed)) {}
   ~KeepPowerDriver() override {
     if (onDestroyed_) onDestroyed_();
   }
-  std::int32_t LoadDriver() override { return 0; }
-  std::int32_t InitDevice() override { return 0; }
-  void SetFrequencyMode(std::int32_t) override {}
-  double SetFrequency(double f) override { return f; }
-  double ApplyFrequency() override { return 0; }
-  void SetLevel(std::int32_t) override {}
-  void SetOutputAttenuator(std::int32_t) override {}
-  void SetFilter(std::int32_t) override {}
-  void SetShift(std::int32_t) override {}
-  void LoadWaveform(const std::uint16_t*, std::int32_t, bool) override {}
-  void SetOutputOnOff(std::int32_t) override {}
-  void SetTriggerMode(std::int32_t) override {}
-  void SetArmOnOff(std::int32_t) override {}
-  void SetArmStopLevel(std::int32_t) override {}
-  void SetRunOnOff(std::int32_t) override {}
-  void TriggerPulse() override {}
-  void SetTriggerOnOff(std::int32_t) override {}
-  void SetTriggerLeading(std::int32_t) override {}
-  bool GetPowerState() override { return true; }
-  void GetDriverVersion(std::uint8_t v[2]) override { v[0] = v[1] = 0; }
-  std::int32_t GetSerialNumber() override { return 0; }
   void SetKeepPowerAtExit(std::int32_t v) override { keepCalls_.push_back(v); }
-  bool CommunicationOK() override { return true; }
 
 private:
   std::vector<std::int32_t>& keepCalls_;
