@@ -2,12 +2,10 @@
 
 #include "data/BinStreamEx.h"
 #include "data/DataTypesTarn.h"
-
-#include <fcntl.h>
-#include <unistd.h>
+#include "data/FileReplace.h"
 
 #include <fstream>
-#include <system_error>
+#include <sstream>
 
 namespace {
 
@@ -38,24 +36,6 @@ void WriteList(TBinStreamEx& stream, const TWaveformList& list)
 }
 
 // Pushes the written bytes to the disk before the rename makes them the file.
-bool SyncFile(const std::filesystem::path& file)
-{
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool synced = ::fsync(fd) == 0;
-    return ::close(fd) == 0 && synced;
-}
-
-void SyncFolder(const std::filesystem::path& folder)
-{
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
 } // namespace
 
 void ReadWaveformRepository(TBinStreamEx& stream, TWaveformList& deviceWaveforms,
@@ -92,39 +72,9 @@ void SaveWaveformRepositoryFile(const std::filesystem::path& file,
                                 const TWaveformList& deviceWaveforms,
                                 const TWaveformList& repository)
 {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::file_status oldStatus = fs::status(file, ec);
-    const bool exists = !ec && fs::exists(oldStatus);
-    // Replacing by rename would bypass a write protection the user set.
-    if (exists && ::access(file.c_str(), W_OK) != 0)
+    std::ostringstream out(std::ios::binary);
+    TBinStreamEx stream(out);
+    WriteWaveformRepository(stream, deviceWaveforms, repository);
+    if (!out || !ReplaceFileContents(file, out.view()))
         throw EDataError("Unable to write " + file.string());
-
-    fs::path temporary = file;
-    temporary += ".tmp";
-    try {
-        {
-            std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-            if (!out.is_open())
-                throw EDataError("Unable to create " + temporary.string());
-            TBinStreamEx stream(out);
-            WriteWaveformRepository(stream, deviceWaveforms, repository);
-            out.close();
-            if (out.fail())
-                throw EDataError("Unable to write " + temporary.string());
-        }
-        if (!SyncFile(temporary))
-            throw EDataError("Unable to write " + temporary.string());
-        if (exists)
-            fs::permissions(temporary, oldStatus.permissions(), fs::perm_options::replace, ec);
-        fs::rename(temporary, file, ec);
-        if (ec)
-            throw EDataError("Unable to replace " + file.string() + ": " + ec.message());
-    } catch (...) {
-        std::error_code ignored;
-        if (fs::is_regular_file(temporary, ignored))
-            fs::remove(temporary, ignored);
-        throw;
-    }
-    SyncFolder(file.parent_path());
 }

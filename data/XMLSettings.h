@@ -4,6 +4,7 @@
 // gives the caller's default.
 
 #include "data/DataTypesTarn.h"
+#include "data/FileReplace.h"
 
 #include <pugixml.hpp>
 
@@ -76,8 +77,4 @@ bool IsWellFormedXml(std::string_view text);
 // tabs per level, CR LF line ends.
 std::string LayOutMarkup(std::string_view markup);
 
-// Writes data to a temporary file beside target and renames it over target,
-// so that a failure never destroys the old file. Refuses to replace a file
-// that is not writable; a symbolic link is followed, not replaced. Returns
-// false on any failure.
-bool ReplaceFileContents(const std::filesystem::path& target, std::string_view data);
+

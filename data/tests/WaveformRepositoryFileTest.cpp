@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -254,13 +256,33 @@ TEST(RepositoryFile, FailedSaveLeavesTheOldFile)
     SaveWaveformRepositoryFile(file, device, repo);
     const std::string before = ReadAll(file);
 
-    // The temporary file cannot be created.
-    std::filesystem::create_directory(folder.Path / "waveforms.dat.tmp");
+    // The disk fills up while the new content is written (a file size
+    // limit stops root too).
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+        rlimit small = old;
+        small.rlim_cur = 64;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        TWaveformList more;
+        Sample(more, more);
+        const bool threw = [&] {
+            try {
+                SaveWaveformRepositoryFile(file, more, more);
+            } catch (const EDataError&) {
+                return true;
+            }
+            return false;
+        }();
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, SIG_DFL);
+        EXPECT_TRUE(threw);
+    }
+    EXPECT_EQ(ReadAll(file), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path), {}), 1) << "no temporary file left";
     TWaveformList other;
     other.push_back(MakeWaveform("new", {1}));
-    EXPECT_THROW(SaveWaveformRepositoryFile(file, other, other), EDataError);
-    EXPECT_EQ(ReadAll(file), before);
-    std::filesystem::remove(folder.Path / "waveforms.dat.tmp");
 
     // A list with an empty place is refused before anything is replaced.
     TWaveformList holes;

@@ -1,0 +1,97 @@
+// Saving a file so that a failure never destroys the old one.
+#include "data/FileReplace.h"
+
+#include <atomic>
+#include <cerrno>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Owns a POSIX file descriptor.
+class TFileHandle {
+public:
+    explicit TFileHandle(int fd) : Fd_(fd) {}
+    TFileHandle(const TFileHandle&) = delete;
+    TFileHandle& operator=(const TFileHandle&) = delete;
+    ~TFileHandle() { Close(); }
+    int Get() const { return Fd_; }
+    bool Close()
+    {
+        if (Fd_ < 0)
+            return true;
+        const int rc = ::close(Fd_);
+        Fd_ = -1;
+        return rc == 0;
+    }
+
+private:
+    int Fd_;
+};
+
+bool WriteAll(int fd, std::string_view data)
+{
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// The rename itself is only durable once the folder is on disk too.
+void SyncFolder(const std::filesystem::path& folder)
+{
+    TFileHandle dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.Get() >= 0)
+        ::fsync(dir.Get());
+}
+
+} // namespace
+
+bool ReplaceFileContents(const std::filesystem::path& link, std::string_view data)
+{
+    static std::atomic<unsigned> counter{0};
+    // A linked file is replaced where it lives; the link stays.
+    std::error_code ec;
+    std::filesystem::path target = link;
+    if (std::filesystem::is_symlink(std::filesystem::symlink_status(link, ec))) {
+        target = std::filesystem::weakly_canonical(link, ec);
+        if (ec)
+            return false;
+    }
+    struct stat old {};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    if (exists && (S_ISDIR(old.st_mode) || ::access(target.c_str(), W_OK) != 0))
+        return false;
+
+    std::filesystem::path dir = target.parent_path();
+    if (dir.empty())
+        dir = ".";
+    const std::filesystem::path temp = dir / ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-"
+                                              + std::to_string(counter.fetch_add(1)));
+    TFileHandle file(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (file.Get() < 0)
+        return false;
+    bool ok = WriteAll(file.Get(), data);
+    if (ok && exists)
+        ok = ::fchmod(file.Get(), old.st_mode & 07777) == 0;
+    if (ok)
+        ok = ::fsync(file.Get()) == 0;
+    ok = file.Close() && ok;
+    if (ok)
+        ok = ::rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    SyncFolder(dir);
+    return true;
+}
+
