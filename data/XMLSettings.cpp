@@ -389,17 +389,47 @@ bool TXMLSettings::ReadBool(std::string_view path, bool def) const
     return def;
 }
 
-void TXMLSettings::WriteIntArray(std::string_view path, const TIntArray& values)
+namespace {
+
+// Calls item(index, text) for each ITEM whose index lies inside size; false
+// as soon as an index attribute or item(...) says the array is damaged.
+template <typename Item>
+bool ForEachIndexedItem(pugi::xml_node node, std::size_t size, Item item)
+{
+    for (pugi::xml_node child : node.children(ItemName)) {
+        std::int32_t index = -1;
+        const pugi::xml_attribute indexAttr = child.attribute(IndexAttr);
+        if (indexAttr && !ParseSettingsInt(indexAttr.value(), index))
+            return false;
+        if (index < 0 || static_cast<std::size_t>(index) >= size)
+            continue;
+        if (!item(static_cast<std::size_t>(index), child.text().get()))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void TXMLSettings::WriteItems(std::string_view path, const char* typeName, const std::vector<std::string>& texts)
 {
     pugi::xml_node node = FindOrCreateNode(path);
     node.remove_children();
-    SetAttribute(node, TypeAttr, TypeIntArray);
-    SetAttribute(node, LengthAttr, std::to_string(values.size()));
-    for (std::size_t i = 0; i < values.size(); ++i) {
+    SetAttribute(node, TypeAttr, typeName);
+    SetAttribute(node, LengthAttr, std::to_string(texts.size()));
+    for (std::size_t i = 0; i < texts.size(); ++i) {
         pugi::xml_node item = node.append_child(ItemName);
         SetAttribute(item, IndexAttr, std::to_string(i));
-        SetText(item, std::to_string(values[i]));
+        SetText(item, texts[i]);
     }
+}
+
+void TXMLSettings::WriteIntArray(std::string_view path, const TIntArray& values)
+{
+    std::vector<std::string> texts;
+    for (const std::int32_t value : values)
+        texts.push_back(std::to_string(value));
+    WriteItems(path, TypeIntArray, texts);
 }
 
 TIntArray TXMLSettings::ReadIntArray(std::string_view path, const TIntArray& def) const
@@ -408,32 +438,22 @@ TIntArray TXMLSettings::ReadIntArray(std::string_view path, const TIntArray& def
     if (!node)
         return def;
     TIntArray result = def;
-    for (pugi::xml_node item : node.children(ItemName)) {
-        std::int32_t index = -1;
-        const pugi::xml_attribute indexAttr = item.attribute(IndexAttr);
-        if (indexAttr && !ParseSettingsInt(indexAttr.value(), index))
-            return def;
-        if (index < 0 || static_cast<std::size_t>(index) >= result.size())
-            continue;
+    const bool whole = ForEachIndexedItem(node, result.size(), [&](std::size_t index, const char* text) {
         std::int32_t value = 0;
-        if (!ParseSettingsInt(item.text().get(), value))
-            return def;
-        result[static_cast<std::size_t>(index)] = value;
-    }
-    return result;
+        if (!ParseSettingsInt(text, value))
+            return false;
+        result[index] = value;
+        return true;
+    });
+    return whole ? result : def;
 }
 
 void TXMLSettings::WriteBoolArray(std::string_view path, const TBoolArray& values)
 {
-    pugi::xml_node node = FindOrCreateNode(path);
-    node.remove_children();
-    SetAttribute(node, TypeAttr, TypeBoolArray);
-    SetAttribute(node, LengthAttr, std::to_string(values.size()));
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        pugi::xml_node item = node.append_child(ItemName);
-        SetAttribute(item, IndexAttr, std::to_string(i));
-        SetText(item, BoolText(values[i]));
-    }
+    std::vector<std::string> texts;
+    for (const bool value : values)
+        texts.push_back(BoolText(value));
+    WriteItems(path, TypeBoolArray, texts);
 }
 
 TBoolArray TXMLSettings::ReadBoolArray(std::string_view path, const TBoolArray& def) const
@@ -442,18 +462,14 @@ TBoolArray TXMLSettings::ReadBoolArray(std::string_view path, const TBoolArray& 
     if (!node)
         return def;
     TBoolArray result = def;
-    for (pugi::xml_node item : node.children(ItemName)) {
-        std::int32_t index = -1;
-        const pugi::xml_attribute indexAttr = item.attribute(IndexAttr);
-        if (indexAttr && !ParseSettingsInt(indexAttr.value(), index))
-            return def;
-        if (index < 0 || static_cast<std::size_t>(index) >= result.size())
-            continue;
-        const std::string text = LowerAscii(TrimBlanks(item.text().get()));
-        if (text == "true")
-            result[static_cast<std::size_t>(index)] = true;
-        else if (text == "false")
-            result[static_cast<std::size_t>(index)] = false;
-    }
-    return result;
+    // An item that is neither true nor false keeps what the entry had.
+    const bool whole = ForEachIndexedItem(node, result.size(), [&](std::size_t index, const char* text) {
+        const std::string value = LowerAscii(TrimBlanks(text));
+        if (value == "true")
+            result[index] = true;
+        else if (value == "false")
+            result[index] = false;
+        return true;
+    });
+    return whole ? result : def;
 }

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TXMLSettings {
 public:
@@ -49,6 +50,8 @@ public:
 private:
     pugi::xml_node FindOrCreateNode(std::string_view path);
     pugi::xml_node FindTypedNode(std::string_view path, const char* typeName) const;
+    // An array element: type and length attributes, one indexed ITEM per text.
+    void WriteItems(std::string_view path, const char* typeName, const std::vector<std::string>& texts);
     static void SetAttribute(pugi::xml_node element, const char* name, const std::string& value);
     static void SetText(pugi::xml_node element, const std::string& text);
 
