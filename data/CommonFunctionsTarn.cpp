@@ -221,23 +221,23 @@ std::int32_t ParseSampleCount(std::string_view text)
     return static_cast<std::int32_t>(value);
 }
 
-std::string FormatFrequency(double value)
+namespace {
+
+// The sign stays in front of the prefixed magnitude.
+std::string FormatSigned(double value, double step)
 {
     if (value == 0)
         return "0";
     if (value < 0)
-        return "-" + FormatDecimal(-value, 0.1);
-    return FormatDecimal(value, 0.1);
+        return "-" + FormatDecimal(-value, step);
+    return FormatDecimal(value, step);
 }
 
-std::string FormatVoltage(double value)
-{
-    if (value == 0)
-        return "0";
-    if (value < 0)
-        return "-" + FormatDecimal(-value, 1.0);
-    return FormatDecimal(value, 1.0);
-}
+} // namespace
+
+std::string FormatFrequency(double value) { return FormatSigned(value, 0.1); }
+
+std::string FormatVoltage(double value) { return FormatSigned(value, 1.0); }
 
 std::string FormatLoad(double value)
 {
