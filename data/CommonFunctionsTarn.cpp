@@ -164,16 +164,24 @@ double ParseFrequency(std::string_view text)
     return ToDouble(ParseNumber(rest) * factor, text);
 }
 
-double ParseVoltage(std::string_view text)
+namespace {
+
+// The trimmed text without a trailing "v" or "V"; nothing left is an error.
+std::string_view TrimUnitLetter(std::string_view text)
 {
     std::string_view rest = Trim(text);
+    if (!rest.empty() && (rest.back() == 'v' || rest.back() == 'V'))
+        rest.remove_suffix(1);
     if (rest.empty())
         throw EDataError(IncorrectFrequency);
-    if (rest.back() == 'v' || rest.back() == 'V') {
-        rest.remove_suffix(1);
-        if (rest.empty())
-            throw EDataError(IncorrectFrequency);
-    }
+    return rest;
+}
+
+} // namespace
+
+double ParseVoltage(std::string_view text)
+{
+    std::string_view rest = TrimUnitLetter(text);
     const long double factor = TakePrefix(rest, "GMkmu");
     return ToDouble(ParseNumber(rest) * factor, text);
 }
@@ -200,14 +208,7 @@ double ParseLoad(std::string_view text)
 
 std::int32_t ParseSampleCount(std::string_view text)
 {
-    std::string_view rest = Trim(text);
-    if (rest.empty())
-        throw EDataError(IncorrectFrequency);
-    if (rest.back() == 'v' || rest.back() == 'V') {
-        rest.remove_suffix(1);
-        if (rest.empty())
-            throw EDataError(IncorrectFrequency);
-    }
+    std::string_view rest = TrimUnitLetter(text);
     long double factor = 1.0L;
     if (!rest.empty() && (rest.back() == 'M' || rest.back() == 'k')) {
         factor = rest.back() == 'M' ? 1048576.0L : 1024.0L;
