@@ -23,8 +23,8 @@ void PutLE32(std::uint8_t* out, std::uint32_t v)
 
 std::uint32_t GetLE32(const std::uint8_t* in)
 {
-    return static_cast<std::uint32_t>(in[0]) | (static_cast<std::uint32_t>(in[1]) << 8) |
-           (static_cast<std::uint32_t>(in[2]) << 16) | (static_cast<std::uint32_t>(in[3]) << 24);
+    return static_cast<std::uint32_t>(in[0]) | (static_cast<std::uint32_t>(in[1]) << 8)
+           | (static_cast<std::uint32_t>(in[2]) << 16) | (static_cast<std::uint32_t>(in[3]) << 24);
 }
 
 // Measured once: how far the stream reaches beyond its read position.
@@ -56,7 +56,10 @@ TBinStreamEx::TBinStreamEx(std::ostream& out) : FOut(&out) {}
 
 TBinStreamEx::TBinStreamEx(std::iostream& io) : FIn(&io), FOut(&io), FLeft(MeasureLeft(io)) {}
 
-std::optional<std::uint64_t> TBinStreamEx::BytesLeft() const { return FLeft; }
+std::optional<std::uint64_t> TBinStreamEx::BytesLeft() const
+{
+    return FLeft;
+}
 
 void TBinStreamEx::WriteRaw(const void* data, std::size_t size)
 {
@@ -82,7 +85,10 @@ bool TBinStreamEx::ReadRaw(void* data, std::size_t size)
     return got == size;
 }
 
-void TBinStreamEx::WriteByte(std::uint8_t value) { WriteRaw(&value, 1); }
+void TBinStreamEx::WriteByte(std::uint8_t value)
+{
+    WriteRaw(&value, 1);
+}
 
 std::uint8_t TBinStreamEx::ReadByte()
 {

@@ -23,7 +23,10 @@ std::string_view Trim(std::string_view text)
     throw EConvertError("'" + std::string(text) + "' is not a valid floating point value");
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 // Plain decimal notation only: no inf, nan or hexadecimal forms.
 bool IsDecimal(std::string_view s)
@@ -127,12 +130,23 @@ std::string FormatDecimal(double x, double lower)
     m = static_cast<double>(std::nearbyint(static_cast<long double>(m) * 1000.0L)) / 1000;
     std::string text = ShortText(m);
     switch (e) {
-    case 1: text += 'k'; break;
-    case 2: text += 'M'; break;
-    case 3: text += 'G'; break;
-    case -1: text += 'm'; break;
-    case -2: text += 'u'; break;
-    default: break;
+    case 1:
+        text += 'k';
+        break;
+    case 2:
+        text += 'M';
+        break;
+    case 3:
+        text += 'G';
+        break;
+    case -1:
+        text += 'm';
+        break;
+    case -2:
+        text += 'u';
+        break;
+    default:
+        break;
     }
     return text;
 }
@@ -216,8 +230,7 @@ std::int32_t ParseSampleCount(std::string_view text)
         rest = Trim(rest);
     }
     const long double value = std::nearbyint(ParseNumber(rest) * factor);
-    if (!(value >= std::numeric_limits<std::int32_t>::min() &&
-          value <= std::numeric_limits<std::int32_t>::max()))
+    if (!(value >= std::numeric_limits<std::int32_t>::min() && value <= std::numeric_limits<std::int32_t>::max()))
         throw EConvertError("'" + std::string(text) + "' is not a valid integer value");
     return static_cast<std::int32_t>(value);
 }
@@ -236,9 +249,15 @@ std::string FormatSigned(double value, double step)
 
 } // namespace
 
-std::string FormatFrequency(double value) { return FormatSigned(value, 0.1); }
+std::string FormatFrequency(double value)
+{
+    return FormatSigned(value, 0.1);
+}
 
-std::string FormatVoltage(double value) { return FormatSigned(value, 1.0); }
+std::string FormatVoltage(double value)
+{
+    return FormatSigned(value, 1.0);
+}
 
 std::string FormatLoad(double value)
 {

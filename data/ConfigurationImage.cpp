@@ -18,8 +18,8 @@ bool ConfigurationImageValid(const std::uint8_t* data, std::size_t size)
     if (data == nullptr || size != kConfigurationImageSize)
         return false;
     const std::size_t body = size - 4;
-    const std::uint32_t stored = std::uint32_t(data[body]) | std::uint32_t(data[body + 1]) << 8 |
-                                 std::uint32_t(data[body + 2]) << 16 | std::uint32_t(data[body + 3]) << 24;
+    const std::uint32_t stored = std::uint32_t(data[body]) | std::uint32_t(data[body + 1]) << 8
+                                 | std::uint32_t(data[body + 2]) << 16 | std::uint32_t(data[body + 3]) << 24;
     return Crc32(data, body) == stored;
 }
 

@@ -74,8 +74,9 @@ bool ReplaceFileContents(const std::filesystem::path& link, std::string_view dat
     std::filesystem::path dir = target.parent_path();
     if (dir.empty())
         dir = ".";
-    const std::filesystem::path temp = dir / ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-"
-                                              + std::to_string(counter.fetch_add(1)));
+    const std::filesystem::path temp = dir
+                                       / ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-"
+                                          + std::to_string(counter.fetch_add(1)));
     TFileHandle file(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (file.Get() < 0)
         return false;
@@ -94,4 +95,3 @@ bool ReplaceFileContents(const std::filesystem::path& link, std::string_view dat
     SyncFolder(dir);
     return true;
 }
-

@@ -30,7 +30,10 @@ void TBooleanOption::FromControl(const TOptionControl& control)
     Value = box->IsChecked();
 }
 
-void TBooleanOption::SetText(std::string_view text) { Value = text == "true"; }
+void TBooleanOption::SetText(std::string_view text)
+{
+    Value = text == "true";
+}
 
 void TBooleanOption::SaveTo(std::string_view prefix, TXMLSettings& store) const
 {

@@ -54,8 +54,7 @@ std::unique_ptr<TWaveformTarn> MakeStandardWaveform(TStandardWaveform kind)
     return waveform;
 }
 
-TSettingsTarn::TSettingsTarn()
-    : XMLStore(std::make_unique<TXMLSettings>())
+TSettingsTarn::TSettingsTarn() : XMLStore(std::make_unique<TXMLSettings>())
 {
     XMLStore->EnsureRoot();
     Options = std::make_unique<TOptions>(this);

@@ -7,227 +7,220 @@
 #include <string_view>
 #include <vector>
 
-#define TARN_STRING_TABLE(X)                                                                       \
-    /* main window */                                                                              \
-    X(MainCaption, "Sable Generator")                                                              \
-    X(MenuFiles, "Files")                                                                          \
-    X(MenuExit, "Exit")                                                                            \
-    X(MenuExitPreserveH, "Exit (preserve H output)")                                               \
-    X(MenuSettings, "Settings")                                                                    \
-    X(MenuOptions, "Options")                                                                      \
-    X(MenuHelp, "Help")                                                                            \
-    X(MenuHelpItem, "Help")                                                                        \
-    X(MenuAbout, "About")                                                                          \
-    X(FilterAllWaveforms, "Show all waveforms")                                                    \
-    X(FilterStandardWaveforms, "Show standard waveforms")                                          \
-    X(FilterArbitraryWaveforms, "Show arbitrary waveforms")                                        \
-    X(PopupNew, "New")                                                                             \
-    X(PopupDuplicate, "Duplicate")                                                                 \
-    X(PopupDelete, "Delete")                                                                       \
-    X(PopupEditBy, "Edit by")                                                                      \
-    X(PopupProperties, "Properties")                                                               \
-    X(PopupCreateBy, "Create by")                                                                  \
-    X(GroupOutputL, "Output L")                                                                    \
-    X(GroupOutputH, "Output H")                                                                    \
-    X(GroupWaveform, "Waveform")                                                                   \
-    X(GroupArm, "ARM")                                                                             \
-    X(GroupTrigger, "Trigger")                                                                     \
-    X(GroupMode, "Mode")                                                                           \
-    X(GroupFrequency, "Frequency")                                                                 \
-    /* start-up and shutdown */                                                                    \
-    X(OtherInstanceRunning,                                                                        \
-      "Other instance of the application is already running. Please use the other one to "        \
-      "control generator.")                                                                        \
-    X(SplashCreatingUserInterface, "Creating user interface ...")                                  \
-    X(SplashCreatingDeviceContext, "Creating device context ...")                                  \
-    X(SplashStartingUserInterface, "Starting user interface ...")                                  \
-    X(ExitConfirmation, "You are about to exit the application. Are you sure?")                    \
-    X(UnableToSaveSettings,                                                                        \
-      "Unable to save settings. Please check if the settings.xml is not read-only.")               \
-    X(UnableToSaveRepository,                                                                      \
-      "Unable to save waveform repository. Please check if the waveforms.dat is not read-only.")   \
-    X(ErrorCaption, "Error")                                                                       \
-    /* communication broken */                                                                     \
-    X(CommBrokenCaption, "Communication broken")                                                   \
-    X(CommBrokenMessage,                                                                           \
-      "Communication with the device is broken. Application will automatically try to "           \
-      "reinitialize communication. Click \"Exit\" button to terminate application.")               \
-    X(CommBrokenExit, "Exit")                                                                      \
-    /* waveform dialogs */                                                                         \
-    X(NewWaveCaption, "New wave")                                                                  \
-    X(LabelName, "Name:")                                                                          \
-    X(LabelSize, "Size:")                                                                          \
-    X(LabelMode, "Mode:")                                                                          \
-    X(LabelEditor, "Editor:")                                                                      \
-    X(NewWaveDefaultName, "New")                                                                   \
-    X(NewWaveDefaultSize, "8k")                                                                    \
-    X(ModeStandard, "Standard")                                                                    \
-    X(ModeArbitrary, "Arbitrary")                                                                  \
-    X(ButtonOK, "OK")                                                                              \
-    X(ButtonCancel, "Cancel")                                                                      \
-    X(WaveformSizeOutOfRange,                                                                      \
-      "Waveform size is out of device capabilities. Valid values are from %d to %d.")              \
-    X(IncorrectSize, "Incorrect size")                                                             \
-    X(WavePropertiesCaption, "Waveform properties")                                                \
-    X(EditorNone, "None")                                                                          \
-    X(WordSamples, "samples")                                                                      \
-    X(StandardSine, "Sine")                                                                        \
-    X(StandardSaw, "Saw")                                                                          \
-    X(StandardTriangle, "Triangle")                                                                \
-    X(StandardSquare, "Square")                                                                    \
-    /* about window */                                                                             \
-    X(AboutCaption, "About")                                                                       \
-    X(AboutApplicationVersion, "Application version: ")                                            \
-    X(AboutDriverVersion, "Driver version: ")                                                      \
-    X(AboutFindUs, "Find us at: ")                                                                 \
-    X(AboutContactUs, "Contact us at: ")                                                           \
-    X(AboutSerialNumber, "Serial number: ")                                                        \
-    X(AboutWebAddress, "https://tarn.example.org")                                                 \
-    X(AboutSupportAddress, "support@tarn.example.org")                                             \
-    X(AboutMailtoPrefix, "mailto:")                                                                \
-    X(VersionFormat, "%d.%.2d")                                                                    \
-    X(SerialNumberFormat, "%.8d")                                                                  \
-    X(NotAvailable, "N/A")                                                                         \
-    /* detached window */                                                                          \
-    X(DetachedMainWindow, "Main window")                                                           \
-    X(DetachedShow, "Show")                                                                        \
-    X(DetachedHide, "Hide")                                                                        \
-    X(DetachedSettings, "Settings")                                                                \
-    X(DetachedTransparency, "Transparency")                                                        \
-    X(TransparencyNone, "None")                                                                    \
-    X(TransparencyLow, "Low")                                                                      \
-    X(TransparencyMedium, "Medium")                                                                \
-    X(TransparencyHigh, "High")                                                                    \
-    X(DetachedAlwaysOnTop, "Always on top")                                                        \
-    X(DetachedCaptionSeparator, " - ")                                                             \
-    /* options dialog */                                                                           \
-    X(OptionsCaption, "Options")                                                                   \
-    X(OptionsPageDevice, "Device")                                                                 \
-    X(OptionsPageDisplay, "Display")                                                               \
-    X(OptionsSectionAutoset, "Autoset")                                                            \
-    X(OptionsSectionOutputInfo, "Output info")                                                     \
-    X(OptionFilterAutoset, "Filter autoset")                                                       \
-    X(OptionVrmsFromAC, "Vrms from AC")                                                            \
-    /* device search */                                                                            \
-    X(UnableToLoadDriver, "Unable to load tarnDrv.dll. Please reinstall Tarn application.")        \
-    X(UnableToLoadUsbLibrary, "Unable to load VIREO driver.")                                      \
-    X(PlugTheDevice,                                                                               \
-      "Please, plug the device to the computer and follow instructions of the operating "          \
-      "system.")                                                                                   \
-    X(DeviceNotFound,                                                                              \
-      "Unable to find supported device. Do you want software to search again? Click \"no\" to "    \
-      "run in demonstration mode or \"abort\" to quit application.")                               \
-    X(CalibrationBroken,                                                                           \
-      "Calibration data in the device are broken. The generated signal will be inaccurate.")       \
-    X(ContactManufacturer, "Please contact manufacturer for support.")                             \
-    X(DemonstrationMode, "Application will run in demonstration mode.")                            \
-    /* plug-in modules */                                                                          \
-    X(UnableToLoadModule, "Unable to load requested module")                                       \
-    X(ModuleWaveformInfo, "%s (mode: %s - size %s)")                                               \
-    /* channel panel */                                                                            \
-    X(ButtonVpp, "Vpp")                                                                            \
-    X(ButtonVp, "Vp")                                                                              \
-    X(ButtonVpPlus, "+")                                                                           \
-    X(ButtonVpMinus, "-")                                                                          \
-    X(ButtonVrms, "Vrms")                                                                          \
-    X(ButtonVavg, "Vavg")                                                                          \
-    X(ButtonOff, "Off")                                                                            \
-    X(ButtonOn, "On")                                                                              \
-    X(ButtonAtn20, "-20")                                                                          \
-    X(ButtonAtn0, "0")                                                                             \
-    X(ButtonLoadOpen, "Open")                                                                      \
-    X(ButtonLoad50, "50")                                                                          \
-    X(ButtonLoad600, "600")                                                                        \
-    X(ButtonAutodB, "Auto dB")                                                                     \
-    X(ButtonManualdB, "Man dB")                                                                    \
-    X(ButtonSet0dB, "Set 0 dB")                                                                    \
-    X(ButtonCon, "Con")                                                                            \
-    X(ButtonStep, "Step")                                                                          \
-    X(ButtonShiftOut, "OUT")                                                                       \
-    X(ButtonShiftNull, "0")                                                                        \
-    X(LabelLevel, "Lvl")                                                                           \
-    X(LabelShift, "Shift")                                                                         \
-    X(FilterOff, "Off")                                                                            \
-    X(Filter40MHz, "40MHz")                                                                        \
-    X(Filter20MHz, "20MHz")                                                                        \
-    X(UnitdBW, "dBW")                                                                              \
-    X(UnitdBmW, "dBmW")                                                                            \
-    X(UnitdBmV, "dBmV")                                                                            \
-    X(UnitdBuV, "dBuV")                                                                            \
-    X(UnitVolt, "V")                                                                               \
-    X(LoadOpenText, "Open")                                                                        \
-    /* trigger and mode panel */                                                                   \
-    X(ButtonSingle, "Single")                                                                      \
-    X(ButtonPeriod, "Period")                                                                      \
-    X(ButtonGo, "Go")                                                                              \
-    X(ButtonStop, "Stop")                                                                          \
-    X(ButtonArmZero, "0")                                                                          \
-    X(ButtonArmOne, "1")                                                                           \
-    /* frequency bar */                                                                            \
-    X(ButtonZoomIn, "Zoom in")                                                                     \
-    X(ButtonZoomOut, "Zoom out")                                                                   \
-    X(ButtonZoomAway, "Zoom away")                                                                 \
-    X(ButtonSet, "Set")                                                                            \
-    X(CaptionWaveformFrequency, "Waveform frequency")                                              \
-    X(CaptionSamplingRate, "Sampling rate")                                                        \
-    /* hints */                                                                                    \
-    X(HintVppOnOff, "Toggle peak-peak voltage indicator on/off")                                   \
-    X(HintVpOnOff, "Toggle peak voltage indicator on/off")                                         \
-    X(HintVrmsOnOff, "Toggle effective voltage indicator on/off")                                  \
-    X(HintVavgOnOff, "Toggle average voltage indicator on/off")                                    \
-    X(HintVpPlus, "Show zero-maximum voltage peak")                                                \
-    X(HintVpMinus, "Show minimum-zero voltage peak")                                               \
-    X(HintVppEdit, "Peak-peak voltage")                                                            \
-    X(HintVpEdit, "Peak voltage")                                                                  \
-    X(HintVrmsEdit, "Effective voltage")                                                           \
-    X(HintVavgEdit, "Average voltage")                                                             \
-    X(HintLevelBar, "Move to change level")                                                        \
-    X(HintShiftBar, "Move to change shift")                                                        \
-    X(HintOutputOn, "Turn channel output on")                                                      \
-    X(HintOutputOff, "Turn channel output off")                                                    \
-    X(HintOutput20, "Set output attenuator to -20dB")                                              \
-    X(HintOutput0, "Set output attenuator to 0dB")                                                 \
-    X(HintdBUnits, "Unit of displayed value")                                                      \
-    X(HintdBAbs, "Peak-peak voltage recalculated into specified units")                            \
-    X(HintAutodB, "Value filled in dB indicator is relative to current level")                     \
-    X(HintManualdB, "Value filled in dB indicator is relative to the level, that was marked as 0dB") \
-    X(HintSet0dB, "Set this level as 0dB")                                                         \
-    X(HintdBRel, "Fill the value in dB and hit enter to set it")                                   \
-    X(HintShiftCon, "Every change of shift is set to device immediately")                          \
-    X(HintShiftStep, "Every change of shift is set to device after click on \"OUT\" button")       \
-    X(HintShiftOut, "Set shift to device")                                                         \
-    X(HintShiftNull, "Set zero shift to device")                                                   \
-    X(HintLoadOpen, "No load is connected to output")                                              \
-    X(HintLoad50, "The %d ohm load is connected to output")                                        \
-    X(HintLoadEdit, "Load connected to output")                                                    \
-    X(HintFilter, "Output filter")                                                                 \
-    X(HintFrequencyEdit, "Frequency in software")                                                  \
-    X(HintDevFrequencyEdit, "Frequency in device")                                                 \
-    X(HintConMode, "Every change of frequency is set to device immediately")                       \
-    X(HintStepMode, "Every change of frequency is set to device after click on \"Set\" button")    \
-    X(HintTrigOn, "Trigger from external source")                                                  \
-    X(HintTrigOff, "Triggering disabled")                                                          \
-    X(HintTrigLeading, "Trigger on leading edge")                                                  \
-    X(HintTrigTrailing, "Trigger on trailing edge")                                                \
-    X(HintTrigGo, "Enable generation")                                                             \
-    X(HintTrigStop, "Disable generation")                                                          \
-    X(HintModeSingle, "Set single mode")                                                           \
-    X(HintModePeriod, "Set period mode")                                                           \
-    X(HintArmOn, "Enables arming from external source")                                            \
-    X(HintArmOff, "Disables arming from external source")                                          \
-    X(HintArmZero, "Zero suspends generation")                                                     \
-    X(HintArmOne, "One suspends generation")                                                       \
-    /* error texts of the data layer */                                                            \
-    X(ErrWrongInteger, "Wrong integer in file")                                                    \
-    X(ErrWrongString, "Wrong string in file")                                                      \
-    X(ErrUnknownFileVersion, "Unknown file version")                                               \
-    X(ErrUnknownFileType, "Unknown file type")                                                     \
-    X(ErrUnsupportedFileVersion, "Unsupported file version")                                       \
-    X(ErrUnsupportedFileType, "Unsupported file type")                                             \
-    X(ErrImproperBooleanControl, "Improper control for the boolean")                               \
-    X(ErrIncorrectFrequency, "Incorrect frequency value")                                          \
-    X(ErrIncorrectLoad, "Incorrect load value")                                                    \
-    /* ---- added by the program: texts naming the Linux library files ---- */                    \
+#define TARN_STRING_TABLE(X)                                                                                           \
+    /* main window */                                                                                                  \
+    X(MainCaption, "Sable Generator")                                                                                  \
+    X(MenuFiles, "Files")                                                                                              \
+    X(MenuExit, "Exit")                                                                                                \
+    X(MenuExitPreserveH, "Exit (preserve H output)")                                                                   \
+    X(MenuSettings, "Settings")                                                                                        \
+    X(MenuOptions, "Options")                                                                                          \
+    X(MenuHelp, "Help")                                                                                                \
+    X(MenuHelpItem, "Help")                                                                                            \
+    X(MenuAbout, "About")                                                                                              \
+    X(FilterAllWaveforms, "Show all waveforms")                                                                        \
+    X(FilterStandardWaveforms, "Show standard waveforms")                                                              \
+    X(FilterArbitraryWaveforms, "Show arbitrary waveforms")                                                            \
+    X(PopupNew, "New")                                                                                                 \
+    X(PopupDuplicate, "Duplicate")                                                                                     \
+    X(PopupDelete, "Delete")                                                                                           \
+    X(PopupEditBy, "Edit by")                                                                                          \
+    X(PopupProperties, "Properties")                                                                                   \
+    X(PopupCreateBy, "Create by")                                                                                      \
+    X(GroupOutputL, "Output L")                                                                                        \
+    X(GroupOutputH, "Output H")                                                                                        \
+    X(GroupWaveform, "Waveform")                                                                                       \
+    X(GroupArm, "ARM")                                                                                                 \
+    X(GroupTrigger, "Trigger")                                                                                         \
+    X(GroupMode, "Mode")                                                                                               \
+    X(GroupFrequency, "Frequency")                                                                                     \
+    /* start-up and shutdown */                                                                                        \
+    X(OtherInstanceRunning, "Other instance of the application is already running. Please use the other one to "       \
+                            "control generator.")                                                                      \
+    X(SplashCreatingUserInterface, "Creating user interface ...")                                                      \
+    X(SplashCreatingDeviceContext, "Creating device context ...")                                                      \
+    X(SplashStartingUserInterface, "Starting user interface ...")                                                      \
+    X(ExitConfirmation, "You are about to exit the application. Are you sure?")                                        \
+    X(UnableToSaveSettings, "Unable to save settings. Please check if the settings.xml is not read-only.")             \
+    X(UnableToSaveRepository,                                                                                          \
+      "Unable to save waveform repository. Please check if the waveforms.dat is not read-only.")                       \
+    X(ErrorCaption, "Error")                                                                                           \
+    /* communication broken */                                                                                         \
+    X(CommBrokenCaption, "Communication broken")                                                                       \
+    X(CommBrokenMessage, "Communication with the device is broken. Application will automatically try to "             \
+                         "reinitialize communication. Click \"Exit\" button to terminate application.")                \
+    X(CommBrokenExit, "Exit")                                                                                          \
+    /* waveform dialogs */                                                                                             \
+    X(NewWaveCaption, "New wave")                                                                                      \
+    X(LabelName, "Name:")                                                                                              \
+    X(LabelSize, "Size:")                                                                                              \
+    X(LabelMode, "Mode:")                                                                                              \
+    X(LabelEditor, "Editor:")                                                                                          \
+    X(NewWaveDefaultName, "New")                                                                                       \
+    X(NewWaveDefaultSize, "8k")                                                                                        \
+    X(ModeStandard, "Standard")                                                                                        \
+    X(ModeArbitrary, "Arbitrary")                                                                                      \
+    X(ButtonOK, "OK")                                                                                                  \
+    X(ButtonCancel, "Cancel")                                                                                          \
+    X(WaveformSizeOutOfRange, "Waveform size is out of device capabilities. Valid values are from %d to %d.")          \
+    X(IncorrectSize, "Incorrect size")                                                                                 \
+    X(WavePropertiesCaption, "Waveform properties")                                                                    \
+    X(EditorNone, "None")                                                                                              \
+    X(WordSamples, "samples")                                                                                          \
+    X(StandardSine, "Sine")                                                                                            \
+    X(StandardSaw, "Saw")                                                                                              \
+    X(StandardTriangle, "Triangle")                                                                                    \
+    X(StandardSquare, "Square")                                                                                        \
+    /* about window */                                                                                                 \
+    X(AboutCaption, "About")                                                                                           \
+    X(AboutApplicationVersion, "Application version: ")                                                                \
+    X(AboutDriverVersion, "Driver version: ")                                                                          \
+    X(AboutFindUs, "Find us at: ")                                                                                     \
+    X(AboutContactUs, "Contact us at: ")                                                                               \
+    X(AboutSerialNumber, "Serial number: ")                                                                            \
+    X(AboutWebAddress, "https://tarn.example.org")                                                                     \
+    X(AboutSupportAddress, "support@tarn.example.org")                                                                 \
+    X(AboutMailtoPrefix, "mailto:")                                                                                    \
+    X(VersionFormat, "%d.%.2d")                                                                                        \
+    X(SerialNumberFormat, "%.8d")                                                                                      \
+    X(NotAvailable, "N/A")                                                                                             \
+    /* detached window */                                                                                              \
+    X(DetachedMainWindow, "Main window")                                                                               \
+    X(DetachedShow, "Show")                                                                                            \
+    X(DetachedHide, "Hide")                                                                                            \
+    X(DetachedSettings, "Settings")                                                                                    \
+    X(DetachedTransparency, "Transparency")                                                                            \
+    X(TransparencyNone, "None")                                                                                        \
+    X(TransparencyLow, "Low")                                                                                          \
+    X(TransparencyMedium, "Medium")                                                                                    \
+    X(TransparencyHigh, "High")                                                                                        \
+    X(DetachedAlwaysOnTop, "Always on top")                                                                            \
+    X(DetachedCaptionSeparator, " - ")                                                                                 \
+    /* options dialog */                                                                                               \
+    X(OptionsCaption, "Options")                                                                                       \
+    X(OptionsPageDevice, "Device")                                                                                     \
+    X(OptionsPageDisplay, "Display")                                                                                   \
+    X(OptionsSectionAutoset, "Autoset")                                                                                \
+    X(OptionsSectionOutputInfo, "Output info")                                                                         \
+    X(OptionFilterAutoset, "Filter autoset")                                                                           \
+    X(OptionVrmsFromAC, "Vrms from AC")                                                                                \
+    /* device search */                                                                                                \
+    X(UnableToLoadDriver, "Unable to load tarnDrv.dll. Please reinstall Tarn application.")                            \
+    X(UnableToLoadUsbLibrary, "Unable to load VIREO driver.")                                                          \
+    X(PlugTheDevice, "Please, plug the device to the computer and follow instructions of the operating "               \
+                     "system.")                                                                                        \
+    X(DeviceNotFound, "Unable to find supported device. Do you want software to search again? Click \"no\" to "        \
+                      "run in demonstration mode or \"abort\" to quit application.")                                   \
+    X(CalibrationBroken, "Calibration data in the device are broken. The generated signal will be inaccurate.")        \
+    X(ContactManufacturer, "Please contact manufacturer for support.")                                                 \
+    X(DemonstrationMode, "Application will run in demonstration mode.")                                                \
+    /* plug-in modules */                                                                                              \
+    X(UnableToLoadModule, "Unable to load requested module")                                                           \
+    X(ModuleWaveformInfo, "%s (mode: %s - size %s)")                                                                   \
+    /* channel panel */                                                                                                \
+    X(ButtonVpp, "Vpp")                                                                                                \
+    X(ButtonVp, "Vp")                                                                                                  \
+    X(ButtonVpPlus, "+")                                                                                               \
+    X(ButtonVpMinus, "-")                                                                                              \
+    X(ButtonVrms, "Vrms")                                                                                              \
+    X(ButtonVavg, "Vavg")                                                                                              \
+    X(ButtonOff, "Off")                                                                                                \
+    X(ButtonOn, "On")                                                                                                  \
+    X(ButtonAtn20, "-20")                                                                                              \
+    X(ButtonAtn0, "0")                                                                                                 \
+    X(ButtonLoadOpen, "Open")                                                                                          \
+    X(ButtonLoad50, "50")                                                                                              \
+    X(ButtonLoad600, "600")                                                                                            \
+    X(ButtonAutodB, "Auto dB")                                                                                         \
+    X(ButtonManualdB, "Man dB")                                                                                        \
+    X(ButtonSet0dB, "Set 0 dB")                                                                                        \
+    X(ButtonCon, "Con")                                                                                                \
+    X(ButtonStep, "Step")                                                                                              \
+    X(ButtonShiftOut, "OUT")                                                                                           \
+    X(ButtonShiftNull, "0")                                                                                            \
+    X(LabelLevel, "Lvl")                                                                                               \
+    X(LabelShift, "Shift")                                                                                             \
+    X(FilterOff, "Off")                                                                                                \
+    X(Filter40MHz, "40MHz")                                                                                            \
+    X(Filter20MHz, "20MHz")                                                                                            \
+    X(UnitdBW, "dBW")                                                                                                  \
+    X(UnitdBmW, "dBmW")                                                                                                \
+    X(UnitdBmV, "dBmV")                                                                                                \
+    X(UnitdBuV, "dBuV")                                                                                                \
+    X(UnitVolt, "V")                                                                                                   \
+    X(LoadOpenText, "Open")                                                                                            \
+    /* trigger and mode panel */                                                                                       \
+    X(ButtonSingle, "Single")                                                                                          \
+    X(ButtonPeriod, "Period")                                                                                          \
+    X(ButtonGo, "Go")                                                                                                  \
+    X(ButtonStop, "Stop")                                                                                              \
+    X(ButtonArmZero, "0")                                                                                              \
+    X(ButtonArmOne, "1")                                                                                               \
+    /* frequency bar */                                                                                                \
+    X(ButtonZoomIn, "Zoom in")                                                                                         \
+    X(ButtonZoomOut, "Zoom out")                                                                                       \
+    X(ButtonZoomAway, "Zoom away")                                                                                     \
+    X(ButtonSet, "Set")                                                                                                \
+    X(CaptionWaveformFrequency, "Waveform frequency")                                                                  \
+    X(CaptionSamplingRate, "Sampling rate")                                                                            \
+    /* hints */                                                                                                        \
+    X(HintVppOnOff, "Toggle peak-peak voltage indicator on/off")                                                       \
+    X(HintVpOnOff, "Toggle peak voltage indicator on/off")                                                             \
+    X(HintVrmsOnOff, "Toggle effective voltage indicator on/off")                                                      \
+    X(HintVavgOnOff, "Toggle average voltage indicator on/off")                                                        \
+    X(HintVpPlus, "Show zero-maximum voltage peak")                                                                    \
+    X(HintVpMinus, "Show minimum-zero voltage peak")                                                                   \
+    X(HintVppEdit, "Peak-peak voltage")                                                                                \
+    X(HintVpEdit, "Peak voltage")                                                                                      \
+    X(HintVrmsEdit, "Effective voltage")                                                                               \
+    X(HintVavgEdit, "Average voltage")                                                                                 \
+    X(HintLevelBar, "Move to change level")                                                                            \
+    X(HintShiftBar, "Move to change shift")                                                                            \
+    X(HintOutputOn, "Turn channel output on")                                                                          \
+    X(HintOutputOff, "Turn channel output off")                                                                        \
+    X(HintOutput20, "Set output attenuator to -20dB")                                                                  \
+    X(HintOutput0, "Set output attenuator to 0dB")                                                                     \
+    X(HintdBUnits, "Unit of displayed value")                                                                          \
+    X(HintdBAbs, "Peak-peak voltage recalculated into specified units")                                                \
+    X(HintAutodB, "Value filled in dB indicator is relative to current level")                                         \
+    X(HintManualdB, "Value filled in dB indicator is relative to the level, that was marked as 0dB")                   \
+    X(HintSet0dB, "Set this level as 0dB")                                                                             \
+    X(HintdBRel, "Fill the value in dB and hit enter to set it")                                                       \
+    X(HintShiftCon, "Every change of shift is set to device immediately")                                              \
+    X(HintShiftStep, "Every change of shift is set to device after click on \"OUT\" button")                           \
+    X(HintShiftOut, "Set shift to device")                                                                             \
+    X(HintShiftNull, "Set zero shift to device")                                                                       \
+    X(HintLoadOpen, "No load is connected to output")                                                                  \
+    X(HintLoad50, "The %d ohm load is connected to output")                                                            \
+    X(HintLoadEdit, "Load connected to output")                                                                        \
+    X(HintFilter, "Output filter")                                                                                     \
+    X(HintFrequencyEdit, "Frequency in software")                                                                      \
+    X(HintDevFrequencyEdit, "Frequency in device")                                                                     \
+    X(HintConMode, "Every change of frequency is set to device immediately")                                           \
+    X(HintStepMode, "Every change of frequency is set to device after click on \"Set\" button")                        \
+    X(HintTrigOn, "Trigger from external source")                                                                      \
+    X(HintTrigOff, "Triggering disabled")                                                                              \
+    X(HintTrigLeading, "Trigger on leading edge")                                                                      \
+    X(HintTrigTrailing, "Trigger on trailing edge")                                                                    \
+    X(HintTrigGo, "Enable generation")                                                                                 \
+    X(HintTrigStop, "Disable generation")                                                                              \
+    X(HintModeSingle, "Set single mode")                                                                               \
+    X(HintModePeriod, "Set period mode")                                                                               \
+    X(HintArmOn, "Enables arming from external source")                                                                \
+    X(HintArmOff, "Disables arming from external source")                                                              \
+    X(HintArmZero, "Zero suspends generation")                                                                         \
+    X(HintArmOne, "One suspends generation")                                                                           \
+    /* error texts of the data layer */                                                                                \
+    X(ErrWrongInteger, "Wrong integer in file")                                                                        \
+    X(ErrWrongString, "Wrong string in file")                                                                          \
+    X(ErrUnknownFileVersion, "Unknown file version")                                                                   \
+    X(ErrUnknownFileType, "Unknown file type")                                                                         \
+    X(ErrUnsupportedFileVersion, "Unsupported file version")                                                           \
+    X(ErrUnsupportedFileType, "Unsupported file type")                                                                 \
+    X(ErrImproperBooleanControl, "Improper control for the boolean")                                                   \
+    X(ErrIncorrectFrequency, "Incorrect frequency value")                                                              \
+    X(ErrIncorrectLoad, "Incorrect load value")                                                                        \
+    /* ---- added by the program: texts naming the Linux library files ---- */                                         \
     X(UnableToLoadDriverLibrary, "Unable to load libtarndrv.so. Please reinstall Tarn application.")
 
 namespace Strings {

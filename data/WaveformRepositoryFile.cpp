@@ -38,8 +38,7 @@ void WriteList(TBinStreamEx& stream, const TWaveformList& list)
 // Pushes the written bytes to the disk before the rename makes them the file.
 } // namespace
 
-void ReadWaveformRepository(TBinStreamEx& stream, TWaveformList& deviceWaveforms,
-                            TWaveformList& repository)
+void ReadWaveformRepository(TBinStreamEx& stream, TWaveformList& deviceWaveforms, TWaveformList& repository)
 {
     if (stream.ReadGuardedInt() != RepositoryFileVersion)
         throw EDataError("Unknown file version");
@@ -68,8 +67,7 @@ void LoadWaveformRepositoryFile(const std::filesystem::path& file, TWaveformList
     ReadWaveformRepository(stream, deviceWaveforms, repository);
 }
 
-void SaveWaveformRepositoryFile(const std::filesystem::path& file,
-                                const TWaveformList& deviceWaveforms,
+void SaveWaveformRepositoryFile(const std::filesystem::path& file, const TWaveformList& deviceWaveforms,
                                 const TWaveformList& repository)
 {
     std::ostringstream out(std::ios::binary);

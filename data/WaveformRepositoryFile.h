@@ -17,8 +17,7 @@ inline constexpr std::int32_t RepositoryFileType = 1001;
 // read; waveforms are appended only once their record is complete, so after a
 // failure the lists hold exactly the records read whole. Errors are EDataError
 // ("Unknown file version", "Unknown file type", "Wrong integer in file", ...).
-void ReadWaveformRepository(TBinStreamEx& stream, TWaveformList& deviceWaveforms,
-                            TWaveformList& repository);
+void ReadWaveformRepository(TBinStreamEx& stream, TWaveformList& deviceWaveforms, TWaveformList& repository);
 void WriteWaveformRepository(TBinStreamEx& stream, const TWaveformList& deviceWaveforms,
                              const TWaveformList& repository);
 
@@ -28,6 +27,5 @@ void LoadWaveformRepositoryFile(const std::filesystem::path& file, TWaveformList
 // Writes a temporary file beside the target and renames it over the target,
 // so a failed save leaves the old file as it was. A target that exists but is
 // not writable is refused. Throws EDataError on any failure.
-void SaveWaveformRepositoryFile(const std::filesystem::path& file,
-                                const TWaveformList& deviceWaveforms,
+void SaveWaveformRepositoryFile(const std::filesystem::path& file, const TWaveformList& deviceWaveforms,
                                 const TWaveformList& repository);

@@ -32,8 +32,7 @@ void TModuleData::Reset(std::uint32_t key, const std::string& name)
     ModuleName = name;
 }
 
-void TModuleData::AddBlock(std::uint32_t key, const std::string& name, std::int32_t length,
-                           const void* data)
+void TModuleData::AddBlock(std::uint32_t key, const std::string& name, std::int32_t length, const void* data)
 {
     if (key != ModuleKey || name != ModuleName || length < 0 || (length > 0 && data == nullptr))
         return;
@@ -91,7 +90,10 @@ void TModuleData::LoadFromStream(TBinStreamEx& stream)
 
 // ---- TWaveformTarn ----
 
-TWaveformTarn::~TWaveformTarn() { Clear(); }
+TWaveformTarn::~TWaveformTarn()
+{
+    Clear();
+}
 
 void TWaveformTarn::Clear() noexcept
 {
@@ -192,7 +194,10 @@ void TWaveformTarn::UpdateStatistics()
             HighestHarmonic = i;
 }
 
-std::string TWaveformTarn::ModeText() const { return IsStandard ? Strings::ModeStandard : Strings::ModeArbitrary; }
+std::string TWaveformTarn::ModeText() const
+{
+    return IsStandard ? Strings::ModeStandard : Strings::ModeArbitrary;
+}
 
 std::string TWaveformTarn::SizeText() const
 {

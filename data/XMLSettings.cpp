@@ -75,7 +75,10 @@ std::string_view TrimBlanks(std::string_view text)
     return text;
 }
 
-std::string BoolText(bool value) { return value ? "true" : "false"; }
+std::string BoolText(bool value)
+{
+    return value ? "true" : "false";
+}
 
 } // namespace
 
@@ -157,7 +160,8 @@ bool ParseSettingsFloat(std::string_view text, double& value, std::string_view d
     std::string normal(text);
     // A separator of several bytes (some locales) must read back as well.
     if (decimalSeparator.size() > 1) {
-        for (auto at = normal.find(decimalSeparator); at != std::string::npos; at = normal.find(decimalSeparator, at + 1))
+        for (auto at = normal.find(decimalSeparator); at != std::string::npos;
+             at = normal.find(decimalSeparator, at + 1))
             normal.replace(at, decimalSeparator.size(), ".");
     }
     for (char& c : normal) {
@@ -258,8 +262,8 @@ bool TXMLSettings::LoadFromFile(const std::filesystem::path& fileName)
         std::ifstream in(fileName, std::ios::binary);
         if (in) {
             // Layout whitespace carries no meaning in this file.
-            std::copy_if(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(),
-                         std::back_inserter(text), [](char c) { return c != '\t' && c != '\n' && c != '\r'; });
+            std::copy_if(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), std::back_inserter(text),
+                         [](char c) { return c != '\t' && c != '\n' && c != '\r'; });
         }
         Document_.reset();
         // The parser alone takes some malformed text (two roots, unknown entities).
@@ -393,8 +397,7 @@ namespace {
 
 // Calls item(index, text) for each ITEM whose index lies inside size; false
 // as soon as an index attribute or item(...) says the array is damaged.
-template <typename Item>
-bool ForEachIndexedItem(pugi::xml_node node, std::size_t size, Item item)
+template <typename Item> bool ForEachIndexedItem(pugi::xml_node node, std::size_t size, Item item)
 {
     for (pugi::xml_node child : node.children(ItemName)) {
         std::int32_t index = -1;

@@ -79,5 +79,3 @@ bool IsWellFormedXml(std::string_view text);
 // The indented file layout of serialised markup: one element per line,
 // tabs per level, CR LF line ends.
 std::string LayOutMarkup(std::string_view markup);
-
-

@@ -113,8 +113,7 @@ bool AttributesUnique(const pugi::xml_node element)
 }
 
 // Every element below root, without recursion (nesting depth is the file's).
-template <typename Visit>
-bool AllElements(const pugi::xml_node root, Visit visit)
+template <typename Visit> bool AllElements(const pugi::xml_node root, Visit visit)
 {
     pugi::xml_node node = root;
     while (node) {
@@ -170,10 +169,9 @@ bool IsWellFormedXml(std::string_view text)
     if (!LexicallyWellFormed(text))
         return false;
     pugi::xml_document probe;
-    const unsigned options = pugi::parse_default | pugi::parse_fragment | pugi::parse_declaration
-                             | pugi::parse_comments | pugi::parse_pi | pugi::parse_doctype;
+    const unsigned options = pugi::parse_default | pugi::parse_fragment | pugi::parse_declaration | pugi::parse_comments
+                             | pugi::parse_pi | pugi::parse_doctype;
     if (!probe.load_buffer(text.data(), text.size(), options, pugi::encoding_utf8))
         return false;
     return StructurallyWellFormed(probe);
 }
-

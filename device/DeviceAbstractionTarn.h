@@ -16,45 +16,45 @@ namespace tarn {
 class TDialogService;
 
 class TDeviceAbstractionTarn : public TComponentTarn {
-  Q_OBJECT
+    Q_OBJECT
 public:
-  using TNotifyEvent = std::function<void(TDeviceAbstractionTarn* sender)>;
-  // Makes the driver object for each round of the start-up search.
-  using TDriverFactory = std::function<std::unique_ptr<TDriverAbstraction>()>;
+    using TNotifyEvent = std::function<void(TDeviceAbstractionTarn* sender)>;
+    // Makes the driver object for each round of the start-up search.
+    using TDriverFactory = std::function<std::unique_ptr<TDriverAbstraction>()>;
 
-  TDeviceAbstractionTarn(TDialogService& dialogs, QObject* parent = nullptr);
-  ~TDeviceAbstractionTarn() override;
+    TDeviceAbstractionTarn(TDialogService& dialogs, QObject* parent = nullptr);
+    ~TDeviceAbstractionTarn() override;
 
-  // Raised once per breakdown.
-  TNotifyEvent OnCommBroken;
-  // Called when the user chose Abort in the device search.
-  std::function<void()> OnTerminateRequest;
+    // Raised once per breakdown.
+    TNotifyEvent OnCommBroken;
+    // Called when the user chose Abort in the device search.
+    std::function<void()> OnTerminateRequest;
 
-  TDriverAbstraction* Driver() const { return driver_.get(); }
-  bool CommBrokenReported() const { return commBrokenReported_; }
-  bool PollActive() const;
-  // Replaces the real driver object of the search (tests).
-  void SetDriverFactory(TDriverFactory factory) { driverFactory_ = std::move(factory); }
+    TDriverAbstraction* Driver() const { return driver_.get(); }
+    bool CommBrokenReported() const { return commBrokenReported_; }
+    bool PollActive() const;
+    // Replaces the real driver object of the search (tests).
+    void SetDriverFactory(TDriverFactory factory) { driverFactory_ = std::move(factory); }
 
-  void ApplyAllSettings();
-  void PollDevice();
+    void ApplyAllSettings();
+    void PollDevice();
 
 protected:
-  void ObjMasterNotify(TObjMasterCode code, std::int32_t index, void* data) override;
+    void ObjMasterNotify(TObjMasterCode code, std::int32_t index, void* data) override;
 
 private:
-  void ConnectDevice();
-  void SwitchToDemonstration();
-  void Start();
-  bool Reconnect();
-  void LoadDeviceWaveform();
-  void CheckCommunication();
+    void ConnectDevice();
+    void SwitchToDemonstration();
+    void Start();
+    bool Reconnect();
+    void LoadDeviceWaveform();
+    void CheckCommunication();
 
-  TDialogService& dialogs_;
-  TDriverFactory driverFactory_;
-  std::unique_ptr<QTimer> pollTimer_;
-  std::unique_ptr<TDriverAbstraction> driver_;
-  bool commBrokenReported_ = false;
+    TDialogService& dialogs_;
+    TDriverFactory driverFactory_;
+    std::unique_ptr<QTimer> pollTimer_;
+    std::unique_ptr<TDriverAbstraction> driver_;
+    bool commBrokenReported_ = false;
 };
 
 } // namespace tarn

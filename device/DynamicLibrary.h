@@ -6,20 +6,20 @@ namespace tarn {
 
 class TDynamicLibrary {
 public:
-  TDynamicLibrary() = default;
-  ~TDynamicLibrary() { Close(); }
-  TDynamicLibrary(const TDynamicLibrary&) = delete;
-  TDynamicLibrary& operator=(const TDynamicLibrary&) = delete;
+    TDynamicLibrary() = default;
+    ~TDynamicLibrary() { Close(); }
+    TDynamicLibrary(const TDynamicLibrary&) = delete;
+    TDynamicLibrary& operator=(const TDynamicLibrary&) = delete;
 
-  bool Open(const std::string& path);
-  void Close();
-  bool IsOpen() const { return handle_ != nullptr; }
-  void* Symbol(const char* name) const;
-  // Gives up ownership: the library stays loaded until the process ends.
-  void KeepLoaded() { handle_ = nullptr; }
+    bool Open(const std::string& path);
+    void Close();
+    bool IsOpen() const { return handle_ != nullptr; }
+    void* Symbol(const char* name) const;
+    // Gives up ownership: the library stays loaded until the process ends.
+    void KeepLoaded() { handle_ = nullptr; }
 
 private:
-  void* handle_ = nullptr;
+    void* handle_ = nullptr;
 };
 
 } // namespace tarn

@@ -31,11 +31,14 @@ std::uint32_t TDeviceEEPROM::Word16(int offset) const
 
 std::uint32_t TDeviceEEPROM::Word32(int offset) const
 {
-    return std::uint32_t(Byte(offset)) << 24 | std::uint32_t(Byte(offset + 1)) << 16 |
-           std::uint32_t(Byte(offset + 2)) << 8 | Byte(offset + 3);
+    return std::uint32_t(Byte(offset)) << 24 | std::uint32_t(Byte(offset + 1)) << 16
+           | std::uint32_t(Byte(offset + 2)) << 8 | Byte(offset + 3);
 }
 
-std::uint32_t TDeviceEEPROM::ComputeCheckSum() const { return SumOf(Image_); }
+std::uint32_t TDeviceEEPROM::ComputeCheckSum() const
+{
+    return SumOf(Image_);
+}
 
 bool TDeviceEEPROM::Extract(TCalibration& calibration) const
 {

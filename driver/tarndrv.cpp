@@ -20,7 +20,10 @@ std::unique_ptr<TVireoDevice>& CurrentDevice()
     return device;
 }
 
-std::unique_ptr<TVireoPort> MakeBinding() { return std::make_unique<TVireoDLL>(); }
+std::unique_ptr<TVireoPort> MakeBinding()
+{
+    return std::make_unique<TVireoDLL>();
+}
 
 bool Dispatch(TVireoDevice& device, TDeviceFunctionCode code, void* inData, std::int32_t inSize, void* outData,
               std::intptr_t wideValue, std::int32_t* valuePtr)
@@ -32,9 +35,15 @@ bool Dispatch(TVireoDevice& device, TDeviceFunctionCode code, void* inData, std:
     case TDeviceFunctionCode::DF_LOAD_WAVEFORM:
         device.LoadWaveform(static_cast<std::uint16_t*>(inData), inSize, value == 1);
         return true;
-    case TDeviceFunctionCode::DF_SET_LEVEL: device.SetLevel(value); return true;
-    case TDeviceFunctionCode::DF_SET_OUTPUT_ATN: device.SetAttenuator(value); return true;
-    case TDeviceFunctionCode::DF_SET_FILTER: device.SetFilter(value); return true;
+    case TDeviceFunctionCode::DF_SET_LEVEL:
+        device.SetLevel(value);
+        return true;
+    case TDeviceFunctionCode::DF_SET_OUTPUT_ATN:
+        device.SetAttenuator(value);
+        return true;
+    case TDeviceFunctionCode::DF_SET_FILTER:
+        device.SetFilter(value);
+        return true;
     case TDeviceFunctionCode::DF_SET_FREQUENCY:
     case TDeviceFunctionCode::DF_PRELOAD_FREQUENCY: {
         if (inData == nullptr)
@@ -46,29 +55,52 @@ bool Dispatch(TVireoDevice& device, TDeviceFunctionCode code, void* inData, std:
             std::memcpy(outData, &set, sizeof set);
         return true;
     }
-    case TDeviceFunctionCode::DF_SET_SHIFT: device.SetShift(value); return true;
-    case TDeviceFunctionCode::DF_SET_OUTPUT_ON_OFF: device.SetOutput(on); return true;
-    case TDeviceFunctionCode::DF_SET_TRIGGER_MODE: device.SetTriggerMode(value); return true;
-    case TDeviceFunctionCode::DF_SET_ARM_ON_OFF: device.SetArm(on); return true;
-    case TDeviceFunctionCode::DF_SET_ARM_STOP_LEVEL: device.SetArmStopLevel(on); return true;
-    case TDeviceFunctionCode::DF_SET_RUN_ON_OFF: device.SetRun(on); return true;
-    case TDeviceFunctionCode::DF_TRIGGER_PULSE: device.TriggerPulse(); return true;
-    case TDeviceFunctionCode::DF_SET_TRIGGER_ON_OFF: device.SetTrigger(on); return true;
-    case TDeviceFunctionCode::DF_SET_TRIGGER_LEADING: device.SetTriggerLeading(on); return true;
+    case TDeviceFunctionCode::DF_SET_SHIFT:
+        device.SetShift(value);
+        return true;
+    case TDeviceFunctionCode::DF_SET_OUTPUT_ON_OFF:
+        device.SetOutput(on);
+        return true;
+    case TDeviceFunctionCode::DF_SET_TRIGGER_MODE:
+        device.SetTriggerMode(value);
+        return true;
+    case TDeviceFunctionCode::DF_SET_ARM_ON_OFF:
+        device.SetArm(on);
+        return true;
+    case TDeviceFunctionCode::DF_SET_ARM_STOP_LEVEL:
+        device.SetArmStopLevel(on);
+        return true;
+    case TDeviceFunctionCode::DF_SET_RUN_ON_OFF:
+        device.SetRun(on);
+        return true;
+    case TDeviceFunctionCode::DF_TRIGGER_PULSE:
+        device.TriggerPulse();
+        return true;
+    case TDeviceFunctionCode::DF_SET_TRIGGER_ON_OFF:
+        device.SetTrigger(on);
+        return true;
+    case TDeviceFunctionCode::DF_SET_TRIGGER_LEADING:
+        device.SetTriggerLeading(on);
+        return true;
     case TDeviceFunctionCode::DF_GET_POWER_STATE: {
         const std::int32_t state = device.GetPowerState();
         if (outData != nullptr)
             std::memcpy(outData, &state, sizeof state);
         return true;
     }
-    case TDeviceFunctionCode::DF_SET_POWER: device.SetPower(on); return true;
+    case TDeviceFunctionCode::DF_SET_POWER:
+        device.SetPower(on);
+        return true;
     case TDeviceFunctionCode::DF_RESERVED_18:
-    case TDeviceFunctionCode::DF_RESERVED_19: return true;
+    case TDeviceFunctionCode::DF_RESERVED_19:
+        return true;
     case TDeviceFunctionCode::DF_RESERVED_20:
         if (valuePtr != nullptr)
             *valuePtr = 0;
         return true;
-    case TDeviceFunctionCode::DF_KEEP_POWER_AT_EXIT: device.SetKeepPowerAtExit(on); return true;
+    case TDeviceFunctionCode::DF_KEEP_POWER_AT_EXIT:
+        device.SetKeepPowerAtExit(on);
+        return true;
     case TDeviceFunctionCode::DF_SET_FAILURE_FLAG:
         DriverFailureFlag().Register(reinterpret_cast<std::uint8_t*>(wideValue));
         return true;

@@ -35,8 +35,8 @@ enum class TDeviceFunctionCode : std::uint8_t {
 
 // Register numbers: the address byte of the single-write command.
 enum TRegister : std::uint8_t {
-    RegLevel = 1,          // level converter code
-    RegShift = 2,          // shift converter code
+    RegLevel = 1, // level converter code
+    RegShift = 2, // shift converter code
     RegClockWord0 = 3,
     RegClockWord1 = 4,
     RegStandardLength = 5, // -d, standard waveform only

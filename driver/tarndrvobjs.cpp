@@ -16,8 +16,8 @@ namespace tarn::drv {
 
 namespace {
 
-constexpr long double kCalLevelPointLow = 368.55L;   // 9 % of 4095
-constexpr long double kCalLevelSpan = 3316.95L;      // 90 % - 9 % of 4095
+constexpr long double kCalLevelPointLow = 368.55L; // 9 % of 4095
+constexpr long double kCalLevelSpan = 3316.95L;    // 90 % - 9 % of 4095
 constexpr long double kClockBase = 50000000.0L;
 constexpr long double kClockTop = 100000000.0L;
 
@@ -35,7 +35,10 @@ std::int64_t RoundToInt64(long double x)
 }
 
 // Register values travel as their low 16 bits; keep the low 32 meanwhile.
-std::int32_t LowWord32(std::int64_t v) { return static_cast<std::int32_t>(static_cast<std::uint32_t>(v)); }
+std::int32_t LowWord32(std::int64_t v)
+{
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
+}
 
 // Frees nothing: lets the wrapper go of the caller's samples on every path.
 struct TDetachGuard {
@@ -106,8 +109,8 @@ bool TVireoDevice::ReadCalibration()
 
 std::int32_t TVireoDevice::ControlWord() const
 {
-    std::int32_t word = TriggerLeadingBit_ | ArmStopLevelBit_ | kControlAlwaysBit |
-                        (OutputOnBit_ & WaveformRunningBit_ & LevelNonZeroBit_);
+    std::int32_t word = TriggerLeadingBit_ | ArmStopLevelBit_ | kControlAlwaysBit
+                        | (OutputOnBit_ & WaveformRunningBit_ & LevelNonZeroBit_);
     if (TriggerMode_ == 0)
         word |= ArmBit_ | RunBit_;
     else
@@ -124,9 +127,9 @@ void TVireoDevice::SetLevel(std::int32_t level)
     if (AttenuatorBit_ == 0)
         raw = (hi - lo) * (level - kCalLevelPointLow) / kCalLevelSpan + lo;
     else
-        raw = (level * static_cast<long double>(Calibration_.AttenuatorFactor) - kCalLevelPointLow) * (hi - lo) /
-                  kCalLevelSpan +
-              lo;
+        raw = (level * static_cast<long double>(Calibration_.AttenuatorFactor) - kCalLevelPointLow) * (hi - lo)
+                  / kCalLevelSpan
+              + lo;
     const std::int64_t code = RoundToInt64(raw);
     LevelCode_ = static_cast<std::int32_t>(code < 0 ? 0 : (code > kLevelCodeMax ? kLevelCodeMax : code));
     Queue(RegLevel, LevelCode_);
@@ -146,10 +149,9 @@ void TVireoDevice::SetShift(std::int32_t shift)
     // two calibrated zero codes.
     const std::int64_t zeroProduct =
         std::int64_t(c.CalShiftZeroHigh - c.CalShiftZeroLow) * (std::int64_t(LevelCode_) - c.CalLevelLow);
-    const long double raw = 1500.0L * factor * (static_cast<long double>(shift) - kNoShift) / 2047.0L *
-                                c.CalShiftGain / 1000.0L +
-                            static_cast<long double>(zeroProduct) / (c.CalLevelHigh - c.CalLevelLow) +
-                            c.CalShiftZeroLow;
+    const long double raw =
+        1500.0L * factor * (static_cast<long double>(shift) - kNoShift) / 2047.0L * c.CalShiftGain / 1000.0L
+        + static_cast<long double>(zeroProduct) / (c.CalLevelHigh - c.CalLevelLow) + c.CalShiftZeroLow;
     Send(RegShift, LowWord32(RoundToInt64(raw)));
 }
 
@@ -164,10 +166,17 @@ void TVireoDevice::SetAttenuator(std::int32_t value)
 void TVireoDevice::SetFilter(std::int32_t index)
 {
     switch (index) {
-    case 0: FilterBits_ = 0; break;
-    case 1: FilterBits_ = kFilter1Bits; break;
-    case 2: FilterBits_ = kFilter2Bits; break;
-    default: break; // unknown index: keep the relays, write them anyway
+    case 0:
+        FilterBits_ = 0;
+        break;
+    case 1:
+        FilterBits_ = kFilter1Bits;
+        break;
+    case 2:
+        FilterBits_ = kFilter2Bits;
+        break;
+    default:
+        break; // unknown index: keep the relays, write them anyway
     }
     Send(RegRelays, AttenuatorBit_ | FilterBits_);
 }
@@ -232,7 +241,10 @@ void TVireoDevice::SetTriggerLeading(bool on)
     SendControlWord();
 }
 
-std::int32_t TVireoDevice::GetPowerState() { return Port_ && Port_->GetPowerState() != 0 ? 1 : 0; }
+std::int32_t TVireoDevice::GetPowerState()
+{
+    return Port_ && Port_->GetPowerState() != 0 ? 1 : 0;
+}
 
 void TVireoDevice::SetPower(bool on)
 {

@@ -79,7 +79,10 @@ private:
 
 } // namespace
 
-const char* ConfigurationImageName() { return kHeader; }
+const char* ConfigurationImageName()
+{
+    return kHeader;
+}
 
 std::vector<std::uint8_t> RestoreConfigurationImage()
 {
@@ -90,10 +93,18 @@ std::vector<std::uint8_t> RestoreConfigurationImage()
         for (std::uint32_t i = 0; i < section.Length; ++i) {
             std::uint8_t byte = 0;
             switch (section.Kind) {
-            case TSectionKind::Text: byte = static_cast<std::uint8_t>(section.Text[i]); break;
-            case TSectionKind::Fill: byte = static_cast<std::uint8_t>(section.Param); break;
-            case TSectionKind::Frames: byte = frames.Next(); break;
-            case TSectionKind::Trailer: byte = static_cast<std::uint8_t>(section.Param >> (8 * i)); break;
+            case TSectionKind::Text:
+                byte = static_cast<std::uint8_t>(section.Text[i]);
+                break;
+            case TSectionKind::Fill:
+                byte = static_cast<std::uint8_t>(section.Param);
+                break;
+            case TSectionKind::Frames:
+                byte = frames.Next();
+                break;
+            case TSectionKind::Trailer:
+                byte = static_cast<std::uint8_t>(section.Param >> (8 * i));
+                break;
             }
             image[at++] = byte;
         }

@@ -13,8 +13,7 @@ namespace {
 
 constexpr const char* kLibraryName = "libvireo.so";
 
-template <typename F>
-bool Lookup(void* handle, const char* name, F& target)
+template <typename F> bool Lookup(void* handle, const char* name, F& target)
 {
     target = reinterpret_cast<F>(dlsym(handle, name));
     return target != nullptr;
@@ -22,11 +21,17 @@ bool Lookup(void* handle, const char* name, F& target)
 
 } // namespace
 
-TVireoDLL::TVireoDLL() : TVireoDLL(DefaultLibraryPath()) { SearchByName_ = true; }
+TVireoDLL::TVireoDLL() : TVireoDLL(DefaultLibraryPath())
+{
+    SearchByName_ = true;
+}
 
 TVireoDLL::TVireoDLL(std::string libraryPath) : Path_(std::move(libraryPath)) {}
 
-TVireoDLL::~TVireoDLL() { Release(); }
+TVireoDLL::~TVireoDLL()
+{
+    Release();
+}
 
 std::string TVireoDLL::DefaultLibraryPath()
 {
@@ -98,7 +103,10 @@ std::int32_t TVireoDLL::Bind()
     return 0;
 }
 
-std::int32_t TVireoDLL::InitDevice() { return InitDevice_ ? InitDevice_() : -1; }
+std::int32_t TVireoDLL::InitDevice()
+{
+    return InitDevice_ ? InitDevice_() : -1;
+}
 
 std::int32_t TVireoDLL::ConfigureFPGA(const std::uint8_t* data, std::int32_t length)
 {
@@ -123,9 +131,15 @@ void TVireoDLL::FIFOWrite(std::uint8_t address, const void* data, std::uint32_t 
         FIFOWrite_(address, data, byteCount);
 }
 
-std::int32_t TVireoDLL::ReadFromEEPROM(std::int32_t address) { return ReadFromEEPROM_ ? ReadFromEEPROM_(address) : -1; }
+std::int32_t TVireoDLL::ReadFromEEPROM(std::int32_t address)
+{
+    return ReadFromEEPROM_ ? ReadFromEEPROM_(address) : -1;
+}
 
-std::int32_t TVireoDLL::GetPowerState() { return GetPowerState_ ? GetPowerState_() : 0; }
+std::int32_t TVireoDLL::GetPowerState()
+{
+    return GetPowerState_ ? GetPowerState_() : 0;
+}
 
 void TVireoDLL::SetPowerOnOff(std::int32_t on)
 {

@@ -16,56 +16,62 @@ constexpr int kRetryIntervalMs = 500;
 }
 
 TCommBrokenForm::TCommBrokenForm(TObjMasterTarn& master, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      master_(master), retryTimer_(new QTimer(this)), exitButton_(new QPushButton(this)) {
-  setWindowTitle(QString::fromUtf8(Strings::CommBrokenCaption));
-  setFixedSize(273, 130);
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowCloseButtonHint),
+      master_(master), retryTimer_(new QTimer(this)), exitButton_(new QPushButton(this))
+{
+    setWindowTitle(QString::fromUtf8(Strings::CommBrokenCaption));
+    setFixedSize(273, 130);
 
-  auto* icon = new QLabel(this);
-  icon->setGeometry(11, 25, 31, 31);
-  icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(31, 31));
+    auto* icon = new QLabel(this);
+    icon->setGeometry(11, 25, 31, 31);
+    icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(31, 31));
 
-  auto* message = new QPlainTextEdit(this);
-  message->setGeometry(56, 16, 201, 86);
-  message->setFrameStyle(QFrame::NoFrame);
-  message->setReadOnly(true);
-  message->setFocusPolicy(Qt::NoFocus);
-  message->viewport()->setAutoFillBackground(false);
-  message->setStyleSheet(QStringLiteral("background: transparent;"));
-  message->setPlainText(QString::fromUtf8(Strings::CommBrokenMessage));
+    auto* message = new QPlainTextEdit(this);
+    message->setGeometry(56, 16, 201, 86);
+    message->setFrameStyle(QFrame::NoFrame);
+    message->setReadOnly(true);
+    message->setFocusPolicy(Qt::NoFocus);
+    message->viewport()->setAutoFillBackground(false);
+    message->setStyleSheet(QStringLiteral("background: transparent;"));
+    message->setPlainText(QString::fromUtf8(Strings::CommBrokenMessage));
 
-  exitButton_->setGeometry(198, 104, 75, 25);
-  exitButton_->setText(QString::fromUtf8(Strings::CommBrokenExit));
-  connect(exitButton_, &QPushButton::clicked, this, &QDialog::reject);
+    exitButton_->setGeometry(198, 104, 75, 25);
+    exitButton_->setText(QString::fromUtf8(Strings::CommBrokenExit));
+    connect(exitButton_, &QPushButton::clicked, this, &QDialog::reject);
 
-  retryTimer_->setInterval(kRetryIntervalMs);
-  connect(retryTimer_, &QTimer::timeout, this, &TCommBrokenForm::RetryTick);
-  retryTimer_->start();
+    retryTimer_->setInterval(kRetryIntervalMs);
+    connect(retryTimer_, &QTimer::timeout, this, &TCommBrokenForm::RetryTick);
+    retryTimer_->start();
 }
 
-bool TCommBrokenForm::RetryActive() const { return retryTimer_->isActive(); }
-
-bool TCommBrokenForm::Execute() {
-  reconnected_ = false;
-  exec();
-  return reconnected_;
+bool TCommBrokenForm::RetryActive() const
+{
+    return retryTimer_->isActive();
 }
 
-void TCommBrokenForm::RetryTick() {
-  // An attempt may outlast the interval; ticks must not pile up behind it.
-  if (attemptRunning_) {
-    return;
-  }
-  attemptRunning_ = true;
-  bool r = false;
-  master_.Notify(TObjMasterCode::omReconnect, 0, &r);
-  attemptRunning_ = false;
-  if (r) {
-    retryTimer_->stop();
-    reconnected_ = true;
-    accept();
-  }
+bool TCommBrokenForm::Execute()
+{
+    reconnected_ = false;
+    exec();
+    return reconnected_;
+}
+
+void TCommBrokenForm::RetryTick()
+{
+    // An attempt may outlast the interval; ticks must not pile up behind it.
+    if (attemptRunning_) {
+        return;
+    }
+    attemptRunning_ = true;
+    bool r = false;
+    master_.Notify(TObjMasterCode::omReconnect, 0, &r);
+    attemptRunning_ = false;
+    if (r) {
+        retryTimer_->stop();
+        reconnected_ = true;
+        accept();
+    }
 }
 
 } // namespace tarn

@@ -11,22 +11,22 @@ namespace tarn {
 class TObjMasterTarn;
 
 class TCommBrokenForm : public QDialog {
-  Q_OBJECT
+    Q_OBJECT
 public:
-  TCommBrokenForm(TObjMasterTarn& master, QWidget* parent);
-  // Shows the window modally; true when the device came back.
-  bool Execute();
-  QPushButton* ExitButton() const { return exitButton_; }
-  bool RetryActive() const;
+    TCommBrokenForm(TObjMasterTarn& master, QWidget* parent);
+    // Shows the window modally; true when the device came back.
+    bool Execute();
+    QPushButton* ExitButton() const { return exitButton_; }
+    bool RetryActive() const;
 
 private:
-  void RetryTick();
+    void RetryTick();
 
-  TObjMasterTarn& master_;
-  QTimer* retryTimer_;
-  QPushButton* exitButton_;
-  bool reconnected_ = false;
-  bool attemptRunning_ = false;
+    TObjMasterTarn& master_;
+    QTimer* retryTimer_;
+    QPushButton* exitButton_;
+    bool reconnected_ = false;
+    bool attemptRunning_ = false;
 };
 
 } // namespace tarn

@@ -13,42 +13,42 @@ namespace tarn {
 // The shared half of both bases: the master link and the dispatcher.
 class TObjMasterClient {
 public:
-  TObjMasterClient() = default;
-  virtual ~TObjMasterClient();
-  TObjMasterClient(const TObjMasterClient&) = delete;
-  TObjMasterClient& operator=(const TObjMasterClient&) = delete;
+    TObjMasterClient() = default;
+    virtual ~TObjMasterClient();
+    TObjMasterClient(const TObjMasterClient&) = delete;
+    TObjMasterClient& operator=(const TObjMasterClient&) = delete;
 
-  TObjMasterTarn* ObjMaster() const { return objMaster_; }
-  // Registers with the given master; a master set earlier is not told.
-  void SetObjMaster(TObjMasterTarn* master);
+    TObjMasterTarn* ObjMaster() const { return objMaster_; }
+    // Registers with the given master; a master set earlier is not told.
+    void SetObjMaster(TObjMasterTarn* master);
 
-  TSettingsTarn* Settings() const { return settings_; }
-  void SetSettings(TSettingsTarn* settings) { settings_ = settings; }
+    TSettingsTarn* Settings() const { return settings_; }
+    void SetSettings(TSettingsTarn* settings) { settings_ = settings; }
 
 protected:
-  virtual void ObjMasterNotify(TObjMasterCode code, std::int32_t index, void* data) = 0;
-  // Call first in a descendant's destructor when its handler needs members
-  // that die before this base; safe to call more than once.
-  void DetachFromMaster();
+    virtual void ObjMasterNotify(TObjMasterCode code, std::int32_t index, void* data) = 0;
+    // Call first in a descendant's destructor when its handler needs members
+    // that die before this base; safe to call more than once.
+    void DetachFromMaster();
 
 private:
-  void Dispatch(TObjMasterCode code, std::int32_t index, void* data);
-  TObjMasterNotifyEvent Listener() { return TObjMasterNotifyEvent::Bind<&TObjMasterClient::Dispatch>(this); }
+    void Dispatch(TObjMasterCode code, std::int32_t index, void* data);
+    TObjMasterNotifyEvent Listener() { return TObjMasterNotifyEvent::Bind<&TObjMasterClient::Dispatch>(this); }
 
-  TObjMasterTarn* objMaster_ = nullptr;
-  TSettingsTarn* settings_ = nullptr;
+    TObjMasterTarn* objMaster_ = nullptr;
+    TSettingsTarn* settings_ = nullptr;
 };
 
 class TComponentTarn : public QObject, public TObjMasterClient {
-  Q_OBJECT
+    Q_OBJECT
 public:
-  explicit TComponentTarn(QObject* parent = nullptr) : QObject(parent) {}
+    explicit TComponentTarn(QObject* parent = nullptr) : QObject(parent) {}
 };
 
 class TGraphicControlTarn : public QWidget, public TObjMasterClient {
-  Q_OBJECT
+    Q_OBJECT
 public:
-  explicit TGraphicControlTarn(QWidget* parent = nullptr) : QWidget(parent) {}
+    explicit TGraphicControlTarn(QWidget* parent = nullptr) : QWidget(parent) {}
 };
 
 } // namespace tarn

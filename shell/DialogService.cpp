@@ -9,54 +9,75 @@ namespace tarn {
 
 namespace {
 
-bool HeadlessPlatform() {
-  const QString name = QGuiApplication::platformName();
-  return name == QLatin1String("offscreen") || name == QLatin1String("minimal");
+bool HeadlessPlatform()
+{
+    const QString name = QGuiApplication::platformName();
+    return name == QLatin1String("offscreen") || name == QLatin1String("minimal");
 }
 
-TDialogResult DefaultAnswer(TDialogButtons buttons) {
-  switch (buttons) {
-  case TDialogButtons::Ok: return TDialogResult::Ok;
-  case TDialogButtons::YesNo: return TDialogResult::Yes;
-  case TDialogButtons::YesNoAbort: return TDialogResult::No;
-  }
-  return TDialogResult::Closed;
+TDialogResult DefaultAnswer(TDialogButtons buttons)
+{
+    switch (buttons) {
+    case TDialogButtons::Ok:
+        return TDialogResult::Ok;
+    case TDialogButtons::YesNo:
+        return TDialogResult::Yes;
+    case TDialogButtons::YesNoAbort:
+        return TDialogResult::No;
+    }
+    return TDialogResult::Closed;
 }
 
 } // namespace
 
-TDialogResult TMessageBoxDialogService::Message(TDialogKind kind, TDialogButtons buttons,
-                                                const std::string& text, const std::string& caption) {
-  if (HeadlessPlatform()) {
-    std::fprintf(stderr, "%s\n", text.c_str());
-    return DefaultAnswer(buttons);
-  }
-  QMessageBox box(parent_);
-  switch (kind) {
-  case TDialogKind::Error: box.setIcon(QMessageBox::Critical); break;
-  case TDialogKind::Warning: box.setIcon(QMessageBox::Warning); break;
-  case TDialogKind::Information: box.setIcon(QMessageBox::Information); break;
-  }
-  if (!caption.empty()) {
-    box.setWindowTitle(QString::fromStdString(caption));
-  } else {
-    box.setWindowTitle(QGuiApplication::applicationDisplayName());
-  }
-  box.setText(QString::fromStdString(text));
-  switch (buttons) {
-  case TDialogButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
-  case TDialogButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
-  case TDialogButtons::YesNoAbort:
-    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Abort);
-    break;
-  }
-  switch (box.exec()) {
-  case QMessageBox::Ok: return TDialogResult::Ok;
-  case QMessageBox::Yes: return TDialogResult::Yes;
-  case QMessageBox::No: return TDialogResult::No;
-  case QMessageBox::Abort: return TDialogResult::Abort;
-  default: return TDialogResult::Closed;
-  }
+TDialogResult TMessageBoxDialogService::Message(TDialogKind kind, TDialogButtons buttons, const std::string& text,
+                                                const std::string& caption)
+{
+    if (HeadlessPlatform()) {
+        std::fprintf(stderr, "%s\n", text.c_str());
+        return DefaultAnswer(buttons);
+    }
+    QMessageBox box(parent_);
+    switch (kind) {
+    case TDialogKind::Error:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case TDialogKind::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case TDialogKind::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    }
+    if (!caption.empty()) {
+        box.setWindowTitle(QString::fromStdString(caption));
+    } else {
+        box.setWindowTitle(QGuiApplication::applicationDisplayName());
+    }
+    box.setText(QString::fromStdString(text));
+    switch (buttons) {
+    case TDialogButtons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case TDialogButtons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    case TDialogButtons::YesNoAbort:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Abort);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Ok:
+        return TDialogResult::Ok;
+    case QMessageBox::Yes:
+        return TDialogResult::Yes;
+    case QMessageBox::No:
+        return TDialogResult::No;
+    case QMessageBox::Abort:
+        return TDialogResult::Abort;
+    default:
+        return TDialogResult::Closed;
+    }
 }
 
 } // namespace tarn

@@ -13,11 +13,11 @@ enum class TDialogResult { Ok, Yes, No, Abort, Closed };
 
 class TDialogService {
 public:
-  virtual ~TDialogService() = default;
-  // Shows a modal message and returns the answer. An empty caption means the
-  // toolkit's default title.
-  virtual TDialogResult Message(TDialogKind kind, TDialogButtons buttons, const std::string& text,
-                                const std::string& caption = {}) = 0;
+    virtual ~TDialogService() = default;
+    // Shows a modal message and returns the answer. An empty caption means the
+    // toolkit's default title.
+    virtual TDialogResult Message(TDialogKind kind, TDialogButtons buttons, const std::string& text,
+                                  const std::string& caption = {}) = 0;
 };
 
 // The program's own service: QMessageBox with the given icon and buttons.
@@ -26,13 +26,13 @@ public:
 // instead of waiting for a click that cannot come.
 class TMessageBoxDialogService : public TDialogService {
 public:
-  explicit TMessageBoxDialogService(QWidget* parent = nullptr) : parent_(parent) {}
-  void SetParent(QWidget* parent) { parent_ = parent; }
-  TDialogResult Message(TDialogKind kind, TDialogButtons buttons, const std::string& text,
-                        const std::string& caption = {}) override;
+    explicit TMessageBoxDialogService(QWidget* parent = nullptr) : parent_(parent) {}
+    void SetParent(QWidget* parent) { parent_ = parent; }
+    TDialogResult Message(TDialogKind kind, TDialogButtons buttons, const std::string& text,
+                          const std::string& caption = {}) override;
 
 private:
-  QWidget* parent_;
+    QWidget* parent_;
 };
 
 } // namespace tarn

@@ -24,8 +24,8 @@ namespace tarn {
 namespace {
 
 struct TGroupPlace {
-  const char* caption;
-  int left, top, width, height;
+    const char* caption;
+    int left, top, width, height;
 };
 
 constexpr std::array<TGroupPlace, TMainForm::kGroupCount> kGroupPlaces = {{
@@ -38,140 +38,155 @@ constexpr std::array<TGroupPlace, TMainForm::kGroupCount> kGroupPlaces = {{
     {Strings::GroupFrequency, 279, 421, 513, 133},
 }};
 
-QString Text(const char* text) { return QString::fromUtf8(text); }
+QString Text(const char* text)
+{
+    return QString::fromUtf8(text);
+}
 
 } // namespace
 
 TMainForm::TMainForm(TDialogService& dialogs, QWidget* parent)
-    : QMainWindow(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                              Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                              Qt::WindowCloseButtonHint),
-      dialogs_(dialogs), objMaster_(std::make_unique<TObjMasterTarn>()),
-      settings_(std::make_unique<TSettingsTarn>()),
-      deviceAbstraction_(std::make_unique<TDeviceAbstractionTarn>(dialogs)) {
-  setWindowTitle(QStringLiteral("Tarn Generator"));
-  auto* client = new QWidget(this);
-  client->setFixedSize(kClientWidth, kClientHeight);
-  setCentralWidget(client);
-  BuildGroups(client);
-  BuildMenus();
-  layout()->setSizeConstraint(QLayout::SetFixedSize);
-  WireComponents();
-  FormCreate();
-  adjustSize();
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    move(screen->availableGeometry().center() - rect().center());
-  }
+    : QMainWindow(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                              | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      dialogs_(dialogs), objMaster_(std::make_unique<TObjMasterTarn>()), settings_(std::make_unique<TSettingsTarn>()),
+      deviceAbstraction_(std::make_unique<TDeviceAbstractionTarn>(dialogs))
+{
+    setWindowTitle(QStringLiteral("Tarn Generator"));
+    auto* client = new QWidget(this);
+    client->setFixedSize(kClientWidth, kClientHeight);
+    setCentralWidget(client);
+    BuildGroups(client);
+    BuildMenus();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    WireComponents();
+    FormCreate();
+    adjustSize();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
 }
 
-TMainForm::~TMainForm() {
-  // Controls first, then the components in reverse order, the master last.
-  if (QWidget* client = takeCentralWidget()) {
-    std::unique_ptr<QWidget> owned(client);
-  }
-  deviceAbstraction_.reset();
-  settings_.reset();
-  objMaster_.reset();
+TMainForm::~TMainForm()
+{
+    // Controls first, then the components in reverse order, the master last.
+    if (QWidget* client = takeCentralWidget()) {
+        std::unique_ptr<QWidget> owned(client);
+    }
+    deviceAbstraction_.reset();
+    settings_.reset();
+    objMaster_.reset();
 }
 
-void TMainForm::BuildGroups(QWidget* client) {
-  for (std::size_t i = 0; i < kGroupPlaces.size(); ++i) {
-    const TGroupPlace& place = kGroupPlaces[i];
-    auto* group = new QGroupBox(client);
-    group->setGeometry(place.left, place.top, place.width, place.height);
-    groups_[i] = group;
-  }
+void TMainForm::BuildGroups(QWidget* client)
+{
+    for (std::size_t i = 0; i < kGroupPlaces.size(); ++i) {
+        const TGroupPlace& place = kGroupPlaces[i];
+        auto* group = new QGroupBox(client);
+        group->setGeometry(place.left, place.top, place.width, place.height);
+        groups_[i] = group;
+    }
 }
 
-void TMainForm::BuildMenus() {
-  filesMenu_ = menuBar()->addMenu(QString());
-  exit2_ = filesMenu_->addAction(QString());
-  exit1_ = filesMenu_->addAction(QString());
-  settingsMenu_ = menuBar()->addMenu(QString());
-  options1_ = settingsMenu_->addAction(QString());
-  helpMenu_ = menuBar()->addMenu(QString());
-  help2_ = helpMenu_->addAction(QString());
-  helpMenu_->addSeparator();
-  about1_ = helpMenu_->addAction(QString());
-  connect(exit1_, &QAction::triggered, this, &TMainForm::Exit1Click);
-  connect(exit2_, &QAction::triggered, this, &TMainForm::Exit2Click);
-  connect(help2_, &QAction::triggered, this, &TMainForm::Help2Click);
+void TMainForm::BuildMenus()
+{
+    filesMenu_ = menuBar()->addMenu(QString());
+    exit2_ = filesMenu_->addAction(QString());
+    exit1_ = filesMenu_->addAction(QString());
+    settingsMenu_ = menuBar()->addMenu(QString());
+    options1_ = settingsMenu_->addAction(QString());
+    helpMenu_ = menuBar()->addMenu(QString());
+    help2_ = helpMenu_->addAction(QString());
+    helpMenu_->addSeparator();
+    about1_ = helpMenu_->addAction(QString());
+    connect(exit1_, &QAction::triggered, this, &TMainForm::Exit1Click);
+    connect(exit2_, &QAction::triggered, this, &TMainForm::Exit2Click);
+    connect(help2_, &QAction::triggered, this, &TMainForm::Help2Click);
 }
 
-void TMainForm::WireComponents() {
-  // Registration order is broadcast order: frequency bar, waveform preview,
-  // waveform list, device abstraction, channel panels L and H, trigger panel,
-  // module manager. The device abstraction must come before the channel
-  // panels, which read the frequency it stores.
-  deviceAbstraction_->SetObjMaster(objMaster_.get());
-  deviceAbstraction_->SetSettings(settings_.get());
-  deviceAbstraction_->OnCommBroken = [this](TDeviceAbstractionTarn*) { DeviceAbstractionTarn1CommBroken(); };
-  deviceAbstraction_->OnTerminateRequest = [this] { RequestTerminate(); };
+void TMainForm::WireComponents()
+{
+    // Registration order is broadcast order: frequency bar, waveform preview,
+    // waveform list, device abstraction, channel panels L and H, trigger panel,
+    // module manager. The device abstraction must come before the channel
+    // panels, which read the frequency it stores.
+    deviceAbstraction_->SetObjMaster(objMaster_.get());
+    deviceAbstraction_->SetSettings(settings_.get());
+    deviceAbstraction_->OnCommBroken = [this](TDeviceAbstractionTarn*) { DeviceAbstractionTarn1CommBroken(); };
+    deviceAbstraction_->OnTerminateRequest = [this] { RequestTerminate(); };
 }
 
-void TMainForm::FormCreate() {
-  setWindowTitle(Text(Strings::MainCaption));
-  filesMenu_->setTitle(Text(Strings::MenuFiles));
-  exit1_->setText(Text(Strings::MenuExit));
-  exit2_->setText(Text(Strings::MenuExitPreserveH));
-  settingsMenu_->setTitle(Text(Strings::MenuSettings));
-  options1_->setText(Text(Strings::MenuOptions));
-  helpMenu_->setTitle(Text(Strings::MenuHelp));
-  help2_->setText(Text(Strings::MenuHelpItem));
-  about1_->setText(Text(Strings::MenuAbout));
-  for (std::size_t i = 0; i < kGroupPlaces.size(); ++i) {
-    groups_[i]->setTitle(Text(kGroupPlaces[i].caption));
-  }
+void TMainForm::FormCreate()
+{
+    setWindowTitle(Text(Strings::MainCaption));
+    filesMenu_->setTitle(Text(Strings::MenuFiles));
+    exit1_->setText(Text(Strings::MenuExit));
+    exit2_->setText(Text(Strings::MenuExitPreserveH));
+    settingsMenu_->setTitle(Text(Strings::MenuSettings));
+    options1_->setText(Text(Strings::MenuOptions));
+    helpMenu_->setTitle(Text(Strings::MenuHelp));
+    help2_->setText(Text(Strings::MenuHelpItem));
+    about1_->setText(Text(Strings::MenuAbout));
+    for (std::size_t i = 0; i < kGroupPlaces.size(); ++i) {
+        groups_[i]->setTitle(Text(kGroupPlaces[i].caption));
+    }
 }
 
-void TMainForm::RequestTerminate() {
-  terminateRequested_ = true;
-  // Before the message loop runs (Abort in the device search) the flag alone
-  // keeps the loop from starting; exiting here would also make every later
-  // modal box, such as a save error, return at once.
-  // Not quit(): that would first ask every window to close, and the main
-  // window would put its exit question on a way out that must not ask.
-  if (QThread::currentThread()->loopLevel() > 0) {
-    QCoreApplication::exit(0);
-  }
+void TMainForm::RequestTerminate()
+{
+    terminateRequested_ = true;
+    // Before the message loop runs (Abort in the device search) the flag alone
+    // keeps the loop from starting; exiting here would also make every later
+    // modal box, such as a save error, return at once.
+    // Not quit(): that would first ask every window to close, and the main
+    // window would put its exit question on a way out that must not ask.
+    if (QThread::currentThread()->loopLevel() > 0) {
+        QCoreApplication::exit(0);
+    }
 }
 
-void TMainForm::closeEvent(QCloseEvent* event) {
-  if (!exitConfirmed_ &&
-      dialogs_.Message(TDialogKind::Warning, TDialogButtons::YesNo, Strings::ExitConfirmation) ==
-          TDialogResult::No) {
-    event->ignore();
-    return;
-  }
-  exitConfirmed_ = true;
-  event->accept();
-  RequestTerminate();
-}
-
-void TMainForm::Exit1Click() { close(); }
-
-void TMainForm::Exit2Click() {
-  close();
-  if (exitConfirmed_ && deviceAbstraction_->Driver() != nullptr) {
-    deviceAbstraction_->Driver()->SetKeepPowerAtExit(1);
-  }
-}
-
-void TMainForm::Help2Click() {
-  // Relative to the current folder, the program's folder. A missing file is
-  // the desktop's to report, not ours.
-  QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::current().absoluteFilePath(QStringLiteral("help/help.htm"))));
-}
-
-void TMainForm::DeviceAbstractionTarn1CommBroken() {
-  ++commBrokenCount_;
-  TCommBrokenForm form(*objMaster_, this);
-  commBrokenForm_ = &form;
-  const bool reconnected = form.Execute();
-  commBrokenForm_ = nullptr;
-  if (!reconnected) {
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    if (!exitConfirmed_
+        && dialogs_.Message(TDialogKind::Warning, TDialogButtons::YesNo, Strings::ExitConfirmation)
+               == TDialogResult::No) {
+        event->ignore();
+        return;
+    }
+    exitConfirmed_ = true;
+    event->accept();
     RequestTerminate();
-  }
+}
+
+void TMainForm::Exit1Click()
+{
+    close();
+}
+
+void TMainForm::Exit2Click()
+{
+    close();
+    if (exitConfirmed_ && deviceAbstraction_->Driver() != nullptr) {
+        deviceAbstraction_->Driver()->SetKeepPowerAtExit(1);
+    }
+}
+
+void TMainForm::Help2Click()
+{
+    // Relative to the current folder, the program's folder. A missing file is
+    // the desktop's to report, not ours.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::current().absoluteFilePath(QStringLiteral("help/help.htm"))));
+}
+
+void TMainForm::DeviceAbstractionTarn1CommBroken()
+{
+    ++commBrokenCount_;
+    TCommBrokenForm form(*objMaster_, this);
+    commBrokenForm_ = &form;
+    const bool reconnected = form.Execute();
+    commBrokenForm_ = nullptr;
+    if (!reconnected) {
+        RequestTerminate();
+    }
 }
 
 } // namespace tarn

@@ -20,68 +20,77 @@ class TDialogService;
 class TObjMasterTarn;
 
 class TMainForm : public QMainWindow {
-  Q_OBJECT
+    Q_OBJECT
 public:
-  static constexpr int kClientWidth = 792;
-  static constexpr int kClientHeight = 554;
+    static constexpr int kClientWidth = 792;
+    static constexpr int kClientHeight = 554;
 
-  explicit TMainForm(TDialogService& dialogs, QWidget* parent = nullptr);
-  ~TMainForm() override;
+    explicit TMainForm(TDialogService& dialogs, QWidget* parent = nullptr);
+    ~TMainForm() override;
 
-  TObjMasterTarn& ObjMasterTarn1() { return *objMaster_; }
-  TSettingsTarn& SettingsTarn1() { return *settings_; }
-  TDeviceAbstractionTarn& DeviceAbstractionTarn1() { return *deviceAbstraction_; }
-  TDialogService& Dialogs() { return dialogs_; }
+    TObjMasterTarn& ObjMasterTarn1() { return *objMaster_; }
+    TSettingsTarn& SettingsTarn1() { return *settings_; }
+    TDeviceAbstractionTarn& DeviceAbstractionTarn1() { return *deviceAbstraction_; }
+    TDialogService& Dialogs() { return dialogs_; }
 
-  bool ExitConfirmed() const { return exitConfirmed_; }
-  // Set once the application was asked to end; the message loop then does not start.
-  bool TerminateRequested() const { return terminateRequested_; }
-  void RequestTerminate();
-  // The communication-broken window while it is shown.
-  TCommBrokenForm* CommBrokenForm() const { return commBrokenForm_; }
-  int CommBrokenCount() const { return commBrokenCount_; }
+    bool ExitConfirmed() const { return exitConfirmed_; }
+    // Set once the application was asked to end; the message loop then does not start.
+    bool TerminateRequested() const { return terminateRequested_; }
+    void RequestTerminate();
+    // The communication-broken window while it is shown.
+    TCommBrokenForm* CommBrokenForm() const { return commBrokenForm_; }
+    int CommBrokenCount() const { return commBrokenCount_; }
 
-  // The seven group boxes: "Output L", "Output H", "Waveform", "ARM",
-  // "Trigger", "Mode", "Frequency".
-  enum TGroup { GroupOutputL, GroupOutputH, GroupWaveform, GroupArm, GroupTrigger, GroupMode, GroupFrequency, kGroupCount };
-  QGroupBox* Group(TGroup group) const { return groups_[group]; }
-  QAction* Exit1() const { return exit1_; }
-  QAction* Exit2() const { return exit2_; }
-  QAction* Help2() const { return help2_; }
+    // The seven group boxes: "Output L", "Output H", "Waveform", "ARM",
+    // "Trigger", "Mode", "Frequency".
+    enum TGroup {
+        GroupOutputL,
+        GroupOutputH,
+        GroupWaveform,
+        GroupArm,
+        GroupTrigger,
+        GroupMode,
+        GroupFrequency,
+        kGroupCount
+    };
+    QGroupBox* Group(TGroup group) const { return groups_[group]; }
+    QAction* Exit1() const { return exit1_; }
+    QAction* Exit2() const { return exit2_; }
+    QAction* Help2() const { return help2_; }
 
-  void Exit1Click();
-  void Exit2Click();
-  void Help2Click();
-  void DeviceAbstractionTarn1CommBroken();
+    void Exit1Click();
+    void Exit2Click();
+    void Help2Click();
+    void DeviceAbstractionTarn1CommBroken();
 
 protected:
-  void closeEvent(QCloseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
-  void FormCreate();
-  void BuildMenus();
-  void BuildGroups(QWidget* client);
-  void WireComponents();
+    void FormCreate();
+    void BuildMenus();
+    void BuildGroups(QWidget* client);
+    void WireComponents();
 
-  TDialogService& dialogs_;
-  // Declared first so that it goes last.
-  std::unique_ptr<TObjMasterTarn> objMaster_;
-  std::unique_ptr<TSettingsTarn> settings_;
-  std::unique_ptr<TDeviceAbstractionTarn> deviceAbstraction_;
+    TDialogService& dialogs_;
+    // Declared first so that it goes last.
+    std::unique_ptr<TObjMasterTarn> objMaster_;
+    std::unique_ptr<TSettingsTarn> settings_;
+    std::unique_ptr<TDeviceAbstractionTarn> deviceAbstraction_;
 
-  std::array<QGroupBox*, kGroupCount> groups_{};
-  QMenu* filesMenu_ = nullptr;
-  QMenu* settingsMenu_ = nullptr;
-  QMenu* helpMenu_ = nullptr;
-  QAction* exit1_ = nullptr;
-  QAction* exit2_ = nullptr;
-  QAction* options1_ = nullptr;
-  QAction* help2_ = nullptr;
-  QAction* about1_ = nullptr;
-  TCommBrokenForm* commBrokenForm_ = nullptr;
-  int commBrokenCount_ = 0;
-  bool exitConfirmed_ = false;
-  bool terminateRequested_ = false;
+    std::array<QGroupBox*, kGroupCount> groups_{};
+    QMenu* filesMenu_ = nullptr;
+    QMenu* settingsMenu_ = nullptr;
+    QMenu* helpMenu_ = nullptr;
+    QAction* exit1_ = nullptr;
+    QAction* exit2_ = nullptr;
+    QAction* options1_ = nullptr;
+    QAction* help2_ = nullptr;
+    QAction* about1_ = nullptr;
+    TCommBrokenForm* commBrokenForm_ = nullptr;
+    int commBrokenCount_ = 0;
+    bool exitConfirmed_ = false;
+    bool terminateRequested_ = false;
 };
 
 } // namespace tarn

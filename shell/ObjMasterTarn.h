@@ -9,79 +9,77 @@ namespace tarn {
 // Broadcast codes. Numbers are fixed; unused numbers may still be broadcast
 // and are ignored by every listener.
 enum class TObjMasterCode : std::uint32_t {
-  omMasterDestroying = 0,
-  omConnectDevice = 1,
-  omSettingsApplied = 2,
-  omWireControls = 7,
-  omStart = 42,
-  omFrequencyChanged = 43,
-  omFrequencyModeChanged = 44,
-  omApplyFrequency = 45,
-  omLevelChanged = 46,
-  omShiftChanged = 47,
-  omAttenuatorChanged = 48,
-  omFilterChanged = 49,
-  omOutputOnOffChanged = 50,
-  omDeviceShiftChanged = 51,
-  omShiftModeChanged = 52,
-  omTriggerModeChanged = 53,
-  omArmOnOffChanged = 54,
-  omArmStopLevelChanged = 55,
-  omRunOnOffChanged = 56,
-  omTriggerPulse = 57,
-  omTriggerOnOffChanged = 58,
-  omTriggerEdgeChanged = 59,
-  omQueryDraggedWaveform = 60,
-  omChannelWaveformChanged = 61,
-  omGetSelectedWaveform = 62,
-  omReplaceSelectedWaveform = 63,
-  omWaveformListChanged = 64,
-  omPowerStateChanged = 65,
-  omWaveformLoaded = 66,
-  omReconnect = 67,
+    omMasterDestroying = 0,
+    omConnectDevice = 1,
+    omSettingsApplied = 2,
+    omWireControls = 7,
+    omStart = 42,
+    omFrequencyChanged = 43,
+    omFrequencyModeChanged = 44,
+    omApplyFrequency = 45,
+    omLevelChanged = 46,
+    omShiftChanged = 47,
+    omAttenuatorChanged = 48,
+    omFilterChanged = 49,
+    omOutputOnOffChanged = 50,
+    omDeviceShiftChanged = 51,
+    omShiftModeChanged = 52,
+    omTriggerModeChanged = 53,
+    omArmOnOffChanged = 54,
+    omArmStopLevelChanged = 55,
+    omRunOnOffChanged = 56,
+    omTriggerPulse = 57,
+    omTriggerOnOffChanged = 58,
+    omTriggerEdgeChanged = 59,
+    omQueryDraggedWaveform = 60,
+    omChannelWaveformChanged = 61,
+    omGetSelectedWaveform = 62,
+    omReplaceSelectedWaveform = 63,
+    omWaveformListChanged = 64,
+    omPowerStateChanged = 65,
+    omWaveformLoaded = 66,
+    omReconnect = 67,
 };
 
 // A listener is a bound method: a procedure and the instance it runs on.
 // Two listeners are equal when both parts are equal.
 struct TObjMasterNotifyEvent {
-  using Proc = void (*)(void* instance, TObjMasterCode code, std::int32_t index, void* data);
+    using Proc = void (*)(void* instance, TObjMasterCode code, std::int32_t index, void* data);
 
-  Proc proc = nullptr;
-  void* instance = nullptr;
+    Proc proc = nullptr;
+    void* instance = nullptr;
 
-  void operator()(TObjMasterCode code, std::int32_t index, void* data) const {
-    proc(instance, code, index, data);
-  }
-  bool operator==(const TObjMasterNotifyEvent&) const = default;
+    void operator()(TObjMasterCode code, std::int32_t index, void* data) const { proc(instance, code, index, data); }
+    bool operator==(const TObjMasterNotifyEvent&) const = default;
 
-  // Binds member function M of obj, e.g. Bind<&TFoo::Handle>(this).
-  template <auto M, class T>
-  static TObjMasterNotifyEvent Bind(T* obj) {
-    return {[](void* self, TObjMasterCode code, std::int32_t index, void* data) {
-              (static_cast<T*>(self)->*M)(code, index, data);
-            },
-            obj};
-  }
+    // Binds member function M of obj, e.g. Bind<&TFoo::Handle>(this).
+    template <auto M, class T> static TObjMasterNotifyEvent Bind(T* obj)
+    {
+        return {[](void* self, TObjMasterCode code, std::int32_t index, void* data) {
+                    (static_cast<T*>(self)->*M)(code, index, data);
+                },
+                obj};
+    }
 };
 
 class TObjMasterTarn {
 public:
-  TObjMasterTarn() = default;
-  // Tells every listener still registered that the master goes away.
-  ~TObjMasterTarn();
-  TObjMasterTarn(const TObjMasterTarn&) = delete;
-  TObjMasterTarn& operator=(const TObjMasterTarn&) = delete;
+    TObjMasterTarn() = default;
+    // Tells every listener still registered that the master goes away.
+    ~TObjMasterTarn();
+    TObjMasterTarn(const TObjMasterTarn&) = delete;
+    TObjMasterTarn& operator=(const TObjMasterTarn&) = delete;
 
-  // Calls every listener in registration order; nested calls run to completion first.
-  void Notify(TObjMasterCode code, std::int32_t index = 0, void* data = nullptr);
-  void RegisterListener(const TObjMasterNotifyEvent& listener);
-  // Removes the first equal entry, keeping the order of the others.
-  void UnregisterListener(const TObjMasterNotifyEvent& listener);
+    // Calls every listener in registration order; nested calls run to completion first.
+    void Notify(TObjMasterCode code, std::int32_t index = 0, void* data = nullptr);
+    void RegisterListener(const TObjMasterNotifyEvent& listener);
+    // Removes the first equal entry, keeping the order of the others.
+    void UnregisterListener(const TObjMasterNotifyEvent& listener);
 
-  std::size_t ListenerCount() const { return listeners_.size(); }
+    std::size_t ListenerCount() const { return listeners_.size(); }
 
 private:
-  std::vector<TObjMasterNotifyEvent> listeners_;
+    std::vector<TObjMasterNotifyEvent> listeners_;
 };
 
 } // namespace tarn

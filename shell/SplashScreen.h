@@ -8,18 +8,18 @@ class QLabel;
 namespace tarn {
 
 class TSplashForm : public QWidget {
-  Q_OBJECT
+    Q_OBJECT
 public:
-  explicit TSplashForm(QWidget* parent = nullptr);
-  void SetStatus(const QString& text);
-  QString Status() const;
-  // False when the picture could not be decoded.
-  bool PictureLoaded() const { return pictureLoaded_; }
+    explicit TSplashForm(QWidget* parent = nullptr);
+    void SetStatus(const QString& text);
+    QString Status() const;
+    // False when the picture could not be decoded.
+    bool PictureLoaded() const { return pictureLoaded_; }
 
 private:
-  QLabel* picture_;
-  QLabel* status_;
-  bool pictureLoaded_ = false;
+    QLabel* picture_;
+    QLabel* status_;
+    bool pictureLoaded_ = false;
 };
 
 } // namespace tarn

@@ -16,104 +16,111 @@
 namespace tarn {
 
 TTarnProgram::TTarnProgram(TDialogService& dialogs, TProgramOptions options)
-    : dialogs_(dialogs), options_(std::move(options)) {}
+    : dialogs_(dialogs), options_(std::move(options))
+{
+}
 
 TTarnProgram::~TTarnProgram() = default;
 
-void TTarnProgram::Status(const char* text) {
-  lastStatus_ = text;
-  if (splash_) {
-    splash_->SetStatus(QString::fromUtf8(text));
-  }
-}
-
-bool TTarnProgram::Start() {
-  std::error_code ec;
-  std::filesystem::current_path(options_.programFolder, ec);
-
-  if (options_.singleInstanceCheck && OtherInstanceRunning()) {
-    dialogs_.Message(TDialogKind::Error, TDialogButtons::Ok, Strings::OtherInstanceRunning);
-    return false;
-  }
-
-  splash_ = std::make_unique<TSplashForm>();
-  splash_->show();
-  QApplication::processEvents();
-
-  // The splash goes away however the steps below end.
-  struct SplashCloser {
-    std::unique_ptr<TSplashForm>& splash;
-    ~SplashCloser() { splash.reset(); }
-  } closer{splash_};
-
-  Status(Strings::SplashCreatingUserInterface);
-  mainForm_ = std::make_unique<TMainForm>(dialogs_);
-  if (options_.mainFormCreated) {
-    options_.mainFormCreated(*mainForm_);
-  }
-
-  Status(Strings::SplashCreatingDeviceContext);
-  TSettingsTarn& settings = mainForm_->SettingsTarn1();
-  settings.SetDefaults();
-
-  Status(Strings::SplashStartingUserInterface);
-  TObjMasterTarn& master = mainForm_->ObjMasterTarn1();
-  master.Notify(TObjMasterCode::omConnectDevice);
-  master.Notify(TObjMasterCode::omWireControls);
-  settings.Load();
-  for (std::int32_t phase = 0; phase < 10; ++phase) {
-    master.Notify(TObjMasterCode::omSettingsApplied, phase);
-  }
-  master.Notify(TObjMasterCode::omStart);
-  return true;
-}
-
-int TTarnProgram::Exec() {
-  if (!mainForm_) {
-    return 0;
-  }
-  if (mainForm_->TerminateRequested()) {
-    return 0;
-  }
-  mainForm_->show();
-  if (mainForm_->TerminateRequested()) {
-    return 0;
-  }
-  return QApplication::exec();
-}
-
-void TTarnProgram::Finish() {
-  if (!mainForm_) {
-    return;
-  }
-  const TSettingsSaveResult saved = mainForm_->SettingsTarn1().Save();
-  if (!saved.SettingsSaved) {
-    dialogs_.Message(TDialogKind::Error, TDialogButtons::Ok, Strings::UnableToSaveSettings, Strings::ErrorCaption);
-  }
-  if (!saved.RepositorySaved) {
-    dialogs_.Message(TDialogKind::Error, TDialogButtons::Ok, Strings::UnableToSaveRepository,
-                     Strings::ErrorCaption);
-  }
-  mainForm_.reset();
-}
-
-int RunTarn(TDialogService& dialogs) {
-  QApplication::setQuitOnLastWindowClosed(false);
-  TProgramOptions options;
-  options.programFolder = QCoreApplication::applicationDirPath().toStdString();
-  TTarnProgram program(dialogs, std::move(options));
-  try {
-    if (!program.Start()) {
-      return 0;
+void TTarnProgram::Status(const char* text)
+{
+    lastStatus_ = text;
+    if (splash_) {
+        splash_->SetStatus(QString::fromUtf8(text));
     }
-  } catch (const std::exception& error) {
-    // The files on disk are still as they were; leaving them unsaved keeps them so.
-    dialogs.Message(TDialogKind::Error, TDialogButtons::Ok, error.what());
-    return 1;
-  }
-  const int result = program.Exec();
-  program.Finish();
-  return result;
+}
+
+bool TTarnProgram::Start()
+{
+    std::error_code ec;
+    std::filesystem::current_path(options_.programFolder, ec);
+
+    if (options_.singleInstanceCheck && OtherInstanceRunning()) {
+        dialogs_.Message(TDialogKind::Error, TDialogButtons::Ok, Strings::OtherInstanceRunning);
+        return false;
+    }
+
+    splash_ = std::make_unique<TSplashForm>();
+    splash_->show();
+    QApplication::processEvents();
+
+    // The splash goes away however the steps below end.
+    struct SplashCloser {
+        std::unique_ptr<TSplashForm>& splash;
+        ~SplashCloser() { splash.reset(); }
+    } closer{splash_};
+
+    Status(Strings::SplashCreatingUserInterface);
+    mainForm_ = std::make_unique<TMainForm>(dialogs_);
+    if (options_.mainFormCreated) {
+        options_.mainFormCreated(*mainForm_);
+    }
+
+    Status(Strings::SplashCreatingDeviceContext);
+    TSettingsTarn& settings = mainForm_->SettingsTarn1();
+    settings.SetDefaults();
+
+    Status(Strings::SplashStartingUserInterface);
+    TObjMasterTarn& master = mainForm_->ObjMasterTarn1();
+    master.Notify(TObjMasterCode::omConnectDevice);
+    master.Notify(TObjMasterCode::omWireControls);
+    settings.Load();
+    for (std::int32_t phase = 0; phase < 10; ++phase) {
+        master.Notify(TObjMasterCode::omSettingsApplied, phase);
+    }
+    master.Notify(TObjMasterCode::omStart);
+    return true;
+}
+
+int TTarnProgram::Exec()
+{
+    if (!mainForm_) {
+        return 0;
+    }
+    if (mainForm_->TerminateRequested()) {
+        return 0;
+    }
+    mainForm_->show();
+    if (mainForm_->TerminateRequested()) {
+        return 0;
+    }
+    return QApplication::exec();
+}
+
+void TTarnProgram::Finish()
+{
+    if (!mainForm_) {
+        return;
+    }
+    const TSettingsSaveResult saved = mainForm_->SettingsTarn1().Save();
+    if (!saved.SettingsSaved) {
+        dialogs_.Message(TDialogKind::Error, TDialogButtons::Ok, Strings::UnableToSaveSettings, Strings::ErrorCaption);
+    }
+    if (!saved.RepositorySaved) {
+        dialogs_.Message(TDialogKind::Error, TDialogButtons::Ok, Strings::UnableToSaveRepository,
+                         Strings::ErrorCaption);
+    }
+    mainForm_.reset();
+}
+
+int RunTarn(TDialogService& dialogs)
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+    TProgramOptions options;
+    options.programFolder = QCoreApplication::applicationDirPath().toStdString();
+    TTarnProgram program(dialogs, std::move(options));
+    try {
+        if (!program.Start()) {
+            return 0;
+        }
+    } catch (const std::exception& error) {
+        // The files on disk are still as they were; leaving them unsaved keeps them so.
+        dialogs.Message(TDialogKind::Error, TDialogButtons::Ok, error.what());
+        return 1;
+    }
+    const int result = program.Exec();
+    program.Finish();
+    return result;
 }
 
 } // namespace tarn

@@ -13,41 +13,41 @@ class TMainForm;
 class TSplashForm;
 
 struct TProgramOptions {
-  // The folder made current at start; it holds libtarndrv.so and the two files.
-  std::string programFolder;
-  bool singleInstanceCheck = true;
-  // Called once the main window exists, before the first broadcast (tests).
-  std::function<void(TMainForm&)> mainFormCreated;
+    // The folder made current at start; it holds libtarndrv.so and the two files.
+    std::string programFolder;
+    bool singleInstanceCheck = true;
+    // Called once the main window exists, before the first broadcast (tests).
+    std::function<void(TMainForm&)> mainFormCreated;
 };
 
 class TTarnProgram {
 public:
-  TTarnProgram(TDialogService& dialogs, TProgramOptions options);
-  ~TTarnProgram();
-  TTarnProgram(const TTarnProgram&) = delete;
-  TTarnProgram& operator=(const TTarnProgram&) = delete;
+    TTarnProgram(TDialogService& dialogs, TProgramOptions options);
+    ~TTarnProgram();
+    TTarnProgram(const TTarnProgram&) = delete;
+    TTarnProgram& operator=(const TTarnProgram&) = delete;
 
-  // Start-up up to the message loop. False when the program must end at
-  // once without a window (another instance runs).
-  bool Start();
-  // The message loop; returns at once when termination was already asked for.
-  int Exec();
-  // Saves both files, reporting failures, then destroys the main window.
-  void Finish();
+    // Start-up up to the message loop. False when the program must end at
+    // once without a window (another instance runs).
+    bool Start();
+    // The message loop; returns at once when termination was already asked for.
+    int Exec();
+    // Saves both files, reporting failures, then destroys the main window.
+    void Finish();
 
-  TMainForm* MainForm() const { return mainForm_.get(); }
-  // The splash window while it exists, and the last status it showed.
-  TSplashForm* Splash() const { return splash_.get(); }
-  const std::string& LastSplashStatus() const { return lastStatus_; }
+    TMainForm* MainForm() const { return mainForm_.get(); }
+    // The splash window while it exists, and the last status it showed.
+    TSplashForm* Splash() const { return splash_.get(); }
+    const std::string& LastSplashStatus() const { return lastStatus_; }
 
 private:
-  void Status(const char* text);
+    void Status(const char* text);
 
-  TDialogService& dialogs_;
-  TProgramOptions options_;
-  std::unique_ptr<TSplashForm> splash_;
-  std::unique_ptr<TMainForm> mainForm_;
-  std::string lastStatus_;
+    TDialogService& dialogs_;
+    TProgramOptions options_;
+    std::unique_ptr<TSplashForm> splash_;
+    std::unique_ptr<TMainForm> mainForm_;
+    std::string lastStatus_;
 };
 
 // The whole program on an existing QApplication, in the folder of its executable.

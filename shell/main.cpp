@@ -3,8 +3,9 @@
 
 #include <QApplication>
 
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  tarn::TMessageBoxDialogService dialogs;
-  return tarn::RunTarn(dialogs);
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    tarn::TMessageBoxDialogService dialogs;
+    return tarn::RunTarn(dialogs);
 }

@@ -23,7 +23,10 @@ std::array<std::uint8_t, VirtualGenerator::kEepromSize> DefaultEeprom()
     return eeprom;
 }
 
-VirtualGenerator::VirtualGenerator() { Reset(); }
+VirtualGenerator::VirtualGenerator()
+{
+    Reset();
+}
 
 void VirtualGenerator::PowerCycle()
 {

@@ -112,7 +112,10 @@ VIREO_EXPORT void USBSetCallBackFunction(void (*callback)(int32_t))
     Guard([&] { Link().SetCallback(callback); });
 }
 
-VIREO_EXPORT int32_t USBGetDriverVersion(void) { return kDriverVersion; }
+VIREO_EXPORT int32_t USBGetDriverVersion(void)
+{
+    return kDriverVersion;
+}
 
 VIREO_EXPORT int32_t USBGetPowerState(void)
 {

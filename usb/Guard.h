@@ -3,8 +3,7 @@
 
 namespace vireo {
 
-template <typename F>
-auto Guard(F&& f, decltype(f()) fallback) noexcept -> decltype(f())
+template <typename F> auto Guard(F&& f, decltype(f()) fallback) noexcept -> decltype(f())
 {
     try {
         return f();
@@ -13,8 +12,7 @@ auto Guard(F&& f, decltype(f()) fallback) noexcept -> decltype(f())
     }
 }
 
-template <typename F>
-void Guard(F&& f) noexcept
+template <typename F> void Guard(F&& f) noexcept
 {
     try {
         f();

@@ -3,6 +3,9 @@
 
 namespace vireo {
 
-std::unique_ptr<Transport> CreateTransport() { return std::make_unique<LibusbTransport>(); }
+std::unique_ptr<Transport> CreateTransport()
+{
+    return std::make_unique<LibusbTransport>();
+}
 
 } // namespace vireo

@@ -41,8 +41,7 @@ bool FindEndpoints(libusb_device* device, const ConfigDescriptorCalls& calls, En
     libusb_config_descriptor* config = ReadConfiguration(device, calls);
     if (config == nullptr)
         return false;
-    const std::unique_ptr<libusb_config_descriptor, void (*)(libusb_config_descriptor*)> owner(
-        config, calls.release);
+    const std::unique_ptr<libusb_config_descriptor, void (*)(libusb_config_descriptor*)> owner(config, calls.release);
     for (int i = 0; i < config->bNumInterfaces; ++i) {
         const libusb_interface& entry = config->interface[i];
         if (entry.num_altsetting < 1 || entry.altsetting[0].bInterfaceNumber != kInterface)
@@ -73,7 +72,9 @@ ConfigDescriptorCalls ConfigDescriptorCalls::Linked()
 {
     ConfigDescriptorCalls calls{};
     if (libusb_get_active_config_descriptor != nullptr)
-        calls.active = [](libusb_device* d, libusb_config_descriptor** c) { return libusb_get_active_config_descriptor(d, c); };
+        calls.active = [](libusb_device* d, libusb_config_descriptor** c) {
+            return libusb_get_active_config_descriptor(d, c);
+        };
     if (libusb_get_config_descriptor != nullptr)
         calls.byIndex = [](libusb_device* d, std::uint8_t i, libusb_config_descriptor** c) {
             return libusb_get_config_descriptor(d, i, c);

@@ -18,12 +18,15 @@ constexpr std::uint8_t kSelectEeprom = 0x04;
 constexpr std::uint8_t kSelectDeviceId = 0x2A;
 constexpr std::uint8_t kSelectPower = 0x2C;
 
-std::uint8_t Byte(std::uint32_t value, int shift) { return static_cast<std::uint8_t>(value >> shift); }
+std::uint8_t Byte(std::uint32_t value, int shift)
+{
+    return static_cast<std::uint8_t>(value >> shift);
+}
 
 std::int32_t LittleEndian(const std::array<std::uint8_t, 4>& b)
 {
-    return static_cast<std::int32_t>(std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 | std::uint32_t(b[2]) << 16 |
-                                     std::uint32_t(b[3]) << 24);
+    return static_cast<std::int32_t>(std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 | std::uint32_t(b[2]) << 16
+                                     | std::uint32_t(b[3]) << 24);
 }
 
 } // namespace
@@ -82,7 +85,10 @@ std::uint16_t UsbLink::CountRoundedUp(std::uint64_t bytes) const
     return static_cast<std::uint16_t>((bytes + packetSize_ - 1) / packetSize_);
 }
 
-std::int32_t UsbLink::DeviceReady() { return transport_.Ready() ? 1 : 0; }
+std::int32_t UsbLink::DeviceReady()
+{
+    return transport_.Ready() ? 1 : 0;
+}
 
 std::int32_t UsbLink::InitDevice()
 {
@@ -186,7 +192,10 @@ std::int32_t UsbLink::Query(std::int32_t index, std::uint8_t selector)
     return LittleEndian(ReadReply());
 }
 
-std::int32_t UsbLink::ReadFromEEPROM(std::int32_t address) { return Query(address, kSelectEeprom); }
+std::int32_t UsbLink::ReadFromEEPROM(std::int32_t address)
+{
+    return Query(address, kSelectEeprom);
+}
 
 void UsbLink::WriteToEEPROM(std::int32_t address, std::int32_t data)
 {
@@ -198,9 +207,15 @@ void UsbLink::WriteToEEPROM(std::int32_t address, std::int32_t data)
     FlushBuffer();
 }
 
-std::int32_t UsbLink::GetDeviceID() { return Query(0, kSelectDeviceId); }
+std::int32_t UsbLink::GetDeviceID()
+{
+    return Query(0, kSelectDeviceId);
+}
 
-std::int32_t UsbLink::GetPowerState() { return Query(0, kSelectPower) != 0 ? 1 : 0; }
+std::int32_t UsbLink::GetPowerState()
+{
+    return Query(0, kSelectPower) != 0 ? 1 : 0;
+}
 
 void UsbLink::SetPowerOnOff(std::int32_t onOff)
 {

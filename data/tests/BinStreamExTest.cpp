@@ -9,7 +9,10 @@
 
 namespace {
 
-std::vector<std::uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+std::vector<std::uint8_t> Bytes(const std::string& s)
+{
+    return {s.begin(), s.end()};
+}
 
 std::string Written(void (*write)(TBinStreamEx&))
 {
@@ -22,14 +25,16 @@ std::string Written(void (*write)(TBinStreamEx&))
 // Delivers its bytes but cannot seek, like a pipe.
 class PipeBuf : public std::streambuf {
 public:
-    explicit PipeBuf(std::string data) : Data(std::move(data)) { setg(Data.data(), Data.data(), Data.data() + Data.size()); }
+    explicit PipeBuf(std::string data) : Data(std::move(data))
+    {
+        setg(Data.data(), Data.data(), Data.data() + Data.size());
+    }
 
 private:
     std::string Data;
 };
 
-template <class F>
-std::string MessageOf(F&& f)
+template <class F> std::string MessageOf(F&& f)
 {
     try {
         f();
@@ -46,12 +51,10 @@ TEST(BinStreamEx, ItemEncodings)
     using V = std::vector<std::uint8_t>;
     EXPECT_EQ(Bytes(Written([](TBinStreamEx& s) { s.WriteGuardedInt(1001); })),
               (V{0xE9, 0x03, 0x00, 0x00, 0x16, 0xFC, 0xFF, 0xFF}));
-    EXPECT_EQ(Bytes(Written([](TBinStreamEx& s) { s.WriteGuardedInt(0); })),
-              (V{0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(Bytes(Written([](TBinStreamEx& s) { s.WriteGuardedInt(0); })), (V{0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}));
     EXPECT_EQ(Bytes(Written([](TBinStreamEx& s) { s.WriteString("Sine"); })),
               (V{0x04, 0, 0, 0, 0xFB, 0xFF, 0xFF, 0xFF, 0x53, 0x69, 0x6E, 0x65}));
-    EXPECT_EQ(Bytes(Written([](TBinStreamEx& s) { s.WriteString(""); })),
-              (V{0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(Bytes(Written([](TBinStreamEx& s) { s.WriteString(""); })), (V{0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}));
     EXPECT_EQ(Bytes(Written([](TBinStreamEx& s) { s.WriteInt(-2); })), (V{0xFE, 0xFF, 0xFF, 0xFF}));
     EXPECT_EQ(Bytes(Written([](TBinStreamEx& s) { s.WriteByte(0x7F); })), (V{0x7F}));
     const std::uint16_t words[] = {0x1234, 0x0FFF};

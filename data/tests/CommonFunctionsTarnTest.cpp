@@ -6,8 +6,7 @@
 
 namespace {
 
-template <class F>
-std::string MessageOf(F&& f)
+template <class F> std::string MessageOf(F&& f)
 {
     try {
         f();
@@ -136,7 +135,7 @@ TEST(ValueTexts, ParseSampleCounts)
     EXPECT_EQ(ParseSampleCount("8kv"), 8192);
     EXPECT_EQ(ParseSampleCount("1M"), 1048576);
     EXPECT_EQ(ParseSampleCount(" 1000 "), 1000);
-    EXPECT_EQ(ParseSampleCount("2.5"), 2);  // halves to even
+    EXPECT_EQ(ParseSampleCount("2.5"), 2); // halves to even
     EXPECT_EQ(ParseSampleCount("3.5"), 4);
     EXPECT_EQ(ParseSampleCount("1,5 k"), 1536);
     EXPECT_EQ(MessageOf([] { ParseSampleCount("v"); }), "Incorrect frequency value");

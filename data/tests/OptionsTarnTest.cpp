@@ -47,11 +47,10 @@ TEST(OptionsTarn, PersistsUnderOptionsPath)
     TOptions options;
     options.SetBoolValue(optVrmsFromAC, false);
     options.SaveTo(OptionsPath, store);
-    EXPECT_EQ(store.FormattedText(),
-              "<SETTINGS version=\"1\">\r\n\t<OPTIONS>\r\n"
-              "\t\t<FILTERAUTOSET type=\"bool\">true</FILTERAUTOSET>\r\n"
-              "\t\t<VRMSFROMAC type=\"bool\">false</VRMSFROMAC>\r\n"
-              "\t</OPTIONS>\r\n</SETTINGS>\r\n");
+    EXPECT_EQ(store.FormattedText(), "<SETTINGS version=\"1\">\r\n\t<OPTIONS>\r\n"
+                                     "\t\t<FILTERAUTOSET type=\"bool\">true</FILTERAUTOSET>\r\n"
+                                     "\t\t<VRMSFROMAC type=\"bool\">false</VRMSFROMAC>\r\n"
+                                     "\t</OPTIONS>\r\n</SETTINGS>\r\n");
     ASSERT_TRUE(store.SaveToFile(dir / "settings.xml"));
 
     TXMLSettings loadedStore;
@@ -66,9 +65,8 @@ TEST(OptionsTarn, PersistsUnderOptionsPath)
 TEST(OptionsTarn, LoadKeepsDefaultsForBadEntries)
 {
     TTempFolder dir;
-    WriteWholeFile(dir / "settings.xml",
-                   "<SETTINGS><OPTIONS><FILTERAUTOSET type=\"bool\">FALSE</FILTERAUTOSET>"
-                   "<VRMSFROMAC type=\"bool\">no</VRMSFROMAC></OPTIONS></SETTINGS>");
+    WriteWholeFile(dir / "settings.xml", "<SETTINGS><OPTIONS><FILTERAUTOSET type=\"bool\">FALSE</FILTERAUTOSET>"
+                                         "<VRMSFROMAC type=\"bool\">no</VRMSFROMAC></OPTIONS></SETTINGS>");
     TXMLSettings store;
     store.EnsureRoot();
     store.LoadFromFile(dir / "settings.xml");

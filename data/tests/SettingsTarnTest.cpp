@@ -258,21 +258,21 @@ TEST(SettingsTarnLoad, NewFileElementOrder)
     s.Load(dir.Path());
     ASSERT_TRUE(s.Save(dir.Path()).Ok());
     const std::vector<std::string> mid{"2048"}, zero{"0"}, one{"1"}, shown{"true", "true"};
-    const std::string expected =
-        "<SETTINGS version=\"1\">\r\n\t<DEVICE>\r\n" + IntLine("REALCHANNELCOUNT", 1) + IntLine("CHANNELCOUNT", 2)
-        + "\t\t<FREQUENCY type=\"float\">15000</FREQUENCY>\r\n" + IntLine("FREQUENCYMODE", 0)
-        + ArrayBlock("LEVEL", "intarray", mid) + ArrayBlock("SHIFT", "intarray", mid)
-        + ArrayBlock("DEVSHIFT", "intarray", mid) + ArrayBlock("SHIFTMODE", "intarray", zero)
-        + ArrayBlock("OUTPUTATN", "intarray", zero) + ArrayBlock("OUTPUTONOFF", "intarray", one)
-        + ArrayBlock("FILTER", "intarray", zero) + IntLine("TRIGGERMODE", 0) + IntLine("ARMONOFF", 0)
-        + IntLine("ARMSTOPLEVEL", 1) + IntLine("RUNONOFF", 1) + IntLine("TRIGGERONOFF", 0)
-        + IntLine("TRIGGERLEADING", 1) + "\t</DEVICE>\r\n\t<DISPLAY>\r\n" + ArrayBlock("VPPON", "boolarray", shown)
-        + ArrayBlock("VPON", "boolarray", shown) + ArrayBlock("VRMSON", "boolarray", shown)
-        + ArrayBlock("VAVGON", "boolarray", shown)
-        + "\t</DISPLAY>\r\n\t<OPTIONS>\r\n"
-          "\t\t<FILTERAUTOSET type=\"bool\">true</FILTERAUTOSET>\r\n"
-          "\t\t<VRMSFROMAC type=\"bool\">true</VRMSFROMAC>\r\n"
-          "\t</OPTIONS>\r\n</SETTINGS>\r\n";
+    const std::string expected = "<SETTINGS version=\"1\">\r\n\t<DEVICE>\r\n" + IntLine("REALCHANNELCOUNT", 1)
+                                 + IntLine("CHANNELCOUNT", 2) + "\t\t<FREQUENCY type=\"float\">15000</FREQUENCY>\r\n"
+                                 + IntLine("FREQUENCYMODE", 0) + ArrayBlock("LEVEL", "intarray", mid)
+                                 + ArrayBlock("SHIFT", "intarray", mid) + ArrayBlock("DEVSHIFT", "intarray", mid)
+                                 + ArrayBlock("SHIFTMODE", "intarray", zero) + ArrayBlock("OUTPUTATN", "intarray", zero)
+                                 + ArrayBlock("OUTPUTONOFF", "intarray", one) + ArrayBlock("FILTER", "intarray", zero)
+                                 + IntLine("TRIGGERMODE", 0) + IntLine("ARMONOFF", 0) + IntLine("ARMSTOPLEVEL", 1)
+                                 + IntLine("RUNONOFF", 1) + IntLine("TRIGGERONOFF", 0) + IntLine("TRIGGERLEADING", 1)
+                                 + "\t</DEVICE>\r\n\t<DISPLAY>\r\n" + ArrayBlock("VPPON", "boolarray", shown)
+                                 + ArrayBlock("VPON", "boolarray", shown) + ArrayBlock("VRMSON", "boolarray", shown)
+                                 + ArrayBlock("VAVGON", "boolarray", shown)
+                                 + "\t</DISPLAY>\r\n\t<OPTIONS>\r\n"
+                                   "\t\t<FILTERAUTOSET type=\"bool\">true</FILTERAUTOSET>\r\n"
+                                   "\t\t<VRMSFROMAC type=\"bool\">true</VRMSFROMAC>\r\n"
+                                   "\t</OPTIONS>\r\n</SETTINGS>\r\n";
     EXPECT_EQ(ReadWholeFile(dir / "settings.xml"), expected);
 }
 
@@ -423,7 +423,8 @@ TEST(SettingsTarnSave, FailedSaveKeepsOldFiles)
     const std::string dat = ReadWholeFile(dir / "waveforms.dat");
     s.Device.Frequency = 99.0;
     s.Repository.clear();
-    std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
+    std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
     const TSettingsSaveResult r = s.Save(dir.Path());
     std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
     EXPECT_FALSE(r.SettingsSaved);

@@ -23,8 +23,7 @@ public:
     ~TTempFolder()
     {
         std::error_code ec;
-        std::filesystem::permissions(Path_, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
+        std::filesystem::permissions(Path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
         std::filesystem::remove_all(Path_, ec);
     }
     const std::filesystem::path& Path() const { return Path_; }

@@ -180,12 +180,9 @@ TEST_F(TarnwaveTool, ImportRejectsBadInputAndKeepsFile)
         std::vector<std::string> Extra;
         const char* Mentions;
     } cases[] = {
-        {"code above range", "1\n4096\n", {}, "0..4095"},
-        {"negative code", "-1\n", {}, "0..4095"},
-        {"not a number", "12\nabc\n", {}, "abc"},
-        {"no codes", "\n\n", {}, "1..16384"},
-        {"too many codes", tooMany, {}, "16384"},
-        {"standard of wrong size", "1\n2\n", {"--standard"}, "8192"},
+        {"code above range", "1\n4096\n", {}, "0..4095"}, {"negative code", "-1\n", {}, "0..4095"},
+        {"not a number", "12\nabc\n", {}, "abc"},         {"no codes", "\n\n", {}, "1..16384"},
+        {"too many codes", tooMany, {}, "16384"},         {"standard of wrong size", "1\n2\n", {"--standard"}, "8192"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.What);

@@ -24,8 +24,7 @@ inline std::vector<std::uint16_t> StandardSine()
     return s;
 }
 
-inline std::unique_ptr<TWaveformTarn> MakeWaveform(const std::string& name,
-                                                   const std::vector<std::uint16_t>& samples,
+inline std::unique_ptr<TWaveformTarn> MakeWaveform(const std::string& name, const std::vector<std::uint16_t>& samples,
                                                    bool standard = false)
 {
     auto w = std::make_unique<TWaveformTarn>();
@@ -43,14 +42,14 @@ public:
     TempFolder()
     {
         std::random_device rd;
-        Path = std::filesystem::temp_directory_path() / ("tarn-wave-" + std::to_string(rd()) + "-" + std::to_string(rd()));
+        Path =
+            std::filesystem::temp_directory_path() / ("tarn-wave-" + std::to_string(rd()) + "-" + std::to_string(rd()));
         std::filesystem::create_directories(Path);
     }
     ~TempFolder()
     {
         std::error_code ec;
-        std::filesystem::permissions(Path, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
+        std::filesystem::permissions(Path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
         std::filesystem::remove_all(Path, ec);
     }
     TempFolder(const TempFolder&) = delete;

@@ -126,8 +126,7 @@ TEST(RepositoryFile, HeaderAndCountDamage)
     EXPECT_EQ(Deserialize(rec.str(), d, r), "Unknown file type");
     EXPECT_EQ(Deserialize(Guarded(0) + Guarded(1001) + Guarded(INT32_MAX), d, r), "Wrong integer in file");
     EXPECT_EQ(Deserialize(Guarded(0) + Guarded(1001) + Guarded(-3), d, r), "Wrong integer in file");
-    EXPECT_EQ(Deserialize(Guarded(0) + Guarded(1001) + Guarded(0) + Guarded(1000000), d, r),
-              "Wrong integer in file");
+    EXPECT_EQ(Deserialize(Guarded(0) + Guarded(1001) + Guarded(0) + Guarded(1000000), d, r), "Wrong integer in file");
     EXPECT_EQ(Deserialize("", d, r), "Wrong integer in file");
 }
 

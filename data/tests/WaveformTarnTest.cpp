@@ -184,10 +184,9 @@ TEST(WaveformRecord, ExactBytes)
     w->ModuleData.Reset(7, "M");
     w->ModuleData.AddBlock(7, "M", 0, "");
     w->ModuleData.AddBlock(7, "M", 3, "xyz");
-    const std::string expected = Guarded(0) + Guarded(1000) + Guarded(1) + "A" + std::string("\x01", 1) +
-                                 std::string("\x00\x10\x00\x00", 4) + Guarded(2) +
-                                 std::string("\x01\x00\xFF\x0F", 4) + Guarded(7) + Guarded(1) + "M" +
-                                 Guarded(2) + Guarded(0) + Guarded(3) + "xyz";
+    const std::string expected = Guarded(0) + Guarded(1000) + Guarded(1) + "A" + std::string("\x01", 1)
+                                 + std::string("\x00\x10\x00\x00", 4) + Guarded(2) + std::string("\x01\x00\xFF\x0F", 4)
+                                 + Guarded(7) + Guarded(1) + "M" + Guarded(2) + Guarded(0) + Guarded(3) + "xyz";
     EXPECT_EQ(Record(*w), expected);
 }
 
@@ -282,7 +281,8 @@ TEST(WaveformStatistics, SquareSineConstant)
     // A pure third harmonic of a non-power-of-two period.
     std::vector<std::uint16_t> third(1000);
     for (std::size_t i = 0; i < third.size(); ++i)
-        third[i] = static_cast<std::uint16_t>(2048 + 2000 * std::sin(2 * std::numbers::pi * 3 * static_cast<double>(i) / 1000.0));
+        third[i] = static_cast<std::uint16_t>(
+            2048 + 2000 * std::sin(2 * std::numbers::pi * 3 * static_cast<double>(i) / 1000.0));
     auto t = MakeWaveform("Third", third);
     EXPECT_GE(t->HighestHarmonic, 3);
 

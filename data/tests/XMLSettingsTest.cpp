@@ -31,26 +31,25 @@ TEST(XMLSettingsLayout, NewDocumentExactText)
     store.WriteBoolArray("/display/vppon", {true, false});
     store.WriteBool("/options/FilterAutoset", true);
 
-    const std::string expected =
-        "<SETTINGS version=\"1\">\r\n"
-        "\t<DEVICE>\r\n"
-        "\t\t<REALCHANNELCOUNT type=\"int\">1</REALCHANNELCOUNT>\r\n"
-        "\t\t<FREQUENCY type=\"float\">15000</FREQUENCY>\r\n"
-        "\t\t<LEVEL type=\"intarray\" length=\"1\">\r\n"
-        "\t\t\t<ITEM index=\"0\">2048</ITEM>\r\n"
-        "\t\t</LEVEL>\r\n"
-        "\t\t<SHIFT type=\"intarray\" length=\"0\"/>\r\n"
-        "\t</DEVICE>\r\n"
-        "\t<DISPLAY>\r\n"
-        "\t\t<VPPON type=\"boolarray\" length=\"2\">\r\n"
-        "\t\t\t<ITEM index=\"0\">true</ITEM>\r\n"
-        "\t\t\t<ITEM index=\"1\">false</ITEM>\r\n"
-        "\t\t</VPPON>\r\n"
-        "\t</DISPLAY>\r\n"
-        "\t<OPTIONS>\r\n"
-        "\t\t<FILTERAUTOSET type=\"bool\">true</FILTERAUTOSET>\r\n"
-        "\t</OPTIONS>\r\n"
-        "</SETTINGS>\r\n";
+    const std::string expected = "<SETTINGS version=\"1\">\r\n"
+                                 "\t<DEVICE>\r\n"
+                                 "\t\t<REALCHANNELCOUNT type=\"int\">1</REALCHANNELCOUNT>\r\n"
+                                 "\t\t<FREQUENCY type=\"float\">15000</FREQUENCY>\r\n"
+                                 "\t\t<LEVEL type=\"intarray\" length=\"1\">\r\n"
+                                 "\t\t\t<ITEM index=\"0\">2048</ITEM>\r\n"
+                                 "\t\t</LEVEL>\r\n"
+                                 "\t\t<SHIFT type=\"intarray\" length=\"0\"/>\r\n"
+                                 "\t</DEVICE>\r\n"
+                                 "\t<DISPLAY>\r\n"
+                                 "\t\t<VPPON type=\"boolarray\" length=\"2\">\r\n"
+                                 "\t\t\t<ITEM index=\"0\">true</ITEM>\r\n"
+                                 "\t\t\t<ITEM index=\"1\">false</ITEM>\r\n"
+                                 "\t\t</VPPON>\r\n"
+                                 "\t</DISPLAY>\r\n"
+                                 "\t<OPTIONS>\r\n"
+                                 "\t\t<FILTERAUTOSET type=\"bool\">true</FILTERAUTOSET>\r\n"
+                                 "\t</OPTIONS>\r\n"
+                                 "</SETTINGS>\r\n";
     EXPECT_EQ(store.FormattedText(), expected);
 
     TTempFolder dir;
@@ -70,20 +69,18 @@ TEST(XMLSettingsLayout, ExistingElementsKeepTheirPlace)
 {
     TTempFolder dir;
     TXMLSettings store;
-    LoadText(store, 
-        dir, "<SETTINGS version=\"1\"><DISPLAY/><DEVICE><LEVEL type=\"int\">5</LEVEL></DEVICE></SETTINGS>");
+    LoadText(store, dir, "<SETTINGS version=\"1\"><DISPLAY/><DEVICE><LEVEL type=\"int\">5</LEVEL></DEVICE></SETTINGS>");
     store.WriteFloat("/device/frequency", 1.5);
     store.WriteIntArray("/device/level", {7});
-    EXPECT_EQ(store.FormattedText(),
-              "<SETTINGS version=\"1\">\r\n"
-              "\t<DISPLAY/>\r\n"
-              "\t<DEVICE>\r\n"
-              "\t\t<LEVEL type=\"intarray\" length=\"1\">\r\n"
-              "\t\t\t<ITEM index=\"0\">7</ITEM>\r\n"
-              "\t\t</LEVEL>\r\n"
-              "\t\t<FREQUENCY type=\"float\">1.5</FREQUENCY>\r\n"
-              "\t</DEVICE>\r\n"
-              "</SETTINGS>\r\n");
+    EXPECT_EQ(store.FormattedText(), "<SETTINGS version=\"1\">\r\n"
+                                     "\t<DISPLAY/>\r\n"
+                                     "\t<DEVICE>\r\n"
+                                     "\t\t<LEVEL type=\"intarray\" length=\"1\">\r\n"
+                                     "\t\t\t<ITEM index=\"0\">7</ITEM>\r\n"
+                                     "\t\t</LEVEL>\r\n"
+                                     "\t\t<FREQUENCY type=\"float\">1.5</FREQUENCY>\r\n"
+                                     "\t</DEVICE>\r\n"
+                                     "</SETTINGS>\r\n");
 }
 
 // A hand-written lower-case element is invisible to reads but reused by writes.
@@ -91,12 +88,14 @@ TEST(XMLSettingsLayout, LowerCaseElementReusedByWrite)
 {
     TTempFolder dir;
     TXMLSettings store;
-    LoadText(store, 
-        dir, "<SETTINGS>\r\n\t<device>\r\n\t\t<frequency type=\"float\">12</frequency>\r\n\t</device>\r\n</SETTINGS>\r\n");
+    LoadText(
+        store, dir,
+        "<SETTINGS>\r\n\t<device>\r\n\t\t<frequency type=\"float\">12</frequency>\r\n\t</device>\r\n</SETTINGS>\r\n");
     EXPECT_EQ(store.ReadFloat("/device/frequency", 3.0), 3.0);
     store.WriteFloat("/device/frequency", 2.5);
-    EXPECT_EQ(store.FormattedText(),
-              "<SETTINGS>\r\n\t<device>\r\n\t\t<frequency type=\"float\">2.5</frequency>\r\n\t</device>\r\n</SETTINGS>\r\n");
+    EXPECT_EQ(
+        store.FormattedText(),
+        "<SETTINGS>\r\n\t<device>\r\n\t\t<frequency type=\"float\">2.5</frequency>\r\n\t</device>\r\n</SETTINGS>\r\n");
 }
 
 TEST(XMLSettingsValues, TypedRoundTripByPath)
@@ -131,13 +130,13 @@ TEST(XMLSettingsValues, WrongTypeOrTextGivesDefault)
     TTempFolder dir;
     TXMLSettings store;
     LoadText(store, dir,
-                                       "<SETTINGS>"
-                                       "<DEVICE><FREQUENCY type=\"int\">100</FREQUENCY>"
-                                       "<A type=\"int\">12x</A><B type=\"INT\">3</B><C>4</C>"
-                                       "<D type=\"int\">99999999999</D><E type=\"int\"> 8 </E>"
-                                       "<F type=\"float\">1e400</F><G type=\"float\">0x10</G></DEVICE>"
-                                       "<OPTIONS><X type=\"bool\">FALSE</X><Y type=\"bool\">no</Y>"
-                                       "<Z type=\"bool\">True</Z></OPTIONS></SETTINGS>");
+             "<SETTINGS>"
+             "<DEVICE><FREQUENCY type=\"int\">100</FREQUENCY>"
+             "<A type=\"int\">12x</A><B type=\"INT\">3</B><C>4</C>"
+             "<D type=\"int\">99999999999</D><E type=\"int\"> 8 </E>"
+             "<F type=\"float\">1e400</F><G type=\"float\">0x10</G></DEVICE>"
+             "<OPTIONS><X type=\"bool\">FALSE</X><Y type=\"bool\">no</Y>"
+             "<Z type=\"bool\">True</Z></OPTIONS></SETTINGS>");
     EXPECT_EQ(store.ReadFloat("/device/frequency", 15000.0), 15000.0);
     EXPECT_EQ(store.ReadInt("/device/frequency", 1), 100);
     EXPECT_EQ(store.ReadInt("/device/a", 1), 1);
@@ -171,14 +170,14 @@ TEST(XMLSettingsValues, IntArrayReadRules)
     TTempFolder dir;
     TXMLSettings store;
     LoadText(store, dir,
-                                       "<SETTINGS><DEVICE>"
-                                       "<L3 type=\"intarray\" length=\"3\"><ITEM index=\"0\">10</ITEM>"
-                                       "<ITEM index=\"1\">11</ITEM><ITEM index=\"2\">12</ITEM></L3>"
-                                       "<BAD type=\"intarray\"><ITEM index=\"0\">1</ITEM><ITEM index=\"1\">abc</ITEM></BAD>"
-                                       "<BADIDX type=\"intarray\"><ITEM index=\"0\">1</ITEM><ITEM index=\"x\">2</ITEM></BADIDX>"
-                                       "<MIX type=\"intarray\"><ITEM>5</ITEM><ITEM index=\"1\">6</ITEM>"
-                                       "<ITEM index=\"1\">7</ITEM><ITEM index=\"9\">oops</ITEM></MIX>"
-                                       "</DEVICE></SETTINGS>");
+             "<SETTINGS><DEVICE>"
+             "<L3 type=\"intarray\" length=\"3\"><ITEM index=\"0\">10</ITEM>"
+             "<ITEM index=\"1\">11</ITEM><ITEM index=\"2\">12</ITEM></L3>"
+             "<BAD type=\"intarray\"><ITEM index=\"0\">1</ITEM><ITEM index=\"1\">abc</ITEM></BAD>"
+             "<BADIDX type=\"intarray\"><ITEM index=\"0\">1</ITEM><ITEM index=\"x\">2</ITEM></BADIDX>"
+             "<MIX type=\"intarray\"><ITEM>5</ITEM><ITEM index=\"1\">6</ITEM>"
+             "<ITEM index=\"1\">7</ITEM><ITEM index=\"9\">oops</ITEM></MIX>"
+             "</DEVICE></SETTINGS>");
     EXPECT_EQ(store.ReadIntArray("/device/l3", {0, 0}), (TIntArray{10, 11}));
     EXPECT_EQ(store.ReadIntArray("/device/l3", {0}), (TIntArray{10}));
     EXPECT_EQ(store.ReadIntArray("/device/bad", {8, 9}), (TIntArray{8, 9}));
@@ -192,11 +191,11 @@ TEST(XMLSettingsValues, BoolArrayReadRules)
     TTempFolder dir;
     TXMLSettings store;
     LoadText(store, dir,
-                                       "<SETTINGS><DISPLAY>"
-                                       "<V type=\"boolarray\"><ITEM index=\"0\">FALSE</ITEM><ITEM index=\"1\">maybe</ITEM>"
-                                       "<ITEM index=\"2\">True</ITEM></V>"
-                                       "<W type=\"boolarray\"><ITEM index=\"0\">false</ITEM><ITEM index=\"?\">true</ITEM></W>"
-                                       "</DISPLAY></SETTINGS>");
+             "<SETTINGS><DISPLAY>"
+             "<V type=\"boolarray\"><ITEM index=\"0\">FALSE</ITEM><ITEM index=\"1\">maybe</ITEM>"
+             "<ITEM index=\"2\">True</ITEM></V>"
+             "<W type=\"boolarray\"><ITEM index=\"0\">false</ITEM><ITEM index=\"?\">true</ITEM></W>"
+             "</DISPLAY></SETTINGS>");
     EXPECT_EQ(store.ReadBoolArray("/display/v", {true, true, false}), (TBoolArray{false, true, true}));
     EXPECT_EQ(store.ReadBoolArray("/display/w", {true, true}), (TBoolArray{true, true}));
 }
@@ -252,8 +251,9 @@ TEST(XMLSettingsNumbers, EitherSeparatorReads)
 
     TTempFolder dir;
     TXMLSettings store;
-    LoadText(store, 
-        dir, "<SETTINGS><DEVICE><FREQUENCY type=\"float\">12,5</FREQUENCY><P type=\"float\">0.25</P></DEVICE></SETTINGS>");
+    LoadText(
+        store, dir,
+        "<SETTINGS><DEVICE><FREQUENCY type=\"float\">12,5</FREQUENCY><P type=\"float\">0.25</P></DEVICE></SETTINGS>");
     EXPECT_EQ(store.ReadFloat("/device/frequency", 0.0), 12.5);
     EXPECT_EQ(store.ReadFloat("/device/p", 0.0), 0.25);
     // The writer uses the running system's separator.
@@ -385,9 +385,8 @@ TEST(XMLSettingsFiles, ForeignRootKeptAndSavedUnderItsName)
     EXPECT_EQ(store.ReadInt("/device/level", 0), 3);
     store.WriteInt("/device/shift", 4);
     ASSERT_TRUE(store.SaveToFile(dir / "out.xml"));
-    EXPECT_EQ(ReadWholeFile(dir / "out.xml"),
-              "<CONFIG>\r\n\t<DEVICE>\r\n\t\t<LEVEL type=\"int\">3</LEVEL>\r\n"
-              "\t\t<SHIFT type=\"int\">4</SHIFT>\r\n\t</DEVICE>\r\n</CONFIG>\r\n");
+    EXPECT_EQ(ReadWholeFile(dir / "out.xml"), "<CONFIG>\r\n\t<DEVICE>\r\n\t\t<LEVEL type=\"int\">3</LEVEL>\r\n"
+                                              "\t\t<SHIFT type=\"int\">4</SHIFT>\r\n\t</DEVICE>\r\n</CONFIG>\r\n");
 }
 
 TEST(XMLSettingsFiles, SaveReplacesWithoutLeftovers)

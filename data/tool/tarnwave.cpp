@@ -31,11 +31,10 @@ namespace {
 constexpr std::int32_t ImportRange = 4096;
 constexpr std::int32_t MaxImportCount = 16384;
 
-constexpr char Usage[] =
-    "usage: tarnwave list FILE\n"
-    "       tarnwave init FILE\n"
-    "       tarnwave export FILE INDEX\n"
-    "       tarnwave import FILE NAME [--standard]\n";
+constexpr char Usage[] = "usage: tarnwave list FILE\n"
+                         "       tarnwave init FILE\n"
+                         "       tarnwave export FILE INDEX\n"
+                         "       tarnwave import FILE NAME [--standard]\n";
 
 constexpr char ListHeader[] =
     "section\tindex\tname\tmode\tSampleCount\tSampleRange\tMinSample\tMaxSample\tMeanSample\tHighestHarmonic";

@@ -44,10 +44,14 @@ protected:
     int RandomInt()
     {
         switch (Random() % 6) {
-        case 0: return static_cast<int>(Random()); // any 32-bit value
-        case 1: return static_cast<int>(Random() % 9) - 4;
-        case 2: return 2048 + static_cast<int>(Random() % 5) - 2;
-        default: return static_cast<int>(Random() % 5000) - 300;
+        case 0:
+            return static_cast<int>(Random()); // any 32-bit value
+        case 1:
+            return static_cast<int>(Random() % 9) - 4;
+        case 2:
+            return 2048 + static_cast<int>(Random() % 5) - 2;
+        default:
+            return static_cast<int>(Random() % 5000) - 300;
         }
     }
 
@@ -126,9 +130,15 @@ TEST_F(ModelComparison, EveryOperationMakesTheSameCallsAndResults)
                 model.Load(samples.data(), count, true);
                 break;
             }
-            case 2: device.SetLevel(value), model.Level(value); break;
-            case 3: device.SetAttenuator(value % 3), model.Attenuator(value % 3); break;
-            case 4: device.SetFilter(value % 5), model.SetFilter(value % 5); break;
+            case 2:
+                device.SetLevel(value), model.Level(value);
+                break;
+            case 3:
+                device.SetAttenuator(value % 3), model.Attenuator(value % 3);
+                break;
+            case 4:
+                device.SetFilter(value % 5), model.SetFilter(value % 5);
+                break;
             case 5:
             case 6: {
                 const double f = RandomFrequency();
@@ -136,20 +146,41 @@ TEST_F(ModelComparison, EveryOperationMakesTheSameCallsAndResults)
                 expected = model.Frequency(f, op == 6);
                 break;
             }
-            case 7: device.SetShift(value), model.Shift(value); break;
-            case 8: device.SetOutput(value != 0), model.Output(value != 0); break;
-            case 9: device.SetTriggerMode(value % 3), model.Mode(value % 3); break;
-            case 10: device.SetArm(value != 0), model.Arm(value != 0); break;
-            case 11: device.SetArmStopLevel(value != 0), model.ArmStop(value != 0); break;
-            case 12: device.SetRun(value != 0), model.Run(value != 0); break;
-            case 13: device.TriggerPulse(), model.Pulse(); break;
-            case 14: device.SetTrigger(value != 0), model.Trigger(value != 0); break;
-            case 15: device.SetTriggerLeading(value != 0), model.Leading(value != 0); break;
-            case 16: device.SetLevel(value % 4096), model.Level(value % 4096); break;
-            default: device.SetShift(value % 4097), model.Shift(value % 4097); break;
+            case 7:
+                device.SetShift(value), model.Shift(value);
+                break;
+            case 8:
+                device.SetOutput(value != 0), model.Output(value != 0);
+                break;
+            case 9:
+                device.SetTriggerMode(value % 3), model.Mode(value % 3);
+                break;
+            case 10:
+                device.SetArm(value != 0), model.Arm(value != 0);
+                break;
+            case 11:
+                device.SetArmStopLevel(value != 0), model.ArmStop(value != 0);
+                break;
+            case 12:
+                device.SetRun(value != 0), model.Run(value != 0);
+                break;
+            case 13:
+                device.TriggerPulse(), model.Pulse();
+                break;
+            case 14:
+                device.SetTrigger(value != 0), model.Trigger(value != 0);
+                break;
+            case 15:
+                device.SetTriggerLeading(value != 0), model.Leading(value != 0);
+                break;
+            case 16:
+                device.SetLevel(value % 4096), model.Level(value % 4096);
+                break;
+            default:
+                device.SetShift(value % 4097), model.Shift(value % 4097);
+                break;
             }
-            ASSERT_EQ(Rec.Take(), model.Out) << "run " << run << " step " << step << " op " << op << " value "
-                                             << value;
+            ASSERT_EQ(Rec.Take(), model.Out) << "run " << run << " step " << step << " op " << op << " value " << value;
             model.Out.clear();
             ASSERT_EQ(got, static_cast<double>(expected)) << "run " << run << " step " << step;
             ASSERT_EQ(device.ControlWord(), model.ControlWordNow());

@@ -48,25 +48,55 @@ TEST_F(RandomSequence, OperationsFlushWhatTheyQueueAndWriteValuesInRange)
         const int value = static_cast<int>(random() % 4200);
         bool preload = false;
         switch (which) {
-        case 0: Device->LoadWaveform(arbitrary.data(), 1 + value % 3000, false); break;
-        case 1: Device->LoadWaveform(standard.data(), 8192, true); break;
-        case 2: Device->SetLevel(value); break;
-        case 3: Device->SetAttenuator(value % 3); break;
-        case 4: Device->SetFilter(value % 4); break;
-        case 5: Device->SetFrequency(std::pow(10.0, logFrequency(random)), false); break;
+        case 0:
+            Device->LoadWaveform(arbitrary.data(), 1 + value % 3000, false);
+            break;
+        case 1:
+            Device->LoadWaveform(standard.data(), 8192, true);
+            break;
+        case 2:
+            Device->SetLevel(value);
+            break;
+        case 3:
+            Device->SetAttenuator(value % 3);
+            break;
+        case 4:
+            Device->SetFilter(value % 4);
+            break;
+        case 5:
+            Device->SetFrequency(std::pow(10.0, logFrequency(random)), false);
+            break;
         case 6:
             preload = true;
             Device->SetFrequency(std::pow(10.0, logFrequency(random)), true);
             break;
-        case 7: Device->SetShift(value); break;
-        case 8: Device->SetOutput(value % 2 != 0); break;
-        case 9: Device->SetTriggerMode(value % 2); break;
-        case 10: Device->SetArm(value % 2 != 0); break;
-        case 11: Device->SetArmStopLevel(value % 2 != 0); break;
-        case 12: Device->SetRun(value % 2 != 0); break;
-        case 13: Device->TriggerPulse(); break;
-        case 14: Device->SetTrigger(value % 2 != 0); break;
-        default: Device->SetTriggerLeading(value % 2 != 0); break;
+        case 7:
+            Device->SetShift(value);
+            break;
+        case 8:
+            Device->SetOutput(value % 2 != 0);
+            break;
+        case 9:
+            Device->SetTriggerMode(value % 2);
+            break;
+        case 10:
+            Device->SetArm(value % 2 != 0);
+            break;
+        case 11:
+            Device->SetArmStopLevel(value % 2 != 0);
+            break;
+        case 12:
+            Device->SetRun(value % 2 != 0);
+            break;
+        case 13:
+            Device->TriggerPulse();
+            break;
+        case 14:
+            Device->SetTrigger(value % 2 != 0);
+            break;
+        default:
+            Device->SetTriggerLeading(value % 2 != 0);
+            break;
         }
         const Calls calls = Rec.Take();
         ASSERT_LE(calls.size(), 8u) << "step " << step;
@@ -80,18 +110,29 @@ TEST_F(RandomSequence, OperationsFlushWhatTheyQueueAndWriteValuesInRange)
             ASSERT_TRUE(ParseWrite(call, write)) << call;
             queuedSinceSend = write.Queued ? queuedSinceSend + 1 : 0;
             switch (write.Reg) {
-            case RegLevel: ASSERT_TRUE(write.Value >= 0 && write.Value <= 4095) << call; break;
+            case RegLevel:
+                ASSERT_TRUE(write.Value >= 0 && write.Value <= 4095) << call;
+                break;
             case RegClockWord0:
-            case RegClockWord1: ASSERT_TRUE(write.Value >= 32767 && write.Value <= 65535) << call; break;
+            case RegClockWord1:
+                ASSERT_TRUE(write.Value >= 32767 && write.Value <= 65535) << call;
+                break;
             case RegDivider: {
                 const auto code = static_cast<std::uint8_t>(write.Value & 127);
                 ASSERT_NE(std::find(kDividerCodes.begin(), kDividerCodes.end(), code), kDividerCodes.end()) << call;
                 break;
             }
-            case RegPlaybackStart: ASSERT_TRUE(write.Value >= 0 && write.Value <= 16384) << call; break;
-            case RegRelays: ASSERT_TRUE(write.Value == (write.Value & 31)) << call; break;
-            case RegControl: ASSERT_TRUE(write.Value >= 0 && write.Value <= 255) << call; break;
-            default: break;
+            case RegPlaybackStart:
+                ASSERT_TRUE(write.Value >= 0 && write.Value <= 16384) << call;
+                break;
+            case RegRelays:
+                ASSERT_TRUE(write.Value == (write.Value & 31)) << call;
+                break;
+            case RegControl:
+                ASSERT_TRUE(write.Value >= 0 && write.Value <= 255) << call;
+                break;
+            default:
+                break;
             }
         }
         if (!preload)

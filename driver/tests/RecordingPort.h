@@ -126,8 +126,7 @@ protected:
     void Start(const TDeviceEEPROM::TImage& eeprom, std::int32_t expected = 0)
     {
         Rec.EEPROM = eeprom;
-        Device = std::make_unique<TVireoDevice>(
-            [this] { return std::make_unique<TRecordingPort>(Rec); }, Flag);
+        Device = std::make_unique<TVireoDevice>([this] { return std::make_unique<TRecordingPort>(Rec); }, Flag);
         ASSERT_EQ(Device->Initialize(), expected);
         Rec.Take();
     }

@@ -28,8 +28,8 @@ inline bool DecodePage(const std::array<std::uint8_t, 256>& page, TCal& cal)
         if (i < 160 || i > 163)
             sum += (i + 1) * page[i] + i;
     auto be16 = [&](int o) { return (long long)page[o] * 256 + page[o + 1]; };
-    const std::uint32_t stored = (std::uint32_t)page[252] << 24 | (std::uint32_t)page[253] << 16 |
-                                 (std::uint32_t)page[254] << 8 | page[255];
+    const std::uint32_t stored =
+        (std::uint32_t)page[252] << 24 | (std::uint32_t)page[253] << 16 | (std::uint32_t)page[254] << 8 | page[255];
     cal = TCal{};
     if (stored != sum || be16(11) == 0 || be16(1) == be16(3))
         return false;
@@ -39,8 +39,8 @@ inline bool DecodePage(const std::array<std::uint8_t, 256>& page, TCal& cal)
     cal.ZeroLow = be16(7);
     cal.Gain = be16(9);
     cal.Attenuator = (double)(0.1L / ((long double)be16(11) * 0.2L / 65535.0L));
-    cal.Serial = (std::uint32_t)page[167] << 24 | (std::uint32_t)page[168] << 16 | (std::uint32_t)page[169] << 8 |
-                 page[170];
+    cal.Serial =
+        (std::uint32_t)page[167] << 24 | (std::uint32_t)page[168] << 16 | (std::uint32_t)page[169] << 8 | page[170];
     return true;
 }
 
@@ -140,8 +140,8 @@ public:
             return;
         const long double f = Atten == 16 ? (long double)Cal.Attenuator : 1.0L;
         const long long zeroTerm = (Cal.ZeroHigh - Cal.ZeroLow) * (Code - Cal.Low);
-        const long double v = 1500.0L * f * ((long double)s - 2048) / 2047 * Cal.Gain / 1000 +
-                              (long double)zeroTerm / (long double)(Cal.High - Cal.Low) + Cal.ZeroLow;
+        const long double v = 1500.0L * f * ((long double)s - 2048) / 2047 * Cal.Gain / 1000
+                              + (long double)zeroTerm / (long double)(Cal.High - Cal.Low) + Cal.ZeroLow;
         S(2, (long long)std::nearbyint(v));
     }
     void Attenuator(int v)
@@ -243,8 +243,8 @@ private:
             x *= 2;
         x = x < 50000000.0L ? 50000000.0L : (x > 100000000.0L ? 100000000.0L : x);
         const long long w = (long long)std::nearbyint(32768.0L * (x - 50000000.0L) / 50000000.0L + 32767.0L);
-        const long double obtained = (50000000.0L * (long double)(w - 32767) / 32768.0L + 50000000.0L) /
-                                     std::pow(2.0L, (long double)k);
+        const long double obtained =
+            (50000000.0L * (long double)(w - 32767) / 32768.0L + 50000000.0L) / std::pow(2.0L, (long double)k);
         divided = Divider > 0;
         if (!preload) {
             const long long d0 = w > Words[0] ? w - Words[0] : Words[0] - w;
@@ -253,7 +253,7 @@ private:
             Active = s;
             Words[s] = w;
             Words[1 - s] = (w - 32767 < 65535 - w) ? 65535 : 32767;
-            static const int codes[23] = {0,  1,  2,  3,  4,  5,  6,   7,   15,  23,  31, 39,
+            static const int codes[23] = {0,  1,  2,  3,  4,  5,  6,  7,   15,  23,  31, 39,
                                           47, 55, 63, 71, 79, 87, 95, 103, 111, 119, 127};
             Q(9, codes[k] + 128 * s);
             Divider = k;

@@ -28,148 +28,168 @@ namespace {
 
 class KeepPowerDriver : public TDAO_DEMO {
 public:
-  explicit KeepPowerDriver(std::vector<std::int32_t>& keepCalls, std::function<void()> onDestroyed = {})
-      : keepCalls_(keepCalls), onDestroyed_(std::move(onDestroyed)) {}
-  ~KeepPowerDriver() override {
-    if (onDestroyed_) onDestroyed_();
-  }
-  void SetKeepPowerAtExit(std::int32_t v) override { keepCalls_.push_back(v); }
+    explicit KeepPowerDriver(std::vector<std::int32_t>& keepCalls, std::function<void()> onDestroyed = {})
+        : keepCalls_(keepCalls), onDestroyed_(std::move(onDestroyed))
+    {
+    }
+    ~KeepPowerDriver() override
+    {
+        if (onDestroyed_)
+            onDestroyed_();
+    }
+    void SetKeepPowerAtExit(std::int32_t v) override { keepCalls_.push_back(v); }
 
 private:
-  std::vector<std::int32_t>& keepCalls_;
-  std::function<void()> onDestroyed_;
+    std::vector<std::int32_t>& keepCalls_;
+    std::function<void()> onDestroyed_;
 };
 
 class Answers : public TDialogService {
 public:
-  std::deque<TDialogResult> answers;
-  int asked = 0;
-  TDialogResult Message(TDialogKind, TDialogButtons, const std::string& text, const std::string&) override {
-    ++asked;
-    EXPECT_EQ(text, Strings::ExitConfirmation);
-    const TDialogResult r = answers.empty() ? TDialogResult::Yes : answers.front();
-    if (!answers.empty()) answers.pop_front();
-    return r;
-  }
+    std::deque<TDialogResult> answers;
+    int asked = 0;
+    TDialogResult Message(TDialogKind, TDialogButtons, const std::string& text, const std::string&) override
+    {
+        ++asked;
+        EXPECT_EQ(text, Strings::ExitConfirmation);
+        const TDialogResult r = answers.empty() ? TDialogResult::Yes : answers.front();
+        if (!answers.empty())
+            answers.pop_front();
+        return r;
+    }
 };
 
 // Takes the addresses the program asks the desktop to open.
 class UrlCatcher : public QObject {
-  Q_OBJECT
+    Q_OBJECT
 public:
-  QList<QUrl> urls;
+    QList<QUrl> urls;
 public slots:
-  void Open(const QUrl& url) { urls << url; }
+    void Open(const QUrl& url) { urls << url; }
 };
 
 class MainForm : public ::testing::Test {
 protected:
-  void SetUp() override {
-    test::TestApp();
-    QApplication::setQuitOnLastWindowClosed(false);
-    form = std::make_unique<TMainForm>(dialogs);
-    form->DeviceAbstractionTarn1().SetDriverFactory([this] { return std::make_unique<KeepPowerDriver>(keepCalls); });
-    form->ObjMasterTarn1().Notify(TObjMasterCode::omConnectDevice);
-    form->show();
-  }
-  Answers dialogs;
-  std::vector<std::int32_t> keepCalls;
-  std::unique_ptr<TMainForm> form;
+    void SetUp() override
+    {
+        test::TestApp();
+        QApplication::setQuitOnLastWindowClosed(false);
+        form = std::make_unique<TMainForm>(dialogs);
+        form->DeviceAbstractionTarn1().SetDriverFactory(
+            [this] { return std::make_unique<KeepPowerDriver>(keepCalls); });
+        form->ObjMasterTarn1().Notify(TObjMasterCode::omConnectDevice);
+        form->show();
+    }
+    Answers dialogs;
+    std::vector<std::int32_t> keepCalls;
+    std::unique_ptr<TMainForm> form;
 };
 
-TEST_F(MainForm, FrameHasItsSizeCaptionGroupsAndMenus) {
-  EXPECT_EQ(form->centralWidget()->size(), QSize(792, 554));
-  EXPECT_EQ(form->minimumSize(), form->maximumSize());
-  EXPECT_EQ(form->windowTitle(), QString::fromUtf8(Strings::MainCaption));
-  struct Expected {
-    TMainForm::TGroup group;
-    const char* title;
-    QRect place;
-  };
-  const Expected groups[] = {
-      {TMainForm::GroupOutputL, "Output L", {0, 0, 276, 275}},       {TMainForm::GroupOutputH, "Output H", {0, 278, 276, 275}},
-      {TMainForm::GroupWaveform, "Waveform", {279, 2, 513, 367}},    {TMainForm::GroupArm, "ARM", {279, 368, 191, 55}},
-      {TMainForm::GroupTrigger, "Trigger", {471, 368, 226, 55}},     {TMainForm::GroupMode, "Mode", {698, 368, 94, 55}},
-      {TMainForm::GroupFrequency, "Frequency", {279, 421, 513, 133}}};
-  for (const Expected& e : groups) {
-    EXPECT_EQ(form->Group(e.group)->title(), QString::fromUtf8(e.title));
-    EXPECT_EQ(form->Group(e.group)->geometry(), e.place) << e.title;
-  }
-  QStringList menus;
-  for (QAction* a : form->menuBar()->actions()) {
-    menus << a->text();
-    for (QAction* item : a->menu()->actions()) menus << (item->isSeparator() ? QStringLiteral("-") : item->text());
-  }
-  EXPECT_EQ(menus.join(QLatin1Char('|')),
-            QStringLiteral("Files|Exit (preserve H output)|Exit|Settings|Options|Help|Help|-|About"));
-}
-
-TEST_F(MainForm, DeviceAbstractionIsWiredToTheOneMasterAndSettings) {
-  EXPECT_EQ(form->DeviceAbstractionTarn1().ObjMaster(), &form->ObjMasterTarn1());
-  EXPECT_EQ(form->DeviceAbstractionTarn1().Settings(), &form->SettingsTarn1());
-  EXPECT_EQ(form->ObjMasterTarn1().ListenerCount(), 1u);
-}
-
-TEST_F(MainForm, ExitPreservingHOutputTellsTheDriverOnlyWhenConfirmed) {
-  dialogs.answers = {TDialogResult::No, TDialogResult::Yes};
-  form->Exit2Click();
-  EXPECT_TRUE(keepCalls.empty());
-  EXPECT_TRUE(form->isVisible());
-  EXPECT_FALSE(form->ExitConfirmed());
-  form->Exit2Click();
-  EXPECT_EQ(keepCalls, std::vector<std::int32_t>{1});
-  EXPECT_TRUE(form->ExitConfirmed());
-  EXPECT_TRUE(form->TerminateRequested());
-  EXPECT_EQ(dialogs.asked, 2);
-}
-
-TEST_F(MainForm, PlainExitLeavesThePowerFlagAlone) {
-  form->Exit1Click();
-  EXPECT_TRUE(form->ExitConfirmed());
-  EXPECT_TRUE(keepCalls.empty());
-}
-
-TEST_F(MainForm, AnyAnswerButNoConfirms) {
-  dialogs.answers = {TDialogResult::Closed};
-  form->close();
-  EXPECT_TRUE(form->ExitConfirmed());
-  EXPECT_FALSE(form->isVisible());
-}
-
-TEST_F(MainForm, EndsWithTheControlsThenTheDriverAndTheMasterLast) {
-  std::vector<std::string> order;
-  form->DeviceAbstractionTarn1().SetDriverFactory(
-      [&] { return std::make_unique<KeepPowerDriver>(keepCalls, [&order] { order.push_back("driver"); }); });
-  form->ObjMasterTarn1().Notify(TObjMasterCode::omConnectDevice);
-  QObject::connect(form->Group(TMainForm::GroupFrequency), &QObject::destroyed, [&order] { order.push_back("controls"); });
-  struct Late {
-    std::vector<std::string>* order;
-    void Handle(TObjMasterCode code, std::int32_t, void*) {
-      order->push_back(code == TObjMasterCode::omMasterDestroying ? "master" : "broadcast");
+TEST_F(MainForm, FrameHasItsSizeCaptionGroupsAndMenus)
+{
+    EXPECT_EQ(form->centralWidget()->size(), QSize(792, 554));
+    EXPECT_EQ(form->minimumSize(), form->maximumSize());
+    EXPECT_EQ(form->windowTitle(), QString::fromUtf8(Strings::MainCaption));
+    struct Expected {
+        TMainForm::TGroup group;
+        const char* title;
+        QRect place;
+    };
+    const Expected groups[] = {{TMainForm::GroupOutputL, "Output L", {0, 0, 276, 275}},
+                               {TMainForm::GroupOutputH, "Output H", {0, 278, 276, 275}},
+                               {TMainForm::GroupWaveform, "Waveform", {279, 2, 513, 367}},
+                               {TMainForm::GroupArm, "ARM", {279, 368, 191, 55}},
+                               {TMainForm::GroupTrigger, "Trigger", {471, 368, 226, 55}},
+                               {TMainForm::GroupMode, "Mode", {698, 368, 94, 55}},
+                               {TMainForm::GroupFrequency, "Frequency", {279, 421, 513, 133}}};
+    for (const Expected& e : groups) {
+        EXPECT_EQ(form->Group(e.group)->title(), QString::fromUtf8(e.title));
+        EXPECT_EQ(form->Group(e.group)->geometry(), e.place) << e.title;
     }
-  } late{&order};
-  form->ObjMasterTarn1().RegisterListener(TObjMasterNotifyEvent::Bind<&Late::Handle>(&late));
-  form.reset();
-  // Whatever is still registered hears the master go, after everything else.
-  EXPECT_EQ(order, (std::vector<std::string>{"controls", "driver", "master"}));
+    QStringList menus;
+    for (QAction* a : form->menuBar()->actions()) {
+        menus << a->text();
+        for (QAction* item : a->menu()->actions())
+            menus << (item->isSeparator() ? QStringLiteral("-") : item->text());
+    }
+    EXPECT_EQ(menus.join(QLatin1Char('|')),
+              QStringLiteral("Files|Exit (preserve H output)|Exit|Settings|Options|Help|Help|-|About"));
 }
 
-TEST_F(MainForm, HelpOpensTheHelpPageOfTheProgramFolder) {
-  QTemporaryDir folder;
-  ASSERT_TRUE(folder.isValid());
-  ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("help")));
-  const QString previous = QDir::currentPath();
-  ASSERT_TRUE(QDir::setCurrent(folder.path()));
-  UrlCatcher catcher;
-  QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "Open");
-  form->Help2()->trigger();
-  QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-  QDir::setCurrent(previous);
-  ASSERT_EQ(catcher.urls.size(), 1);
-  // The page need not exist; the program says nothing about it.
-  EXPECT_EQ(QFileInfo(catcher.urls[0].toLocalFile()).absoluteFilePath(),
-            QFileInfo(QDir(folder.path()).canonicalPath() + QStringLiteral("/help/help.htm")).absoluteFilePath());
-  EXPECT_EQ(dialogs.asked, 0);
+TEST_F(MainForm, DeviceAbstractionIsWiredToTheOneMasterAndSettings)
+{
+    EXPECT_EQ(form->DeviceAbstractionTarn1().ObjMaster(), &form->ObjMasterTarn1());
+    EXPECT_EQ(form->DeviceAbstractionTarn1().Settings(), &form->SettingsTarn1());
+    EXPECT_EQ(form->ObjMasterTarn1().ListenerCount(), 1u);
+}
+
+TEST_F(MainForm, ExitPreservingHOutputTellsTheDriverOnlyWhenConfirmed)
+{
+    dialogs.answers = {TDialogResult::No, TDialogResult::Yes};
+    form->Exit2Click();
+    EXPECT_TRUE(keepCalls.empty());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(form->ExitConfirmed());
+    form->Exit2Click();
+    EXPECT_EQ(keepCalls, std::vector<std::int32_t>{1});
+    EXPECT_TRUE(form->ExitConfirmed());
+    EXPECT_TRUE(form->TerminateRequested());
+    EXPECT_EQ(dialogs.asked, 2);
+}
+
+TEST_F(MainForm, PlainExitLeavesThePowerFlagAlone)
+{
+    form->Exit1Click();
+    EXPECT_TRUE(form->ExitConfirmed());
+    EXPECT_TRUE(keepCalls.empty());
+}
+
+TEST_F(MainForm, AnyAnswerButNoConfirms)
+{
+    dialogs.answers = {TDialogResult::Closed};
+    form->close();
+    EXPECT_TRUE(form->ExitConfirmed());
+    EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(MainForm, EndsWithTheControlsThenTheDriverAndTheMasterLast)
+{
+    std::vector<std::string> order;
+    form->DeviceAbstractionTarn1().SetDriverFactory(
+        [&] { return std::make_unique<KeepPowerDriver>(keepCalls, [&order] { order.push_back("driver"); }); });
+    form->ObjMasterTarn1().Notify(TObjMasterCode::omConnectDevice);
+    QObject::connect(form->Group(TMainForm::GroupFrequency), &QObject::destroyed,
+                     [&order] { order.push_back("controls"); });
+    struct Late {
+        std::vector<std::string>* order;
+        void Handle(TObjMasterCode code, std::int32_t, void*)
+        {
+            order->push_back(code == TObjMasterCode::omMasterDestroying ? "master" : "broadcast");
+        }
+    } late{&order};
+    form->ObjMasterTarn1().RegisterListener(TObjMasterNotifyEvent::Bind<&Late::Handle>(&late));
+    form.reset();
+    // Whatever is still registered hears the master go, after everything else.
+    EXPECT_EQ(order, (std::vector<std::string>{"controls", "driver", "master"}));
+}
+
+TEST_F(MainForm, HelpOpensTheHelpPageOfTheProgramFolder)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("help")));
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(folder.path()));
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "Open");
+    form->Help2()->trigger();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QDir::setCurrent(previous);
+    ASSERT_EQ(catcher.urls.size(), 1);
+    // The page need not exist; the program says nothing about it.
+    EXPECT_EQ(QFileInfo(catcher.urls[0].toLocalFile()).absoluteFilePath(),
+              QFileInfo(QDir(folder.path()).canonicalPath() + QStringLiteral("/help/help.htm")).absoluteFilePath());
+    EXPECT_EQ(dialogs.asked, 0);
 }
 
 } // namespace

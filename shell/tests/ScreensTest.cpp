@@ -23,134 +23,146 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(Splash, HasItsSizeThePictureAndTheStatusLine) {
-  test::TestApp();
-  TSplashForm splash;
-  EXPECT_EQ(splash.size(), QSize(390, 268));
-  EXPECT_TRUE(splash.PictureLoaded());
-  splash.SetStatus(QString::fromUtf8(Strings::SplashCreatingDeviceContext));
-  EXPECT_EQ(splash.Status(), QString::fromUtf8(Strings::SplashCreatingDeviceContext));
-  EXPECT_TRUE(splash.windowFlags().testFlag(Qt::FramelessWindowHint));
-  // The picture on top, the status line of 20 pixels at the bottom, centred, 16-pixel font.
-  const QLabel* picture = nullptr;
-  const QLabel* status = nullptr;
-  for (const QLabel* label : splash.findChildren<QLabel*>()) {
-    (label->text().isEmpty() ? picture : status) = label;
-  }
-  ASSERT_NE(picture, nullptr);
-  ASSERT_NE(status, nullptr);
-  EXPECT_EQ(picture->geometry(), QRect(0, 0, 390, 249));
-  EXPECT_EQ(picture->pixmap().size(), QSize(390, 249));
-  EXPECT_EQ(status->height(), 20);
-  EXPECT_EQ(status->width(), 390);
-  EXPECT_EQ(status->geometry().bottom(), 267);
-  EXPECT_EQ(status->alignment(), Qt::AlignCenter);
-  EXPECT_EQ(status->font().pixelSize(), 16);
+TEST(Splash, HasItsSizeThePictureAndTheStatusLine)
+{
+    test::TestApp();
+    TSplashForm splash;
+    EXPECT_EQ(splash.size(), QSize(390, 268));
+    EXPECT_TRUE(splash.PictureLoaded());
+    splash.SetStatus(QString::fromUtf8(Strings::SplashCreatingDeviceContext));
+    EXPECT_EQ(splash.Status(), QString::fromUtf8(Strings::SplashCreatingDeviceContext));
+    EXPECT_TRUE(splash.windowFlags().testFlag(Qt::FramelessWindowHint));
+    // The picture on top, the status line of 20 pixels at the bottom, centred, 16-pixel font.
+    const QLabel* picture = nullptr;
+    const QLabel* status = nullptr;
+    for (const QLabel* label : splash.findChildren<QLabel*>()) {
+        (label->text().isEmpty() ? picture : status) = label;
+    }
+    ASSERT_NE(picture, nullptr);
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(picture->geometry(), QRect(0, 0, 390, 249));
+    EXPECT_EQ(picture->pixmap().size(), QSize(390, 249));
+    EXPECT_EQ(status->height(), 20);
+    EXPECT_EQ(status->width(), 390);
+    EXPECT_EQ(status->geometry().bottom(), 267);
+    EXPECT_EQ(status->alignment(), Qt::AlignCenter);
+    EXPECT_EQ(status->font().pixelSize(), 16);
 }
 
 // Answers omReconnect with failure until the given attempt.
 struct Reconnector {
-  int attempts = 0;
-  int succeedAt = 3;
-  void Handle(TObjMasterCode code, std::int32_t index, void* data) {
-    if (code != TObjMasterCode::omReconnect) return;
-    EXPECT_EQ(index, 0);
-    ASSERT_NE(data, nullptr);
-    EXPECT_FALSE(*static_cast<bool*>(data));
-    *static_cast<bool*>(data) = ++attempts >= succeedAt;
-  }
+    int attempts = 0;
+    int succeedAt = 3;
+    void Handle(TObjMasterCode code, std::int32_t index, void* data)
+    {
+        if (code != TObjMasterCode::omReconnect)
+            return;
+        EXPECT_EQ(index, 0);
+        ASSERT_NE(data, nullptr);
+        EXPECT_FALSE(*static_cast<bool*>(data));
+        *static_cast<bool*>(data) = ++attempts >= succeedAt;
+    }
 };
 
 class CommBroken : public ::testing::Test {
 protected:
-  void SetUp() override {
-    test::TestApp();
-    master.RegisterListener(TObjMasterNotifyEvent::Bind<&Reconnector::Handle>(&reconnector));
-  }
-  TObjMasterTarn master;
-  Reconnector reconnector;
-  QWidget owner;
+    void SetUp() override
+    {
+        test::TestApp();
+        master.RegisterListener(TObjMasterNotifyEvent::Bind<&Reconnector::Handle>(&reconnector));
+    }
+    TObjMasterTarn master;
+    Reconnector reconnector;
+    QWidget owner;
 };
 
-TEST_F(CommBroken, RetriesEveryHalfSecondAndClosesItselfOnSuccess) {
-  TCommBrokenForm form(master, &owner);
-  EXPECT_EQ(form.windowTitle(), QString::fromUtf8(Strings::CommBrokenCaption));
-  EXPECT_EQ(form.size(), QSize(273, 130));
-  EXPECT_EQ(form.ExitButton()->text(), QString::fromUtf8(Strings::CommBrokenExit));
-  QElapsedTimer clock;
-  clock.start();
-  EXPECT_TRUE(form.Execute());
-  EXPECT_EQ(reconnector.attempts, 3);
-  EXPECT_GE(clock.elapsed(), 1400);
-  EXPECT_LT(clock.elapsed(), 3000);
-  EXPECT_FALSE(form.RetryActive());
+TEST_F(CommBroken, RetriesEveryHalfSecondAndClosesItselfOnSuccess)
+{
+    TCommBrokenForm form(master, &owner);
+    EXPECT_EQ(form.windowTitle(), QString::fromUtf8(Strings::CommBrokenCaption));
+    EXPECT_EQ(form.size(), QSize(273, 130));
+    EXPECT_EQ(form.ExitButton()->text(), QString::fromUtf8(Strings::CommBrokenExit));
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(form.Execute());
+    EXPECT_EQ(reconnector.attempts, 3);
+    EXPECT_GE(clock.elapsed(), 1400);
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_FALSE(form.RetryActive());
 }
 
-TEST_F(CommBroken, LayoutAndMessage) {
-  TCommBrokenForm form(master, &owner);
-  EXPECT_EQ(form.ExitButton()->geometry(), QRect(198, 104, 75, 25));
-  const auto texts = form.findChildren<QPlainTextEdit*>();
-  ASSERT_EQ(texts.size(), 1);
-  EXPECT_EQ(texts[0]->toPlainText(), QString::fromUtf8(Strings::CommBrokenMessage));
-  EXPECT_EQ(texts[0]->geometry(), QRect(56, 16, 201, 86));
-  EXPECT_TRUE(texts[0]->isReadOnly());
-  EXPECT_EQ(texts[0]->frameShape(), QFrame::NoFrame);
-  const auto labels = form.findChildren<QLabel*>();
-  ASSERT_EQ(labels.size(), 1);
-  EXPECT_EQ(labels[0]->geometry(), QRect(11, 25, 31, 31));
-  EXPECT_FALSE(labels[0]->pixmap().isNull());
-  EXPECT_FALSE(form.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
-  EXPECT_FALSE(form.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
-  // Retrying from creation on, before the window is shown.
-  EXPECT_TRUE(form.RetryActive());
+TEST_F(CommBroken, LayoutAndMessage)
+{
+    TCommBrokenForm form(master, &owner);
+    EXPECT_EQ(form.ExitButton()->geometry(), QRect(198, 104, 75, 25));
+    const auto texts = form.findChildren<QPlainTextEdit*>();
+    ASSERT_EQ(texts.size(), 1);
+    EXPECT_EQ(texts[0]->toPlainText(), QString::fromUtf8(Strings::CommBrokenMessage));
+    EXPECT_EQ(texts[0]->geometry(), QRect(56, 16, 201, 86));
+    EXPECT_TRUE(texts[0]->isReadOnly());
+    EXPECT_EQ(texts[0]->frameShape(), QFrame::NoFrame);
+    const auto labels = form.findChildren<QLabel*>();
+    ASSERT_EQ(labels.size(), 1);
+    EXPECT_EQ(labels[0]->geometry(), QRect(11, 25, 31, 31));
+    EXPECT_FALSE(labels[0]->pixmap().isNull());
+    EXPECT_FALSE(form.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_FALSE(form.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    // Retrying from creation on, before the window is shown.
+    EXPECT_TRUE(form.RetryActive());
 }
 
-TEST_F(CommBroken, ExitEndsItWithoutReconnection) {
-  reconnector.succeedAt = 1000;
-  TCommBrokenForm form(master, &owner);
-  QTimer::singleShot(1200, &form, [&form] { form.ExitButton()->click(); });
-  EXPECT_FALSE(form.Execute());
-  EXPECT_EQ(reconnector.attempts, 2);
+TEST_F(CommBroken, ExitEndsItWithoutReconnection)
+{
+    reconnector.succeedAt = 1000;
+    TCommBrokenForm form(master, &owner);
+    QTimer::singleShot(1200, &form, [&form] { form.ExitButton()->click(); });
+    EXPECT_FALSE(form.Execute());
+    EXPECT_EQ(reconnector.attempts, 2);
 }
 
-TEST_F(CommBroken, CloseBoxEndsItWithoutReconnection) {
-  reconnector.succeedAt = 1000;
-  TCommBrokenForm form(master, &owner);
-  QTimer::singleShot(100, &form, [&form] { form.close(); });
-  EXPECT_FALSE(form.Execute());
+TEST_F(CommBroken, CloseBoxEndsItWithoutReconnection)
+{
+    reconnector.succeedAt = 1000;
+    TCommBrokenForm form(master, &owner);
+    QTimer::singleShot(100, &form, [&form] { form.close(); });
+    EXPECT_FALSE(form.Execute());
 }
 
 class FakeProc : public ::testing::Test {
 protected:
-  void SetUp() override {
-    std::random_device random;
-    root = fs::temp_directory_path() / ("tarn-proc-" + std::to_string(random()));
-    fs::create_directories(root);
-  }
-  void TearDown() override { fs::remove_all(root); }
-  void Process(const std::string& pid, const fs::path& exe) {
-    fs::create_directories(root / pid);
-    fs::create_symlink(exe, root / pid / "exe");
-  }
-  fs::path root;
+    void SetUp() override
+    {
+        std::random_device random;
+        root = fs::temp_directory_path() / ("tarn-proc-" + std::to_string(random()));
+        fs::create_directories(root);
+    }
+    void TearDown() override { fs::remove_all(root); }
+    void Process(const std::string& pid, const fs::path& exe)
+    {
+        fs::create_directories(root / pid);
+        fs::create_symlink(exe, root / pid / "exe");
+    }
+    fs::path root;
 };
 
-TEST_F(FakeProc, CountsExactFileNamesOfNumberedEntriesOnly) {
-  Process("101", "/opt/a/tarn");
-  Process("102", "/home/b/tarn");
-  Process("103", "/opt/a/Tarn");
-  Process("104", "/opt/a/tarn-copy");
-  Process("self", "/opt/a/tarn");
-  fs::create_directories(root / "105"); // no readable link
-  EXPECT_EQ(CountProcessesNamed(root, "tarn"), 2);
-  EXPECT_EQ(CountProcessesNamed(root, "Tarn"), 1);
-  EXPECT_EQ(CountProcessesNamed(root, "other"), 0);
+TEST_F(FakeProc, CountsExactFileNamesOfNumberedEntriesOnly)
+{
+    Process("101", "/opt/a/tarn");
+    Process("102", "/home/b/tarn");
+    Process("103", "/opt/a/Tarn");
+    Process("104", "/opt/a/tarn-copy");
+    Process("self", "/opt/a/tarn");
+    fs::create_directories(root / "105"); // no readable link
+    EXPECT_EQ(CountProcessesNamed(root, "tarn"), 2);
+    EXPECT_EQ(CountProcessesNamed(root, "Tarn"), 1);
+    EXPECT_EQ(CountProcessesNamed(root, "other"), 0);
 }
 
-TEST_F(FakeProc, UnreadableListPassesAndTheRealListHoldsThisProcess) {
-  EXPECT_EQ(CountProcessesNamed(root / "missing", "tarn"), std::nullopt);
-  EXPECT_FALSE(OwnExecutableName().empty());
-  EXPECT_GE(CountProcessesNamed("/proc", OwnExecutableName()).value_or(0), 1);
+TEST_F(FakeProc, UnreadableListPassesAndTheRealListHoldsThisProcess)
+{
+    EXPECT_EQ(CountProcessesNamed(root / "missing", "tarn"), std::nullopt);
+    EXPECT_FALSE(OwnExecutableName().empty());
+    EXPECT_GE(CountProcessesNamed("/proc", OwnExecutableName()).value_or(0), 1);
 }
 
 } // namespace

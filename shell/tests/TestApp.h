@@ -4,14 +4,15 @@
 
 namespace tarn::test {
 
-inline QApplication& TestApp() {
-  static int argc = 3;
-  static char name[] = "tarn-test";
-  static char platformOption[] = "-platform";
-  static char platform[] = "offscreen";
-  static char* argv[] = {name, platformOption, platform, nullptr};
-  static QApplication app(argc, argv);
-  return app;
+inline QApplication& TestApp()
+{
+    static int argc = 3;
+    static char name[] = "tarn-test";
+    static char platformOption[] = "-platform";
+    static char platform[] = "offscreen";
+    static char* argv[] = {name, platformOption, platform, nullptr};
+    static QApplication app(argc, argv);
+    return app;
 }
 
 } // namespace tarn::test

@@ -52,8 +52,8 @@ TEST(CalibrationImage, DefaultEepromHoldsTheDefaultsBigEndian)
     EXPECT_EQ(page[167] << 24 | page[168] << 16 | page[169] << 8 | page[170], 100042);
     CalibrationImage image;
     std::copy(page, page + 256, image.begin());
-    EXPECT_EQ(std::uint32_t(page[252]) << 24 | std::uint32_t(page[253]) << 16 | std::uint32_t(page[254]) << 8 |
-                  page[255],
+    EXPECT_EQ(std::uint32_t(page[252]) << 24 | std::uint32_t(page[253]) << 16 | std::uint32_t(page[254]) << 8
+                  | page[255],
               CalibrationChecksum(image));
 }
 

@@ -19,8 +19,7 @@ struct VirtualLibrary {
         return library;
     }
 
-    template <typename F>
-    F* Bind(const char* name)
+    template <typename F> F* Bind(const char* name)
     {
         void* symbol = dlsym(handle, name);
         if (symbol == nullptr)

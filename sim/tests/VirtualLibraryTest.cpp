@@ -12,7 +12,10 @@ namespace vg::test {
 namespace {
 
 int g_failures = 0;
-void CountFailure(std::int32_t) { ++g_failures; }
+void CountFailure(std::int32_t)
+{
+    ++g_failures;
+}
 
 std::vector<std::uint8_t> ValidConfiguration()
 {
@@ -127,11 +130,11 @@ TEST_F(VirtualLibraryTest, CalibrationPageReadsAsAValidImageWithASerialNumber)
         image[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(reply);
         EXPECT_EQ(reply, vg.VgGetEEPROMByte(256 + i));
     }
-    const std::uint32_t stored = std::uint32_t(image[252]) << 24 | std::uint32_t(image[253]) << 16 |
-                                 std::uint32_t(image[254]) << 8 | image[255];
+    const std::uint32_t stored =
+        std::uint32_t(image[252]) << 24 | std::uint32_t(image[253]) << 16 | std::uint32_t(image[254]) << 8 | image[255];
     EXPECT_EQ(stored, CalibrationChecksum(image));
-    const std::uint32_t serial = std::uint32_t(image[167]) << 24 | std::uint32_t(image[168]) << 16 |
-                                 std::uint32_t(image[169]) << 8 | image[170];
+    const std::uint32_t serial =
+        std::uint32_t(image[167]) << 24 | std::uint32_t(image[168]) << 16 | std::uint32_t(image[169]) << 8 | image[170];
     EXPECT_NE(serial, 0u);
     EXPECT_EQ(image[1] * 256 + image[2], 1647);
     EXPECT_EQ(image[3] * 256 + image[4], 151);

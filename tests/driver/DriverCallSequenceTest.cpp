@@ -59,9 +59,12 @@ protected:
     std::int32_t Value()
     {
         switch (Random() % 5) {
-        case 0: return static_cast<std::int32_t>(Random());
-        case 1: return static_cast<std::int32_t>(Random() % 5) - 1;
-        default: return static_cast<std::int32_t>(Random() % 4400) - 100;
+        case 0:
+            return static_cast<std::int32_t>(Random());
+        case 1:
+            return static_cast<std::int32_t>(Random() % 5) - 1;
+        default:
+            return static_cast<std::int32_t>(Random() % 4400) - 100;
         }
     }
     double Frequency()
@@ -107,8 +110,7 @@ TEST_F(DriverCallSequence, RandomCodesMakeTheSameCallsAsTheReference)
             std::uint8_t result = 0;
             switch (code & 0xFF) {
             case 1: {
-                const std::int32_t count =
-                    Random() % 3 == 0 ? 8192 : static_cast<std::int32_t>(Random() % 16385);
+                const std::int32_t count = Random() % 3 == 0 ? 8192 : static_cast<std::int32_t>(Random() % 16385);
                 for (auto& s : samples)
                     s = static_cast<std::uint16_t>(Random() % 4096);
                 const std::int32_t kind = static_cast<std::int32_t>(Random() % 3);
@@ -116,9 +118,15 @@ TEST_F(DriverCallSequence, RandomCodesMakeTheSameCallsAsTheReference)
                 model.Load(samples.data(), count, kind == 1);
                 break;
             }
-            case 2: result = Setup.Call(code, value), model.Level(value); break;
-            case 3: result = Setup.Call(code, value), model.Attenuator(value); break;
-            case 4: result = Setup.Call(code, value), model.SetFilter(value); break;
+            case 2:
+                result = Setup.Call(code, value), model.Level(value);
+                break;
+            case 3:
+                result = Setup.Call(code, value), model.Attenuator(value);
+                break;
+            case 4:
+                result = Setup.Call(code, value), model.SetFilter(value);
+                break;
             case 5:
             case 16: {
                 result = Setup.Api.DeviceFunction(code, &wanted, 8, &set, 8, value, nullptr);
@@ -126,15 +134,33 @@ TEST_F(DriverCallSequence, RandomCodesMakeTheSameCallsAsTheReference)
                 ASSERT_EQ(set, expected) << wanted;
                 break;
             }
-            case 6: result = Setup.Call(code, value), model.Shift(value); break;
-            case 7: result = Setup.Call(code, value), model.Output(value != 0); break;
-            case 8: result = Setup.Call(code, value), model.Mode(value); break;
-            case 9: result = Setup.Call(code, value), model.Arm(value != 0); break;
-            case 10: result = Setup.Call(code, value), model.ArmStop(value != 0); break;
-            case 11: result = Setup.Call(code, value), model.Run(value != 0); break;
-            case 12: result = Setup.Call(code, value), model.Pulse(); break;
-            case 13: result = Setup.Call(code, value), model.Trigger(value != 0); break;
-            case 14: result = Setup.Call(code, value), model.Leading(value != 0); break;
+            case 6:
+                result = Setup.Call(code, value), model.Shift(value);
+                break;
+            case 7:
+                result = Setup.Call(code, value), model.Output(value != 0);
+                break;
+            case 8:
+                result = Setup.Call(code, value), model.Mode(value);
+                break;
+            case 9:
+                result = Setup.Call(code, value), model.Arm(value != 0);
+                break;
+            case 10:
+                result = Setup.Call(code, value), model.ArmStop(value != 0);
+                break;
+            case 11:
+                result = Setup.Call(code, value), model.Run(value != 0);
+                break;
+            case 12:
+                result = Setup.Call(code, value), model.Pulse();
+                break;
+            case 13:
+                result = Setup.Call(code, value), model.Trigger(value != 0);
+                break;
+            case 14:
+                result = Setup.Call(code, value), model.Leading(value != 0);
+                break;
             case 15: {
                 const std::int32_t state = static_cast<std::int32_t>(Random() % 3);
                 SetPower(state);
@@ -156,7 +182,9 @@ TEST_F(DriverCallSequence, RandomCodesMakeTheSameCallsAsTheReference)
                 result = Setup.Api.DeviceFunction(code, nullptr, 0, nullptr, 0, value, &word);
                 ASSERT_EQ(word, 0);
                 break;
-            case 21: result = Setup.Call(code, value), model.KeepPowerAtExit(value != 0); break;
+            case 21:
+                result = Setup.Call(code, value), model.KeepPowerAtExit(value != 0);
+                break;
             case 22:
                 result = Setup.Api.DeviceFunction(66 | (code & 0x300), nullptr, 0, version, 2, value, nullptr);
                 model.Out.push_back("GetDriverVersion");
@@ -175,8 +203,8 @@ TEST_F(DriverCallSequence, RandomCodesMakeTheSameCallsAsTheReference)
                 break;
             }
             ASSERT_EQ(result, expectedReturn) << "code " << code;
-            ASSERT_EQ(Calls(), model.Out) << "session " << session << " step " << step << " code " << code
-                                          << " value " << value;
+            ASSERT_EQ(Calls(), model.Out)
+                << "session " << session << " step " << step << " code " << code << " value " << value;
             model.Out.clear();
         }
         flag = 0;

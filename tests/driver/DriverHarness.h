@@ -73,8 +73,7 @@ public:
     TLibrary& operator=(const TLibrary&) = delete;
 
     bool Loaded() const { return Handle_ != nullptr; }
-    template <typename F>
-    F Get(const char* name) const
+    template <typename F> F Get(const char* name) const
     {
         return Handle_ != nullptr ? reinterpret_cast<F>(dlsym(Handle_, name)) : nullptr;
     }
@@ -156,11 +155,7 @@ public:
     bool VirtualReady() const { return Vg.Reset && Vg.GetRegister && Vg.GetRequest && Vg.CopySamples; }
     const fs::path& Folder() const { return Folder_.Path(); }
     // A function of the USB library the test opened itself (inspect).
-    template <typename F>
-    F UsbSymbol(const char* name) const
-    {
-        return Usb_ ? Usb_->Get<F>(name) : nullptr;
-    }
+    template <typename F> F UsbSymbol(const char* name) const { return Usb_ ? Usb_->Get<F>(name) : nullptr; }
 
     // DeviceFunction with only a value.
     std::uint8_t Call(std::uint32_t code, std::intptr_t value = 0)
@@ -199,7 +194,10 @@ inline bool LibraryLoaded(const fs::path& path)
     return true;
 }
 
-inline fs::path VirtualUsbLibrary() { return EnvDir("TARN_VIRTUAL_DIR") / "libvireo.so"; }
+inline fs::path VirtualUsbLibrary()
+{
+    return EnvDir("TARN_VIRTUAL_DIR") / "libvireo.so";
+}
 
 // Writes a calibration page into the virtual EEPROM (addresses 256..511),
 // sealed with the weighted sum the device expects.

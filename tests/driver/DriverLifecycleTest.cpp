@@ -183,8 +183,7 @@ TEST(DriverBinding, NoUsbLibraryBesideTheDriverIsLookedUpByName)
         return;
     }
     std::vector<std::string> settings = {
-        "TARN_E2E_BY_NAME_CHILD=1",
-        "LD_LIBRARY_PATH=" + fs::path(TARN_STUB_NO_EEPROM_WRITE).parent_path().string(),
+        "TARN_E2E_BY_NAME_CHILD=1", "LD_LIBRARY_PATH=" + fs::path(TARN_STUB_NO_EEPROM_WRITE).parent_path().string(),
         "TARN_PROGRAM_DIR=" + EnvDir("TARN_PROGRAM_DIR").string()};
     std::vector<char*> env;
     for (std::string& setting : settings)

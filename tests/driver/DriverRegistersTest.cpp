@@ -9,8 +9,8 @@
 namespace tarn::e2e {
 namespace {
 
-constexpr std::uint32_t kLoad = 1, kLevel = 2, kAttenuator = 3, kFilter = 4, kFrequency = 5, kShift = 6,
-                        kOutput = 7, kTriggerMode = 8, kRun = 11, kPulse = 12, kPreload = 16;
+constexpr std::uint32_t kLoad = 1, kLevel = 2, kAttenuator = 3, kFilter = 4, kFrequency = 5, kShift = 6, kOutput = 7,
+                        kTriggerMode = 8, kRun = 11, kPulse = 12, kPreload = 16;
 
 struct TRequest {
     int Function = 0;

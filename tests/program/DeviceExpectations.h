@@ -10,8 +10,8 @@ namespace tarn::test {
 class TVirtualGenerator;
 
 struct TCalibration {
-  int levelHigh, levelLow, shiftZeroHigh, shiftZeroLow, shiftGain;
-  double attenuatorFactor;
+    int levelHigh, levelLow, shiftZeroHigh, shiftZeroLow, shiftGain;
+    double attenuatorFactor;
 };
 
 TCalibration DefaultCalibration();

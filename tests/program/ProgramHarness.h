@@ -17,79 +17,79 @@
 namespace tarn::test {
 
 struct TShownMessage {
-  TDialogKind kind;
-  TDialogButtons buttons;
-  std::string text;
-  std::string caption;
+    TDialogKind kind;
+    TDialogButtons buttons;
+    std::string text;
+    std::string caption;
 };
 
 // Answers from a list; with the list empty, OK to OK, Yes to Yes/No, No to the search question.
 class TScriptedDialogs : public TDialogService {
 public:
-  std::deque<TDialogResult> answers;
-  std::vector<TShownMessage> shown;
-  TDialogResult Message(TDialogKind kind, TDialogButtons buttons, const std::string& text,
-                        const std::string& caption) override;
-  std::vector<std::string> Texts() const;
+    std::deque<TDialogResult> answers;
+    std::vector<TShownMessage> shown;
+    TDialogResult Message(TDialogKind kind, TDialogButtons buttons, const std::string& text,
+                          const std::string& caption) override;
+    std::vector<std::string> Texts() const;
 };
 
 // The virtual generator's inspection API, reached through the same file the
 // driver library loads from the program folder.
 class TVirtualGenerator {
 public:
-  explicit TVirtualGenerator(const std::filesystem::path& library);
-  ~TVirtualGenerator();
-  TVirtualGenerator(const TVirtualGenerator&) = delete;
-  TVirtualGenerator& operator=(const TVirtualGenerator&) = delete;
+    explicit TVirtualGenerator(const std::filesystem::path& library);
+    ~TVirtualGenerator();
+    TVirtualGenerator(const TVirtualGenerator&) = delete;
+    TVirtualGenerator& operator=(const TVirtualGenerator&) = delete;
 
-  bool Loaded() const { return handle_ != nullptr; }
-  std::int32_t Register(std::int32_t reg) const;
-  std::int32_t RegisterWriteCount(std::int32_t reg) const;
-  std::int32_t SampleWord(std::int32_t index) const;
-  std::int32_t EEPROMByte(std::int32_t address) const;
-  void SetEEPROMByte(std::int32_t address, std::int32_t value) const;
-  std::int32_t Power() const;
-  void SetPlugged(bool plugged) const;
+    bool Loaded() const { return handle_ != nullptr; }
+    std::int32_t Register(std::int32_t reg) const;
+    std::int32_t RegisterWriteCount(std::int32_t reg) const;
+    std::int32_t SampleWord(std::int32_t index) const;
+    std::int32_t EEPROMByte(std::int32_t address) const;
+    void SetEEPROMByte(std::int32_t address, std::int32_t value) const;
+    std::int32_t Power() const;
+    void SetPlugged(bool plugged) const;
 
 private:
-  void* Fn(const char* name) const;
-  void* handle_ = nullptr;
+    void* Fn(const char* name) const;
+    void* handle_ = nullptr;
 };
 
 // A fresh folder under the system's temporary folder, removed at the end.
 class TProgramFolder {
 public:
-  // withDriver: copy libtarndrv.so; the virtual libvireo.so is always copied.
-  explicit TProgramFolder(bool withDriver = true);
-  ~TProgramFolder();
-  TProgramFolder(const TProgramFolder&) = delete;
-  TProgramFolder& operator=(const TProgramFolder&) = delete;
-  const std::filesystem::path& Path() const { return path_; }
-  std::filesystem::path File(const char* name) const { return path_ / name; }
+    // withDriver: copy libtarndrv.so; the virtual libvireo.so is always copied.
+    explicit TProgramFolder(bool withDriver = true);
+    ~TProgramFolder();
+    TProgramFolder(const TProgramFolder&) = delete;
+    TProgramFolder& operator=(const TProgramFolder&) = delete;
+    const std::filesystem::path& Path() const { return path_; }
+    std::filesystem::path File(const char* name) const { return path_ / name; }
 
 private:
-  std::filesystem::path path_;
+    std::filesystem::path path_;
 };
 
 // Runs steps one after another from a timer inside whatever event loop is
 // running (the program's or a modal window's). A step returns true when done.
 class TStepper {
 public:
-  using Step = std::function<bool()>;
-  TStepper(std::vector<Step> steps, std::chrono::milliseconds timeout);
-  bool Finished() const { return next_ >= steps_.size(); }
-  std::size_t StepsDone() const { return next_; }
-  bool TimedOut() const { return timedOut_; }
-  // A step that waits the given time.
-  static Step Wait(std::chrono::milliseconds time);
+    using Step = std::function<bool()>;
+    TStepper(std::vector<Step> steps, std::chrono::milliseconds timeout);
+    bool Finished() const { return next_ >= steps_.size(); }
+    std::size_t StepsDone() const { return next_; }
+    bool TimedOut() const { return timedOut_; }
+    // A step that waits the given time.
+    static Step Wait(std::chrono::milliseconds time);
 
 private:
-  void Tick();
-  std::vector<Step> steps_;
-  std::size_t next_ = 0;
-  bool timedOut_ = false;
-  QTimer ticker_;
-  QTimer deadline_;
+    void Tick();
+    std::vector<Step> steps_;
+    std::size_t next_ = 0;
+    bool timedOut_ = false;
+    QTimer ticker_;
+    QTimer deadline_;
 };
 
 } // namespace tarn::test

@@ -25,162 +25,172 @@ using Clock = std::chrono::steady_clock;
 
 class Running : public ::testing::Test {
 protected:
-  void SetUp() override {
-    TestApp();
-    QApplication::setQuitOnLastWindowClosed(false);
-    WriteDistinctSettings(folder.Path());
-    vg = std::make_unique<TVirtualGenerator>(folder.File("libvireo.so"));
-    ASSERT_TRUE(vg->Loaded());
-    calibration = ReadCalibration(*vg);
-    TProgramOptions options;
-    options.programFolder = folder.Path().string();
-    options.singleInstanceCheck = false;
-    program = std::make_unique<TTarnProgram>(dialogs, options);
-    ASSERT_TRUE(program->Start());
-    ASSERT_TRUE(dialogs.shown.empty());
-    // Whatever the run writes must be new.
-    fs::remove(folder.File("settings.xml"));
-    fs::remove(folder.File("waveforms.dat"));
-  }
-  TMainForm& Form() { return *program->MainForm(); }
-  TStepper::Step Do(std::function<void()> action) {
-    return [action] {
-      action();
-      return true;
-    };
-  }
-  void Run(std::vector<TStepper::Step> steps) {
-    TStepper stepper(std::move(steps), 20s);
-    program->Exec();
-    EXPECT_FALSE(stepper.TimedOut()) << "after step " << stepper.StepsDone();
-    EXPECT_TRUE(stepper.Finished()) << "stopped at step " << stepper.StepsDone();
-  }
-  void FinishAndExpectBothFiles() {
-    program->Finish();
-    EXPECT_TRUE(fs::exists(folder.File("settings.xml")));
-    EXPECT_TRUE(fs::exists(folder.File("waveforms.dat")));
-  }
-  std::vector<std::string> MessagesWithout(const char* text) const {
-    std::vector<std::string> out;
-    for (const auto& t : dialogs.Texts())
-      if (t != text) out.push_back(t);
-    return out;
-  }
+    void SetUp() override
+    {
+        TestApp();
+        QApplication::setQuitOnLastWindowClosed(false);
+        WriteDistinctSettings(folder.Path());
+        vg = std::make_unique<TVirtualGenerator>(folder.File("libvireo.so"));
+        ASSERT_TRUE(vg->Loaded());
+        calibration = ReadCalibration(*vg);
+        TProgramOptions options;
+        options.programFolder = folder.Path().string();
+        options.singleInstanceCheck = false;
+        program = std::make_unique<TTarnProgram>(dialogs, options);
+        ASSERT_TRUE(program->Start());
+        ASSERT_TRUE(dialogs.shown.empty());
+        // Whatever the run writes must be new.
+        fs::remove(folder.File("settings.xml"));
+        fs::remove(folder.File("waveforms.dat"));
+    }
+    TMainForm& Form() { return *program->MainForm(); }
+    TStepper::Step Do(std::function<void()> action)
+    {
+        return [action] {
+            action();
+            return true;
+        };
+    }
+    void Run(std::vector<TStepper::Step> steps)
+    {
+        TStepper stepper(std::move(steps), 20s);
+        program->Exec();
+        EXPECT_FALSE(stepper.TimedOut()) << "after step " << stepper.StepsDone();
+        EXPECT_TRUE(stepper.Finished()) << "stopped at step " << stepper.StepsDone();
+    }
+    void FinishAndExpectBothFiles()
+    {
+        program->Finish();
+        EXPECT_TRUE(fs::exists(folder.File("settings.xml")));
+        EXPECT_TRUE(fs::exists(folder.File("waveforms.dat")));
+    }
+    std::vector<std::string> MessagesWithout(const char* text) const
+    {
+        std::vector<std::string> out;
+        for (const auto& t : dialogs.Texts())
+            if (t != text)
+                out.push_back(t);
+        return out;
+    }
 
-  TProgramFolder folder;
-  TScriptedDialogs dialogs;
-  std::unique_ptr<TVirtualGenerator> vg;
-  TCalibration calibration{};
-  std::unique_ptr<TTarnProgram> program;
+    TProgramFolder folder;
+    TScriptedDialogs dialogs;
+    std::unique_ptr<TVirtualGenerator> vg;
+    TCalibration calibration{};
+    std::unique_ptr<TTarnProgram> program;
 };
 
-TEST_F(Running, UnpluggedDeviceOpensTheWindowOnceAndPluggingItInRestoresAllSettings) {
-  int levelWrites = 0;
-  Clock::time_point pluggedAt;
-  Run({TStepper::Wait(600ms), Do([&] {
-         levelWrites = vg->RegisterWriteCount(1);
-         vg->SetPlugged(false);
-       }),
-       [&] { return Form().CommBrokenForm() != nullptr; },
-       // It stays up, retrying, while the device is away; and it opens only once.
-       TStepper::Wait(1500ms),
-       [&] {
-         EXPECT_NE(Form().CommBrokenForm(), nullptr);
-         EXPECT_TRUE(Form().CommBrokenForm()->RetryActive());
-         EXPECT_EQ(Form().CommBrokenCount(), 1);
-         vg->SetPlugged(true);
-         pluggedAt = Clock::now();
-         return true;
-       },
-       [&] { return Form().CommBrokenForm() == nullptr; },
-       Do([&] {
-         // One retry interval plus the re-initialisation itself, with room for a loaded machine.
-         EXPECT_LT(Clock::now() - pluggedAt, 2000ms);
-         EXPECT_EQ(Form().CommBrokenCount(), 1);
-         EXPECT_FALSE(Form().DeviceAbstractionTarn1().CommBrokenReported());
-         EXPECT_GT(vg->RegisterWriteCount(1), levelWrites);
-         ExpectDeviceHolds(*vg, Form().SettingsTarn1(), calibration);
-       }),
-       TStepper::Wait(700ms), Do([&] {
-         EXPECT_EQ(Form().CommBrokenCount(), 1);
-         Form().Exit1Click();
-       })});
-  EXPECT_TRUE(Form().ExitConfirmed());
-  EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{Strings::ExitConfirmation});
-  FinishAndExpectBothFiles();
+TEST_F(Running, UnpluggedDeviceOpensTheWindowOnceAndPluggingItInRestoresAllSettings)
+{
+    int levelWrites = 0;
+    Clock::time_point pluggedAt;
+    Run({TStepper::Wait(600ms), Do([&] {
+             levelWrites = vg->RegisterWriteCount(1);
+             vg->SetPlugged(false);
+         }),
+         [&] { return Form().CommBrokenForm() != nullptr; },
+         // It stays up, retrying, while the device is away; and it opens only once.
+         TStepper::Wait(1500ms),
+         [&] {
+             EXPECT_NE(Form().CommBrokenForm(), nullptr);
+             EXPECT_TRUE(Form().CommBrokenForm()->RetryActive());
+             EXPECT_EQ(Form().CommBrokenCount(), 1);
+             vg->SetPlugged(true);
+             pluggedAt = Clock::now();
+             return true;
+         },
+         [&] { return Form().CommBrokenForm() == nullptr; }, Do([&] {
+             // One retry interval plus the re-initialisation itself, with room for a loaded machine.
+             EXPECT_LT(Clock::now() - pluggedAt, 2000ms);
+             EXPECT_EQ(Form().CommBrokenCount(), 1);
+             EXPECT_FALSE(Form().DeviceAbstractionTarn1().CommBrokenReported());
+             EXPECT_GT(vg->RegisterWriteCount(1), levelWrites);
+             ExpectDeviceHolds(*vg, Form().SettingsTarn1(), calibration);
+         }),
+         TStepper::Wait(700ms), Do([&] {
+             EXPECT_EQ(Form().CommBrokenCount(), 1);
+             Form().Exit1Click();
+         })});
+    EXPECT_TRUE(Form().ExitConfirmed());
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{Strings::ExitConfirmation});
+    FinishAndExpectBothFiles();
 }
 
-TEST_F(Running, ExitInTheCommunicationBrokenWindowEndsTheProgramAndSaves) {
-  Run({TStepper::Wait(100ms), Do([&] { vg->SetPlugged(false); }),
-       [&] { return Form().CommBrokenForm() != nullptr; }, TStepper::Wait(300ms), Do([&] {
-         Form().CommBrokenForm()->ExitButton()->click();
-       })});
-  EXPECT_TRUE(Form().TerminateRequested());
-  EXPECT_FALSE(Form().ExitConfirmed());
-  EXPECT_TRUE(dialogs.shown.empty()); // no exit question on this way out
-  FinishAndExpectBothFiles();
+TEST_F(Running, ExitInTheCommunicationBrokenWindowEndsTheProgramAndSaves)
+{
+    Run({TStepper::Wait(100ms), Do([&] { vg->SetPlugged(false); }), [&] { return Form().CommBrokenForm() != nullptr; },
+         TStepper::Wait(300ms), Do([&] { Form().CommBrokenForm()->ExitButton()->click(); })});
+    EXPECT_TRUE(Form().TerminateRequested());
+    EXPECT_FALSE(Form().ExitConfirmed());
+    EXPECT_TRUE(dialogs.shown.empty()); // no exit question on this way out
+    FinishAndExpectBothFiles();
 }
 
-TEST_F(Running, ExitAnsweredNoKeepsRunningThenYesSaves) {
-  dialogs.answers = {TDialogResult::No, TDialogResult::Yes};
-  Run({TStepper::Wait(50ms), Do([&] { Form().Exit1Click(); }), TStepper::Wait(600ms), Do([&] {
-         EXPECT_TRUE(Form().isVisible());
-         EXPECT_FALSE(Form().ExitConfirmed());
-         EXPECT_FALSE(Form().TerminateRequested());
-         EXPECT_TRUE(Form().DeviceAbstractionTarn1().PollActive());
-         // The close box asks the same question.
-         Form().close();
-       })});
-  EXPECT_TRUE(Form().ExitConfirmed());
-  EXPECT_EQ(dialogs.Texts(), (std::vector<std::string>{Strings::ExitConfirmation, Strings::ExitConfirmation}));
-  EXPECT_EQ(dialogs.shown[0].kind, TDialogKind::Warning);
-  EXPECT_EQ(dialogs.shown[0].buttons, TDialogButtons::YesNo);
-  FinishAndExpectBothFiles();
-  EXPECT_EQ(vg->Power(), 0);
+TEST_F(Running, ExitAnsweredNoKeepsRunningThenYesSaves)
+{
+    dialogs.answers = {TDialogResult::No, TDialogResult::Yes};
+    Run({TStepper::Wait(50ms), Do([&] { Form().Exit1Click(); }), TStepper::Wait(600ms), Do([&] {
+             EXPECT_TRUE(Form().isVisible());
+             EXPECT_FALSE(Form().ExitConfirmed());
+             EXPECT_FALSE(Form().TerminateRequested());
+             EXPECT_TRUE(Form().DeviceAbstractionTarn1().PollActive());
+             // The close box asks the same question.
+             Form().close();
+         })});
+    EXPECT_TRUE(Form().ExitConfirmed());
+    EXPECT_EQ(dialogs.Texts(), (std::vector<std::string>{Strings::ExitConfirmation, Strings::ExitConfirmation}));
+    EXPECT_EQ(dialogs.shown[0].kind, TDialogKind::Warning);
+    EXPECT_EQ(dialogs.shown[0].buttons, TDialogButtons::YesNo);
+    FinishAndExpectBothFiles();
+    EXPECT_EQ(vg->Power(), 0);
 }
 
-TEST_F(Running, UnwritableSettingsShowTheirMessageAndTheRepositoryIsStillWritten) {
-  Run({TStepper::Wait(50ms), Do([&] {
-         // A folder in the way of the settings file: no save can replace it.
-         fs::create_directory(folder.File("settings.xml"));
-         fs::create_directory(folder.File("settings.xml") / "keep");
-         Form().Exit1Click();
-       })});
-  program->Finish();
-  EXPECT_EQ(MessagesWithout(Strings::ExitConfirmation), std::vector<std::string>{Strings::UnableToSaveSettings});
-  EXPECT_EQ(dialogs.shown.back().caption, Strings::ErrorCaption);
-  EXPECT_EQ(dialogs.shown.back().kind, TDialogKind::Error);
-  EXPECT_TRUE(fs::exists(folder.File("waveforms.dat")));
+TEST_F(Running, UnwritableSettingsShowTheirMessageAndTheRepositoryIsStillWritten)
+{
+    Run({TStepper::Wait(50ms), Do([&] {
+             // A folder in the way of the settings file: no save can replace it.
+             fs::create_directory(folder.File("settings.xml"));
+             fs::create_directory(folder.File("settings.xml") / "keep");
+             Form().Exit1Click();
+         })});
+    program->Finish();
+    EXPECT_EQ(MessagesWithout(Strings::ExitConfirmation), std::vector<std::string>{Strings::UnableToSaveSettings});
+    EXPECT_EQ(dialogs.shown.back().caption, Strings::ErrorCaption);
+    EXPECT_EQ(dialogs.shown.back().kind, TDialogKind::Error);
+    EXPECT_TRUE(fs::exists(folder.File("waveforms.dat")));
 }
 
-TEST_F(Running, UnwritableRepositoryShowsItsMessage) {
-  Run({TStepper::Wait(50ms), Do([&] {
-         fs::create_directory(folder.File("waveforms.dat"));
-         fs::create_directory(folder.File("waveforms.dat") / "keep");
-         Form().Exit1Click();
-       })});
-  program->Finish();
-  EXPECT_EQ(MessagesWithout(Strings::ExitConfirmation), std::vector<std::string>{Strings::UnableToSaveRepository});
-  EXPECT_TRUE(fs::is_regular_file(folder.File("settings.xml")));
+TEST_F(Running, UnwritableRepositoryShowsItsMessage)
+{
+    Run({TStepper::Wait(50ms), Do([&] {
+             fs::create_directory(folder.File("waveforms.dat"));
+             fs::create_directory(folder.File("waveforms.dat") / "keep");
+             Form().Exit1Click();
+         })});
+    program->Finish();
+    EXPECT_EQ(MessagesWithout(Strings::ExitConfirmation), std::vector<std::string>{Strings::UnableToSaveRepository});
+    EXPECT_TRUE(fs::is_regular_file(folder.File("settings.xml")));
 }
 
-TEST_F(Running, ExitPreservingHOutputAnsweredNoChangesNothingAndYesKeepsPower) {
-  dialogs.answers = {TDialogResult::No, TDialogResult::Yes};
-  Run({TStepper::Wait(50ms), Do([&] { Form().Exit2Click(); }), TStepper::Wait(300ms), Do([&] {
-         EXPECT_FALSE(Form().TerminateRequested());
-         Form().Exit2Click();
-       })});
-  program->Finish();
-  // De-initialisation left the device powered.
-  EXPECT_EQ(vg->Power(), 1);
+TEST_F(Running, ExitPreservingHOutputAnsweredNoChangesNothingAndYesKeepsPower)
+{
+    dialogs.answers = {TDialogResult::No, TDialogResult::Yes};
+    Run({TStepper::Wait(50ms), Do([&] { Form().Exit2Click(); }), TStepper::Wait(300ms), Do([&] {
+             EXPECT_FALSE(Form().TerminateRequested());
+             Form().Exit2Click();
+         })});
+    program->Finish();
+    // De-initialisation left the device powered.
+    EXPECT_EQ(vg->Power(), 1);
 }
 
-TEST_F(Running, ExitPreservingHOutputAnsweredNoThenPlainExitSwitchesOff) {
-  dialogs.answers = {TDialogResult::No, TDialogResult::Yes};
-  Run({TStepper::Wait(50ms), Do([&] { Form().Exit2Click(); }), TStepper::Wait(100ms),
-       Do([&] { Form().Exit1Click(); })});
-  program->Finish();
-  EXPECT_EQ(vg->Power(), 0);
+TEST_F(Running, ExitPreservingHOutputAnsweredNoThenPlainExitSwitchesOff)
+{
+    dialogs.answers = {TDialogResult::No, TDialogResult::Yes};
+    Run({TStepper::Wait(50ms), Do([&] { Form().Exit2Click(); }), TStepper::Wait(100ms),
+         Do([&] { Form().Exit1Click(); })});
+    program->Finish();
+    EXPECT_EQ(vg->Power(), 0);
 }
 
 } // namespace

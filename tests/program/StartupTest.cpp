@@ -27,249 +27,262 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-TProgramOptions InFolder(const TProgramFolder& folder) {
-  TProgramOptions options;
-  options.programFolder = folder.Path().string();
-  options.singleInstanceCheck = false;
-  return options;
+TProgramOptions InFolder(const TProgramFolder& folder)
+{
+    TProgramOptions options;
+    options.programFolder = folder.Path().string();
+    options.singleInstanceCheck = false;
+    return options;
 }
 
 // Ends the program from inside its message loop with "Exit" answered Yes.
-std::vector<TStepper::Step> ExitSteps(TTarnProgram& program) {
-  return {TStepper::Wait(50ms), [&program] {
-            program.MainForm()->Exit1Click();
-            return true;
-          }};
+std::vector<TStepper::Step> ExitSteps(TTarnProgram& program)
+{
+    return {TStepper::Wait(50ms), [&program] {
+                program.MainForm()->Exit1Click();
+                return true;
+            }};
 }
 
 // What a listener registered behind the device abstraction sees during start-up.
 struct TStartupWatch {
-  struct Seen {
-    TObjMasterCode code;
-    std::int32_t index;
-    std::string status;
-    bool splashShown;
-    bool loaded;
-    bool defaultsSet;
-  };
-  TTarnProgram* program = nullptr;
-  TMainForm* form = nullptr;
-  std::vector<Seen> seen;
-  void Handle(TObjMasterCode code, std::int32_t index, void*) {
-    if (code == TObjMasterCode::omMasterDestroying) {
-      // The settings model is gone by now.
-      seen.push_back({code, index, {}, false, false, false});
-      return;
+    struct Seen {
+        TObjMasterCode code;
+        std::int32_t index;
+        std::string status;
+        bool splashShown;
+        bool loaded;
+        bool defaultsSet;
+    };
+    TTarnProgram* program = nullptr;
+    TMainForm* form = nullptr;
+    std::vector<Seen> seen;
+    void Handle(TObjMasterCode code, std::int32_t index, void*)
+    {
+        if (code == TObjMasterCode::omMasterDestroying) {
+            // The settings model is gone by now.
+            seen.push_back({code, index, {}, false, false, false});
+            return;
+        }
+        const TSettingsTarn& settings = form->SettingsTarn1();
+        seen.push_back({code, index, program->LastSplashStatus(),
+                        program->Splash() != nullptr && program->Splash()->isVisible(),
+                        settings.Device.Level == TIntArray{3000}, settings.FrequencyMax == 100000000.0});
     }
-    const TSettingsTarn& settings = form->SettingsTarn1();
-    seen.push_back({code, index, program->LastSplashStatus(),
-                    program->Splash() != nullptr && program->Splash()->isVisible(),
-                    settings.Device.Level == TIntArray{3000}, settings.FrequencyMax == 100000000.0});
-  }
 };
 
 class Startup : public ::testing::Test {
 protected:
-  void SetUp() override {
-    TestApp();
-    QApplication::setQuitOnLastWindowClosed(false);
-  }
+    void SetUp() override
+    {
+        TestApp();
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
 };
 
-TEST_F(Startup, StepsRunInOrderBehindTheSplash) {
-  TProgramFolder folder;
-  WriteDistinctSettings(folder.Path());
-  TScriptedDialogs dialogs;
-  TStartupWatch watch;
-  TProgramOptions options = InFolder(folder);
-  options.mainFormCreated = [&watch](TMainForm& form) {
-    EXPECT_EQ(watch.program->LastSplashStatus(), Strings::SplashCreatingUserInterface);
-    ASSERT_NE(watch.program->Splash(), nullptr);
-    EXPECT_TRUE(watch.program->Splash()->isVisible());
-    watch.form = &form;
-    // Spoiled here, so that the broadcasts show whether SetDefaults ran before them.
-    form.SettingsTarn1().FrequencyMax = 1.0;
-    form.ObjMasterTarn1().RegisterListener(TObjMasterNotifyEvent::Bind<&TStartupWatch::Handle>(&watch));
-  };
-  TTarnProgram program(dialogs, options);
-  watch.program = &program;
-  ASSERT_TRUE(program.Start());
-  ASSERT_NE(watch.form, nullptr);
-  EXPECT_TRUE(dialogs.shown.empty());
+TEST_F(Startup, StepsRunInOrderBehindTheSplash)
+{
+    TProgramFolder folder;
+    WriteDistinctSettings(folder.Path());
+    TScriptedDialogs dialogs;
+    TStartupWatch watch;
+    TProgramOptions options = InFolder(folder);
+    options.mainFormCreated = [&watch](TMainForm& form) {
+        EXPECT_EQ(watch.program->LastSplashStatus(), Strings::SplashCreatingUserInterface);
+        ASSERT_NE(watch.program->Splash(), nullptr);
+        EXPECT_TRUE(watch.program->Splash()->isVisible());
+        watch.form = &form;
+        // Spoiled here, so that the broadcasts show whether SetDefaults ran before them.
+        form.SettingsTarn1().FrequencyMax = 1.0;
+        form.ObjMasterTarn1().RegisterListener(TObjMasterNotifyEvent::Bind<&TStartupWatch::Handle>(&watch));
+    };
+    TTarnProgram program(dialogs, options);
+    watch.program = &program;
+    ASSERT_TRUE(program.Start());
+    ASSERT_NE(watch.form, nullptr);
+    EXPECT_TRUE(dialogs.shown.empty());
 
-  using C = TObjMasterCode;
-  std::vector<std::pair<C, std::int32_t>> expected = {{C::omConnectDevice, 0}, {C::omWireControls, 0}};
-  for (std::int32_t phase = 0; phase < 10; ++phase) expected.push_back({C::omSettingsApplied, phase});
-  // The device abstraction, ahead in the list, announces the power state from inside omStart.
-  expected.push_back({C::omPowerStateChanged, 0});
-  expected.push_back({C::omStart, 0});
-  std::vector<std::pair<C, std::int32_t>> codes;
-  for (const auto& s : watch.seen) codes.push_back({s.code, s.index});
-  ASSERT_EQ(codes, expected);
-  for (std::size_t i = 0; i < watch.seen.size(); ++i) {
-    const TStartupWatch::Seen& s = watch.seen[i];
-    EXPECT_EQ(s.status, Strings::SplashStartingUserInterface) << i;
-    EXPECT_TRUE(s.splashShown) << i;
-    EXPECT_TRUE(s.defaultsSet) << i;
-    // The files are read after the wiring and before the first phase.
-    EXPECT_EQ(s.loaded, i >= 2) << i;
-  }
-  EXPECT_EQ(program.Splash(), nullptr);
-  EXPECT_TRUE(program.MainForm()->DeviceAbstractionTarn1().PollActive());
+    using C = TObjMasterCode;
+    std::vector<std::pair<C, std::int32_t>> expected = {{C::omConnectDevice, 0}, {C::omWireControls, 0}};
+    for (std::int32_t phase = 0; phase < 10; ++phase)
+        expected.push_back({C::omSettingsApplied, phase});
+    // The device abstraction, ahead in the list, announces the power state from inside omStart.
+    expected.push_back({C::omPowerStateChanged, 0});
+    expected.push_back({C::omStart, 0});
+    std::vector<std::pair<C, std::int32_t>> codes;
+    for (const auto& s : watch.seen)
+        codes.push_back({s.code, s.index});
+    ASSERT_EQ(codes, expected);
+    for (std::size_t i = 0; i < watch.seen.size(); ++i) {
+        const TStartupWatch::Seen& s = watch.seen[i];
+        EXPECT_EQ(s.status, Strings::SplashStartingUserInterface) << i;
+        EXPECT_TRUE(s.splashShown) << i;
+        EXPECT_TRUE(s.defaultsSet) << i;
+        // The files are read after the wiring and before the first phase.
+        EXPECT_EQ(s.loaded, i >= 2) << i;
+    }
+    EXPECT_EQ(program.Splash(), nullptr);
+    EXPECT_TRUE(program.MainForm()->DeviceAbstractionTarn1().PollActive());
 
-  TStepper stepper(ExitSteps(program), 10s);
-  program.Exec();
-  program.Finish();
-  EXPECT_EQ(watch.seen.back().code, TObjMasterCode::omMasterDestroying);
+    TStepper stepper(ExitSteps(program), 10s);
+    program.Exec();
+    program.Finish();
+    EXPECT_EQ(watch.seen.back().code, TObjMasterCode::omMasterDestroying);
 }
 
-TEST_F(Startup, MissingDriverLibraryRunsInDemonstrationMode) {
-  TProgramFolder folder(false);
-  TScriptedDialogs dialogs;
-  TTarnProgram program(dialogs, InFolder(folder));
-  ASSERT_TRUE(program.Start());
-  const std::vector<std::string> texts = {"Unable to load libtarndrv.so. Please reinstall Tarn application.",
-                                          Strings::DemonstrationMode};
-  EXPECT_EQ(dialogs.Texts(), texts);
-  EXPECT_EQ(dialogs.shown[0].kind, TDialogKind::Error);
-  EXPECT_EQ(dialogs.shown[1].kind, TDialogKind::Information);
-  EXPECT_NE(dynamic_cast<TDAO_DEMO*>(program.MainForm()->DeviceAbstractionTarn1().Driver()), nullptr);
-  EXPECT_EQ(program.Splash(), nullptr);
-  EXPECT_EQ(program.LastSplashStatus(), Strings::SplashStartingUserInterface);
-  EXPECT_EQ(fs::current_path(), folder.Path());
+TEST_F(Startup, MissingDriverLibraryRunsInDemonstrationMode)
+{
+    TProgramFolder folder(false);
+    TScriptedDialogs dialogs;
+    TTarnProgram program(dialogs, InFolder(folder));
+    ASSERT_TRUE(program.Start());
+    const std::vector<std::string> texts = {"Unable to load libtarndrv.so. Please reinstall Tarn application.",
+                                            Strings::DemonstrationMode};
+    EXPECT_EQ(dialogs.Texts(), texts);
+    EXPECT_EQ(dialogs.shown[0].kind, TDialogKind::Error);
+    EXPECT_EQ(dialogs.shown[1].kind, TDialogKind::Information);
+    EXPECT_NE(dynamic_cast<TDAO_DEMO*>(program.MainForm()->DeviceAbstractionTarn1().Driver()), nullptr);
+    EXPECT_EQ(program.Splash(), nullptr);
+    EXPECT_EQ(program.LastSplashStatus(), Strings::SplashStartingUserInterface);
+    EXPECT_EQ(fs::current_path(), folder.Path());
 
-  TStepper stepper(ExitSteps(program), 10s);
-  program.Exec();
-  EXPECT_TRUE(stepper.Finished());
-  program.Finish();
-  EXPECT_TRUE(fs::exists(folder.File("settings.xml")));
-  EXPECT_TRUE(fs::exists(folder.File("waveforms.dat")));
+    TStepper stepper(ExitSteps(program), 10s);
+    program.Exec();
+    EXPECT_TRUE(stepper.Finished());
+    program.Finish();
+    EXPECT_TRUE(fs::exists(folder.File("settings.xml")));
+    EXPECT_TRUE(fs::exists(folder.File("waveforms.dat")));
 }
 
-TEST_F(Startup, DriverLibraryWithoutAnEntryPointCountsAsMissing) {
-  TProgramFolder folder(false);
-  fs::copy_file(FAKE_INCOMPLETE_DRIVER, folder.File("libtarndrv.so"));
-  TScriptedDialogs dialogs;
-  TTarnProgram program(dialogs, InFolder(folder));
-  ASSERT_TRUE(program.Start());
-  const std::vector<std::string> texts = {Strings::UnableToLoadDriverLibrary, Strings::DemonstrationMode};
-  EXPECT_EQ(dialogs.Texts(), texts);
-  EXPECT_NE(dynamic_cast<TDAO_DEMO*>(program.MainForm()->DeviceAbstractionTarn1().Driver()), nullptr);
-  TStepper stepper(ExitSteps(program), 10s);
-  program.Exec();
-  program.Finish();
+TEST_F(Startup, DriverLibraryWithoutAnEntryPointCountsAsMissing)
+{
+    TProgramFolder folder(false);
+    fs::copy_file(FAKE_INCOMPLETE_DRIVER, folder.File("libtarndrv.so"));
+    TScriptedDialogs dialogs;
+    TTarnProgram program(dialogs, InFolder(folder));
+    ASSERT_TRUE(program.Start());
+    const std::vector<std::string> texts = {Strings::UnableToLoadDriverLibrary, Strings::DemonstrationMode};
+    EXPECT_EQ(dialogs.Texts(), texts);
+    EXPECT_NE(dynamic_cast<TDAO_DEMO*>(program.MainForm()->DeviceAbstractionTarn1().Driver()), nullptr);
+    TStepper stepper(ExitSteps(program), 10s);
+    program.Exec();
+    program.Finish();
 }
 
-TEST_F(Startup, NoDeviceYesYesNoSearchesThreeTimesThenDemonstration) {
-  TProgramFolder folder;
-  TVirtualGenerator vg(folder.File("libvireo.so"));
-  ASSERT_TRUE(vg.Loaded());
-  vg.SetPlugged(false);
-  TScriptedDialogs dialogs;
-  dialogs.answers = {TDialogResult::Yes, TDialogResult::Yes, TDialogResult::No};
-  TTarnProgram program(dialogs, InFolder(folder));
-  ASSERT_TRUE(program.Start());
-  const std::vector<std::string> texts = {Strings::DeviceNotFound, Strings::DeviceNotFound, Strings::DeviceNotFound,
-                                          Strings::DemonstrationMode};
-  EXPECT_EQ(dialogs.Texts(), texts);
-  EXPECT_EQ(dialogs.shown[0].buttons, TDialogButtons::YesNoAbort);
-  EXPECT_NE(dynamic_cast<TDAO_DEMO*>(program.MainForm()->DeviceAbstractionTarn1().Driver()), nullptr);
-  EXPECT_FALSE(program.MainForm()->TerminateRequested());
-  TStepper stepper(ExitSteps(program), 10s);
-  program.Exec();
-  program.Finish();
+TEST_F(Startup, NoDeviceYesYesNoSearchesThreeTimesThenDemonstration)
+{
+    TProgramFolder folder;
+    TVirtualGenerator vg(folder.File("libvireo.so"));
+    ASSERT_TRUE(vg.Loaded());
+    vg.SetPlugged(false);
+    TScriptedDialogs dialogs;
+    dialogs.answers = {TDialogResult::Yes, TDialogResult::Yes, TDialogResult::No};
+    TTarnProgram program(dialogs, InFolder(folder));
+    ASSERT_TRUE(program.Start());
+    const std::vector<std::string> texts = {Strings::DeviceNotFound, Strings::DeviceNotFound, Strings::DeviceNotFound,
+                                            Strings::DemonstrationMode};
+    EXPECT_EQ(dialogs.Texts(), texts);
+    EXPECT_EQ(dialogs.shown[0].buttons, TDialogButtons::YesNoAbort);
+    EXPECT_NE(dynamic_cast<TDAO_DEMO*>(program.MainForm()->DeviceAbstractionTarn1().Driver()), nullptr);
+    EXPECT_FALSE(program.MainForm()->TerminateRequested());
+    TStepper stepper(ExitSteps(program), 10s);
+    program.Exec();
+    program.Finish();
 }
 
-TEST_F(Startup, AbortLoadsAndAppliesSettingsThenEndsAtOnceAndSaves) {
-  TProgramFolder folder;
-  {
-    TSettingsTarn prepared;
-    prepared.SetDefaults();
-    prepared.Load(folder.Path());
-    prepared.Device.Frequency = 4321.0;
-    prepared.Device.Level = {1000};
-    ASSERT_TRUE(prepared.Save(folder.Path()).Ok());
-  }
-  fs::remove(folder.File("waveforms.dat"));
-  TVirtualGenerator vg(folder.File("libvireo.so"));
-  vg.SetPlugged(false);
-  TScriptedDialogs dialogs;
-  dialogs.answers = {TDialogResult::Abort};
-  TTarnProgram program(dialogs, InFolder(folder));
-  ASSERT_TRUE(program.Start());
-  EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{Strings::DeviceNotFound});
-  TMainForm& form = *program.MainForm();
-  EXPECT_TRUE(form.TerminateRequested());
-  EXPECT_NE(dynamic_cast<TDAO_DEMO*>(form.DeviceAbstractionTarn1().Driver()), nullptr);
-  // Loaded, and applied to the demonstration device on omStart.
-  EXPECT_EQ(form.SettingsTarn1().Device.Frequency, 4321.0);
-  EXPECT_EQ(form.SettingsTarn1().Device.DeviceFrequency, 4321.0);
-  EXPECT_TRUE(form.DeviceAbstractionTarn1().PollActive());
+TEST_F(Startup, AbortLoadsAndAppliesSettingsThenEndsAtOnceAndSaves)
+{
+    TProgramFolder folder;
+    {
+        TSettingsTarn prepared;
+        prepared.SetDefaults();
+        prepared.Load(folder.Path());
+        prepared.Device.Frequency = 4321.0;
+        prepared.Device.Level = {1000};
+        ASSERT_TRUE(prepared.Save(folder.Path()).Ok());
+    }
+    fs::remove(folder.File("waveforms.dat"));
+    TVirtualGenerator vg(folder.File("libvireo.so"));
+    vg.SetPlugged(false);
+    TScriptedDialogs dialogs;
+    dialogs.answers = {TDialogResult::Abort};
+    TTarnProgram program(dialogs, InFolder(folder));
+    ASSERT_TRUE(program.Start());
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{Strings::DeviceNotFound});
+    TMainForm& form = *program.MainForm();
+    EXPECT_TRUE(form.TerminateRequested());
+    EXPECT_NE(dynamic_cast<TDAO_DEMO*>(form.DeviceAbstractionTarn1().Driver()), nullptr);
+    // Loaded, and applied to the demonstration device on omStart.
+    EXPECT_EQ(form.SettingsTarn1().Device.Frequency, 4321.0);
+    EXPECT_EQ(form.SettingsTarn1().Device.DeviceFrequency, 4321.0);
+    EXPECT_TRUE(form.DeviceAbstractionTarn1().PollActive());
 
-  TStepper stepper({[] { return true; }}, 5s);
-  const auto started = std::chrono::steady_clock::now();
-  program.Exec();
-  EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
-  EXPECT_EQ(stepper.StepsDone(), 0u); // the message loop never ran
-  // Modal boxes of the shutdown (save errors) must still wait for an answer.
-  QDialog probe;
-  QTimer::singleShot(300, &probe, &QDialog::accept);
-  QElapsedTimer shown;
-  shown.start();
-  probe.exec();
-  EXPECT_GE(shown.elapsed(), 250);
-  program.Finish();
-  EXPECT_TRUE(fs::exists(folder.File("waveforms.dat")));
-  TSettingsTarn saved;
-  saved.SetDefaults();
-  saved.Load(folder.Path());
-  EXPECT_EQ(saved.Device.Frequency, 4321.0);
-  EXPECT_EQ(saved.Device.Level, TIntArray{1000});
-  EXPECT_EQ(dialogs.shown.size(), 1u);
+    TStepper stepper({[] { return true; }}, 5s);
+    const auto started = std::chrono::steady_clock::now();
+    program.Exec();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+    EXPECT_EQ(stepper.StepsDone(), 0u); // the message loop never ran
+    // Modal boxes of the shutdown (save errors) must still wait for an answer.
+    QDialog probe;
+    QTimer::singleShot(300, &probe, &QDialog::accept);
+    QElapsedTimer shown;
+    shown.start();
+    probe.exec();
+    EXPECT_GE(shown.elapsed(), 250);
+    program.Finish();
+    EXPECT_TRUE(fs::exists(folder.File("waveforms.dat")));
+    TSettingsTarn saved;
+    saved.SetDefaults();
+    saved.Load(folder.Path());
+    EXPECT_EQ(saved.Device.Frequency, 4321.0);
+    EXPECT_EQ(saved.Device.Level, TIntArray{1000});
+    EXPECT_EQ(dialogs.shown.size(), 1u);
 }
 
-TEST_F(Startup, BrokenCalibrationWarnsAndKeepsTheRealDevice) {
-  TProgramFolder folder;
-  TVirtualGenerator vg(folder.File("libvireo.so"));
-  ASSERT_TRUE(vg.Loaded());
-  // Spoil the check sum of the calibration page.
-  vg.SetEEPROMByte(256 + 255, vg.EEPROMByte(256 + 255) ^ 0x5A);
-  TScriptedDialogs dialogs;
-  TTarnProgram program(dialogs, InFolder(folder));
-  ASSERT_TRUE(program.Start());
-  ASSERT_EQ(dialogs.shown.size(), 1u);
-  EXPECT_EQ(dialogs.shown[0].kind, TDialogKind::Warning);
-  EXPECT_EQ(dialogs.shown[0].text, std::string(Strings::CalibrationBroken) + "\n" + Strings::ContactManufacturer);
-  TMainForm& form = *program.MainForm();
-  EXPECT_NE(dynamic_cast<TDAO_Tarn*>(form.DeviceAbstractionTarn1().Driver()), nullptr);
-  // The default calibration is in force, and the settings reached the device.
-  ExpectDeviceHolds(vg, form.SettingsTarn1(), DefaultCalibration());
-  TStepper stepper(ExitSteps(program), 10s);
-  program.Exec();
-  program.Finish();
+TEST_F(Startup, BrokenCalibrationWarnsAndKeepsTheRealDevice)
+{
+    TProgramFolder folder;
+    TVirtualGenerator vg(folder.File("libvireo.so"));
+    ASSERT_TRUE(vg.Loaded());
+    // Spoil the check sum of the calibration page.
+    vg.SetEEPROMByte(256 + 255, vg.EEPROMByte(256 + 255) ^ 0x5A);
+    TScriptedDialogs dialogs;
+    TTarnProgram program(dialogs, InFolder(folder));
+    ASSERT_TRUE(program.Start());
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].kind, TDialogKind::Warning);
+    EXPECT_EQ(dialogs.shown[0].text, std::string(Strings::CalibrationBroken) + "\n" + Strings::ContactManufacturer);
+    TMainForm& form = *program.MainForm();
+    EXPECT_NE(dynamic_cast<TDAO_Tarn*>(form.DeviceAbstractionTarn1().Driver()), nullptr);
+    // The default calibration is in force, and the settings reached the device.
+    ExpectDeviceHolds(vg, form.SettingsTarn1(), DefaultCalibration());
+    TStepper stepper(ExitSteps(program), 10s);
+    program.Exec();
+    program.Finish();
 }
 
-TEST_F(Startup, WorkingDeviceReceivesEverySetting) {
-  TProgramFolder folder;
-  WriteDistinctSettings(folder.Path());
-  TVirtualGenerator vg(folder.File("libvireo.so"));
-  ASSERT_TRUE(vg.Loaded());
-  const TCalibration calibration = ReadCalibration(vg);
-  TScriptedDialogs dialogs;
-  TTarnProgram program(dialogs, InFolder(folder));
-  ASSERT_TRUE(program.Start());
-  EXPECT_TRUE(dialogs.shown.empty());
-  TMainForm& form = *program.MainForm();
-  ASSERT_NE(dynamic_cast<TDAO_Tarn*>(form.DeviceAbstractionTarn1().Driver()), nullptr);
-  EXPECT_EQ(form.SettingsTarn1().Device.Level, TIntArray{3000});
-  ExpectDeviceHolds(vg, form.SettingsTarn1(), calibration);
-  EXPECT_TRUE(form.SettingsTarn1().Device.HOutputActive);
-  EXPECT_EQ(vg.Power(), 1);
-  TStepper stepper(ExitSteps(program), 10s);
-  program.Exec();
-  program.Finish();
-  // A plain exit switches the device off.
-  EXPECT_EQ(vg.Power(), 0);
+TEST_F(Startup, WorkingDeviceReceivesEverySetting)
+{
+    TProgramFolder folder;
+    WriteDistinctSettings(folder.Path());
+    TVirtualGenerator vg(folder.File("libvireo.so"));
+    ASSERT_TRUE(vg.Loaded());
+    const TCalibration calibration = ReadCalibration(vg);
+    TScriptedDialogs dialogs;
+    TTarnProgram program(dialogs, InFolder(folder));
+    ASSERT_TRUE(program.Start());
+    EXPECT_TRUE(dialogs.shown.empty());
+    TMainForm& form = *program.MainForm();
+    ASSERT_NE(dynamic_cast<TDAO_Tarn*>(form.DeviceAbstractionTarn1().Driver()), nullptr);
+    EXPECT_EQ(form.SettingsTarn1().Device.Level, TIntArray{3000});
+    ExpectDeviceHolds(vg, form.SettingsTarn1(), calibration);
+    EXPECT_TRUE(form.SettingsTarn1().Device.HOutputActive);
+    EXPECT_EQ(vg.Power(), 1);
+    TStepper stepper(ExitSteps(program), 10s);
+    program.Exec();
+    program.Finish();
+    // A plain exit switches the device off.
+    EXPECT_EQ(vg.Power(), 0);
 }
 
 } // namespace

@@ -45,7 +45,10 @@ Store& TheStore()
 
 } // namespace
 
-State& Fake() { return TheStore().state; }
+State& Fake()
+{
+    return TheStore().state;
+}
 
 void Reset()
 {
@@ -74,7 +77,10 @@ int libusb_init(libusb_context** context)
     return 0;
 }
 
-void libusb_exit(libusb_context*) { ++Fake().exits; }
+void libusb_exit(libusb_context*)
+{
+    ++Fake().exits;
+}
 
 ssize_t libusb_get_device_list(libusb_context*, libusb_device*** list)
 {
@@ -161,7 +167,10 @@ int libusb_open(libusb_device* device, libusb_device_handle** handle)
     return 0;
 }
 
-void libusb_close(libusb_device_handle*) { ++Fake().closes; }
+void libusb_close(libusb_device_handle*)
+{
+    ++Fake().closes;
+}
 
 int libusb_set_auto_detach_kernel_driver(libusb_device_handle*, int enable)
 {
@@ -196,8 +205,8 @@ int libusb_bulk_transfer(libusb_device_handle*, unsigned char endpoint, unsigned
     return Fake().bulkResult;
 }
 
-int libusb_control_transfer(libusb_device_handle*, uint8_t requestType, uint8_t request, uint16_t value,
-                            uint16_t index, unsigned char*, uint16_t length, unsigned int)
+int libusb_control_transfer(libusb_device_handle*, uint8_t requestType, uint8_t request, uint16_t value, uint16_t index,
+                            unsigned char*, uint16_t length, unsigned int)
 {
     Fake().controls.push_back({requestType, request, value, index, length});
     return Fake().controlResult;

@@ -18,7 +18,10 @@ struct Interface {
 
 // Interface 0 with an interrupt endpoint ahead of its bulk pair, so a backend
 // that guesses endpoint numbers gets them wrong.
-inline std::vector<Interface> GeneratorInterfaces() { return {{0, {{0x83, 3}, {0x86, 2}, {0x02, 2}}}}; }
+inline std::vector<Interface> GeneratorInterfaces()
+{
+    return {{0, {{0x83, 3}, {0x86, 2}, {0x02, 2}}}};
+}
 
 struct Device {
     std::uint16_t vendor = 0;

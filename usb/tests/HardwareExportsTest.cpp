@@ -17,7 +17,10 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 int g_failures = 0;
-void CountFailure(std::int32_t) { ++g_failures; }
+void CountFailure(std::int32_t)
+{
+    ++g_failures;
+}
 
 class HardwareExports : public ::testing::Test {
 protected:

@@ -13,18 +13,31 @@
 namespace {
 
 const std::set<std::string> kUsbExports{
-    "DeviceReady",      "USBInitDevice",     "GetDriverVersion",       "USBFlushBuffer",
-    "USBConfigureFPGA", "USBSingleRead",     "USBSingleWrite",         "USBSingleWriteWithoutFlush",
-    "USBRollFIFORead",  "USBFIFORead",       "USBFIFOWrite",           "USBGetPacketSize",
-    "USBReadFromEEPROM", "USBWriteToEEPROM", "USBGetDeviceID",         "USBSetCallBackFunction",
+    "DeviceReady",         "USBInitDevice",    "GetDriverVersion", "USBFlushBuffer",
+    "USBConfigureFPGA",    "USBSingleRead",    "USBSingleWrite",   "USBSingleWriteWithoutFlush",
+    "USBRollFIFORead",     "USBFIFORead",      "USBFIFOWrite",     "USBGetPacketSize",
+    "USBReadFromEEPROM",   "USBWriteToEEPROM", "USBGetDeviceID",   "USBSetCallBackFunction",
     "USBGetDriverVersion", "USBGetPowerState", "USBSetPowerOnOff"};
 
-const std::set<std::string> kVirtualExtras{
-    "VgReset",         "VgGetRegister",         "VgGetRegisterWriteCount", "VgGetSampleWord",
-    "VgCopySamples",   "VgGetEEPROMByte",       "VgSetEEPROMByte",         "VgGetPower",
-    "VgSetDeviceId",   "VgGetConfigurationCount", "VgIsConfigured",        "VgSetPacketSize",
-    "VgSetPlugged",    "VgFailNextRequests",    "VgGetProtocolErrorCount", "VgGetPendingReadBytes",
-    "VgGetRequestCount", "VgGetRequest",        "VgClearRequestLog"};
+const std::set<std::string> kVirtualExtras{"VgReset",
+                                           "VgGetRegister",
+                                           "VgGetRegisterWriteCount",
+                                           "VgGetSampleWord",
+                                           "VgCopySamples",
+                                           "VgGetEEPROMByte",
+                                           "VgSetEEPROMByte",
+                                           "VgGetPower",
+                                           "VgSetDeviceId",
+                                           "VgGetConfigurationCount",
+                                           "VgIsConfigured",
+                                           "VgSetPacketSize",
+                                           "VgSetPlugged",
+                                           "VgFailNextRequests",
+                                           "VgGetProtocolErrorCount",
+                                           "VgGetPendingReadBytes",
+                                           "VgGetRequestCount",
+                                           "VgGetRequest",
+                                           "VgClearRequestLog"};
 
 std::string Dir(const char* variable, const char* fallback)
 {
@@ -32,8 +45,14 @@ std::string Dir(const char* variable, const char* fallback)
     return value != nullptr && *value != '\0' ? value : fallback;
 }
 
-std::string HardwareLibrary() { return Dir("TARN_PROGRAM_DIR", VIREO_TEST_PROGRAM_DIR) + "/libvireo.so"; }
-std::string VirtualLibrary() { return Dir("TARN_VIRTUAL_DIR", VIREO_TEST_VIRTUAL_DIR) + "/libvireo.so"; }
+std::string HardwareLibrary()
+{
+    return Dir("TARN_PROGRAM_DIR", VIREO_TEST_PROGRAM_DIR) + "/libvireo.so";
+}
+std::string VirtualLibrary()
+{
+    return Dir("TARN_VIRTUAL_DIR", VIREO_TEST_VIRTUAL_DIR) + "/libvireo.so";
+}
 
 TEST(VireoExports, HardwareVariantExportsExactlyTheUsbFunctions)
 {
@@ -54,7 +73,10 @@ TEST(VireoExports, VirtualVariantAddsOnlyTheInspectionApi)
 }
 
 int g_failures = 0;
-void CountFailure(int32_t) { ++g_failures; }
+void CountFailure(int32_t)
+{
+    ++g_failures;
+}
 
 class HardwareLibraryTest : public ::testing::Test {
 protected:
@@ -72,11 +94,7 @@ protected:
             dlclose(handle);
         }
     }
-    template <typename F>
-    F* Fn(const char* name)
-    {
-        return reinterpret_cast<F*>(dlsym(handle, name));
-    }
+    template <typename F> F* Fn(const char* name) { return reinterpret_cast<F*>(dlsym(handle, name)); }
     void* handle = nullptr;
 };
 
@@ -85,8 +103,8 @@ TEST_F(HardwareLibraryTest, WithoutAGeneratorOpeningFindsNoneAndNothingIsReporte
     const int32_t result = Fn<decltype(USBInitDevice)>("USBInitDevice")();
     if (result == vireo::kInitOk || result == vireo::kInitOpenFailed || result == vireo::kInitNoHandle)
         GTEST_SKIP() << "a generator with our ids is attached (result " << result << ")";
-    EXPECT_TRUE(result == vireo::kInitNoDevice || result == vireo::kInitEnumerationFailed ||
-                result == vireo::kInitDetailUnavailable)
+    EXPECT_TRUE(result == vireo::kInitNoDevice || result == vireo::kInitEnumerationFailed
+                || result == vireo::kInitDetailUnavailable)
         << result;
     EXPECT_EQ(g_failures, 0);
 }

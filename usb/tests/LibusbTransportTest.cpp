@@ -16,11 +16,17 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-fakeusb::Device Generator() { return {kGeneratorId.vendor, kGeneratorId.product}; }
+fakeusb::Device Generator()
+{
+    return {kGeneratorId.vendor, kGeneratorId.product};
+}
 // The bulk pair of fakeusb::GeneratorInterfaces().
 constexpr unsigned char kOut = 0x02;
 constexpr unsigned char kIn = 0x86;
-fakeusb::Device Stranger() { return {0x046D, 0xC52B}; }
+fakeusb::Device Stranger()
+{
+    return {0x046D, 0xC52B};
+}
 
 class LibusbTransportTest : public ::testing::Test {
 protected:
@@ -117,8 +123,8 @@ TEST_F(LibusbTransportTest, WithoutDescriptorCallsTheFixedEndpointsServe)
     // The active configuration unreadable: the first one by index is asked.
     fakeusb::Reset();
     fake.devices = {Generator()};
-    transport = std::make_unique<LibusbTransport>(
-        ConfigDescriptorCalls{nullptr, ConfigDescriptorCalls::Linked().byIndex, ConfigDescriptorCalls::Linked().release});
+    transport = std::make_unique<LibusbTransport>(ConfigDescriptorCalls{
+        nullptr, ConfigDescriptorCalls::Linked().byIndex, ConfigDescriptorCalls::Linked().release});
     ASSERT_EQ(transport->Open(), kInitOk);
     EXPECT_EQ(fake.freedConfigs, fake.configs);
 }

@@ -32,7 +32,8 @@ public:
     bool BulkWrite(const void* data, std::size_t size) override
     {
         const auto* b = static_cast<const std::uint8_t*>(data);
-        requests.push_back({7, b != nullptr ? std::vector<std::uint8_t>(b, b + size) : std::vector<std::uint8_t>{}, size});
+        requests.push_back(
+            {7, b != nullptr ? std::vector<std::uint8_t>(b, b + size) : std::vector<std::uint8_t>{}, size});
         return Outcome();
     }
     bool BulkRead(void* data, std::size_t size) override

@@ -19,7 +19,10 @@ void Callback(std::int32_t argument)
     g_lastArgument = argument;
 }
 
-void OtherCallback(std::int32_t) { ++g_otherCalls; }
+void OtherCallback(std::int32_t)
+{
+    ++g_otherCalls;
+}
 
 class UsbLinkFailures : public ::testing::Test {
 protected:

@@ -85,8 +85,8 @@ TEST_F(UsbLinkPackets, QueriesSendOnePacketThenReadAFourByteReply)
     Reply({0x12, 0x34, 0x56, 0x78});
     EXPECT_EQ(link.SingleRead(0x105), 0x1234);
 
-    const std::vector<Bytes> packets{{0x01, 0x01, 0x23, 0x04}, {0x01, 0, 0, 0x2A}, {0x01, 0, 0, 0x2C},
-                                     {0x01, 0, 0, 0x2C},       {0x24, 0x05, 0, 0}};
+    const std::vector<Bytes> packets{
+        {0x01, 0x01, 0x23, 0x04}, {0x01, 0, 0, 0x2A}, {0x01, 0, 0, 0x2C}, {0x01, 0, 0, 0x2C}, {0x24, 0x05, 0, 0}};
     ASSERT_EQ(transport.requests.size(), 2 * packets.size());
     for (std::size_t i = 0; i < packets.size(); ++i) {
         EXPECT_EQ(At(2 * i).function, 6);

@@ -15,7 +15,10 @@ std::int32_t powerState = 1;
 std::int32_t nextEEPROMAddress = -1;
 void (*callback)(std::int32_t) = nullptr;
 
-void Log(const std::string& call) { calls += call + "\n"; }
+void Log(const std::string& call)
+{
+    calls += call + "\n";
+}
 
 } // namespace
 
@@ -24,7 +27,10 @@ STUB_EXPORT std::int32_t USBInitDevice()
     Log("InitDevice");
     return 0;
 }
-STUB_EXPORT void USBFlushBuffer() { Log("FlushBuffer"); }
+STUB_EXPORT void USBFlushBuffer()
+{
+    Log("FlushBuffer");
+}
 STUB_EXPORT std::int32_t USBConfigureFPGA(const void*, std::int32_t length)
 {
     Log("ConfigureFPGA " + std::to_string(length));
@@ -69,7 +75,10 @@ STUB_EXPORT std::int32_t USBGetDeviceID()
     Log("GetDeviceID");
     return 1;
 }
-STUB_EXPORT void USBWriteToEEPROM(std::int32_t, std::int32_t) { Log("WriteToEEPROM"); }
+STUB_EXPORT void USBWriteToEEPROM(std::int32_t, std::int32_t)
+{
+    Log("WriteToEEPROM");
+}
 STUB_EXPORT std::int32_t USBGetPowerState()
 {
     Log("GetPowerState");
@@ -82,7 +91,10 @@ STUB_EXPORT std::uint8_t* GetDriverVersion(std::uint8_t* version)
     version[1] = 0;
     return version;
 }
-STUB_EXPORT void USBSetPowerOnOff(std::int32_t on) { Log("Power " + std::to_string(on)); }
+STUB_EXPORT void USBSetPowerOnOff(std::int32_t on)
+{
+    Log("Power " + std::to_string(on));
+}
 STUB_EXPORT void USBSetCallBackFunction(void (*function)(std::int32_t))
 {
     Log("Bind");
@@ -104,7 +116,10 @@ STUB_EXPORT void RecSetEEPROMByte(std::int32_t address, std::int32_t value)
 {
     eeprom[address & 511] = static_cast<std::uint8_t>(value);
 }
-STUB_EXPORT void RecSetPowerState(std::int32_t state) { powerState = state; }
+STUB_EXPORT void RecSetPowerState(std::int32_t state)
+{
+    powerState = state;
+}
 STUB_EXPORT void RecFail()
 {
     if (callback != nullptr)
