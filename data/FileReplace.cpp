@@ -1,9 +1,11 @@
 // Saving a file so that a failure never destroys the old one.
 #include "data/FileReplace.h"
 
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <streambuf>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -45,6 +47,50 @@ bool WriteAll(int fd, std::string_view data)
     return true;
 }
 
+// Buffered output straight into the temporary file; large blocks bypass the buffer.
+class TFileStreamBuf : public std::streambuf {
+public:
+    explicit TFileStreamBuf(int fd) : Fd_(fd) { setp(Buffer_.data(), Buffer_.data() + Buffer_.size()); }
+    bool Good() const { return Good_; }
+
+protected:
+    int_type overflow(int_type ch) override
+    {
+        if (!Drain())
+            return traits_type::eof();
+        if (!traits_type::eq_int_type(ch, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(ch);
+            pbump(1);
+        }
+        return traits_type::not_eof(ch);
+    }
+    std::streamsize xsputn(const char* s, std::streamsize n) override
+    {
+        if (n < static_cast<std::streamsize>(Buffer_.size()))
+            return std::streambuf::xsputn(s, n);
+        if (!Drain() || !WriteAll(Fd_, std::string_view(s, static_cast<std::size_t>(n)))) {
+            Good_ = false;
+            return 0;
+        }
+        return n;
+    }
+    int sync() override { return Drain() ? 0 : -1; }
+
+private:
+    bool Drain()
+    {
+        const auto pending = static_cast<std::size_t>(pptr() - pbase());
+        if (pending > 0 && !WriteAll(Fd_, std::string_view(pbase(), pending)))
+            Good_ = false;
+        setp(Buffer_.data(), Buffer_.data() + Buffer_.size());
+        return Good_;
+    }
+
+    int Fd_;
+    bool Good_ = true;
+    std::array<char, 1 << 16> Buffer_{};
+};
+
 // The rename itself is only durable once the folder is on disk too.
 void SyncFolder(const std::filesystem::path& folder)
 {
@@ -55,7 +101,7 @@ void SyncFolder(const std::filesystem::path& folder)
 
 } // namespace
 
-bool ReplaceFileContents(const std::filesystem::path& link, std::string_view data)
+bool ReplaceFileContents(const std::filesystem::path& link, const std::function<void(std::ostream&)>& write)
 {
     static std::atomic<unsigned> counter{0};
     // A linked file is replaced where it lives; the link stays.
@@ -80,7 +126,18 @@ bool ReplaceFileContents(const std::filesystem::path& link, std::string_view dat
     TFileHandle file(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (file.Get() < 0)
         return false;
-    bool ok = WriteAll(file.Get(), data);
+    bool ok = false;
+    try {
+        TFileStreamBuf buffer(file.Get());
+        std::ostream out(&buffer);
+        write(out);
+        out.flush();
+        ok = out.good() && buffer.Good();
+    } catch (...) {
+        file.Close();
+        ::unlink(temp.c_str());
+        throw;
+    }
     if (ok && exists)
         ok = ::fchmod(file.Get(), old.st_mode & 07777) == 0;
     if (ok)
@@ -94,4 +151,10 @@ bool ReplaceFileContents(const std::filesystem::path& link, std::string_view dat
     }
     SyncFolder(dir);
     return true;
+}
+
+bool ReplaceFileContents(const std::filesystem::path& target, std::string_view data)
+{
+    return ReplaceFileContents(
+        target, [data](std::ostream& out) { out.write(data.data(), static_cast<std::streamsize>(data.size())); });
 }

@@ -1,9 +1,13 @@
 #pragma once
 #include <filesystem>
+#include <functional>
+#include <ostream>
 #include <string_view>
 
-// Writes data to a temporary file beside target and renames it over target,
-// so that a failure never destroys the old file. Refuses to replace a file
-// that is not writable; a symbolic link is followed, not replaced. Returns
-// false on any failure.
+// Writes a new file content to a temporary file beside target and renames it
+// over target, so that a failure never destroys the old file. Refuses to
+// replace a file that is not writable; a symbolic link is followed, not
+// replaced. Returns false on any failure; an exception from write leaves the
+// old file too and propagates.
+bool ReplaceFileContents(const std::filesystem::path& target, const std::function<void(std::ostream&)>& write);
 bool ReplaceFileContents(const std::filesystem::path& target, std::string_view data);

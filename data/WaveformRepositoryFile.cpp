@@ -5,7 +5,6 @@
 #include "data/FileReplace.h"
 
 #include <fstream>
-#include <sstream>
 
 namespace {
 
@@ -70,9 +69,10 @@ void LoadWaveformRepositoryFile(const std::filesystem::path& file, TWaveformList
 void SaveWaveformRepositoryFile(const std::filesystem::path& file, const TWaveformList& deviceWaveforms,
                                 const TWaveformList& repository)
 {
-    std::ostringstream out(std::ios::binary);
-    TBinStreamEx stream(out);
-    WriteWaveformRepository(stream, deviceWaveforms, repository);
-    if (!out || !ReplaceFileContents(file, out.view()))
+    const bool written = ReplaceFileContents(file, [&](std::ostream& out) {
+        TBinStreamEx stream(out);
+        WriteWaveformRepository(stream, deviceWaveforms, repository);
+    });
+    if (!written)
         throw EDataError("Unable to write " + file.string());
 }
