@@ -15,6 +15,8 @@ bool HeadlessPlatform()
     return name == QLatin1String("offscreen") || name == QLatin1String("minimal");
 }
 
+} // namespace
+
 TDialogResult DefaultAnswer(TDialogButtons buttons)
 {
     switch (buttons) {
@@ -27,8 +29,6 @@ TDialogResult DefaultAnswer(TDialogButtons buttons)
     }
     return TDialogResult::Closed;
 }
-
-} // namespace
 
 TDialogResult TMessageBoxDialogService::Message(TDialogKind kind, TDialogButtons buttons, const std::string& text,
                                                 const std::string& caption)

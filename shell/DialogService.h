@@ -11,6 +11,10 @@ enum class TDialogKind { Error, Warning, Information };
 enum class TDialogButtons { Ok, YesNo, YesNoAbort };
 enum class TDialogResult { Ok, Yes, No, Abort, Closed };
 
+// The answer a box takes when nobody can give one: OK, Yes, or No where
+// Abort is offered too.
+TDialogResult DefaultAnswer(TDialogButtons buttons);
+
 class TDialogService {
 public:
     virtual ~TDialogService() = default;

@@ -19,15 +19,7 @@ TDialogResult TScriptedDialogs::Message(TDialogKind kind, TDialogButtons buttons
         answers.pop_front();
         return r;
     }
-    switch (buttons) {
-    case TDialogButtons::Ok:
-        return TDialogResult::Ok;
-    case TDialogButtons::YesNo:
-        return TDialogResult::Yes;
-    case TDialogButtons::YesNoAbort:
-        return TDialogResult::No;
-    }
-    return TDialogResult::Closed;
+    return DefaultAnswer(buttons);
 }
 
 std::vector<std::string> TScriptedDialogs::Texts() const
