@@ -3,7 +3,7 @@
 #include "data/SettingsTarn.h"
 #include "data/StringsTarn.h"
 #include "device/DaoTarn.h"
-#include "shell/DialogService.h"
+#include "shell/master/DialogService.h"
 
 #include <QTimer>
 

@@ -3,7 +3,7 @@
 // notices broken communication.
 #pragma once
 #include "device/DriverAbstraction.h"
-#include "shell/ComponentsTarn.h"
+#include "shell/master/ComponentsTarn.h"
 
 #include <functional>
 #include <memory>

@@ -1,7 +1,7 @@
 #include "shell/CommBrokenScreen.h"
 
 #include "data/StringsTarn.h"
-#include "shell/ObjMasterTarn.h"
+#include "shell/master/ObjMasterTarn.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>

@@ -4,8 +4,8 @@
 #include "data/StringsTarn.h"
 #include "device/DeviceAbstractionTarn.h"
 #include "shell/CommBrokenScreen.h"
-#include "shell/DialogService.h"
-#include "shell/ObjMasterTarn.h"
+#include "shell/master/DialogService.h"
+#include "shell/master/ObjMasterTarn.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

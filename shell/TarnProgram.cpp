@@ -2,9 +2,9 @@
 
 #include "data/SettingsTarn.h"
 #include "data/StringsTarn.h"
-#include "shell/DialogService.h"
+#include "shell/master/DialogService.h"
 #include "shell/Main.h"
-#include "shell/ObjMasterTarn.h"
+#include "shell/master/ObjMasterTarn.h"
 #include "shell/SingleInstance.h"
 #include "shell/SplashScreen.h"
 

@@ -2,10 +2,10 @@
 #include "data/SettingsTarn.h"
 #include "data/StringsTarn.h"
 #include "device/DeviceAbstractionTarn.h"
-#include "shell/DialogService.h"
+#include "shell/master/DialogService.h"
 #include "shell/Main.h"
-#include "shell/ObjMasterTarn.h"
-#include "shell/tests/TestApp.h"
+#include "shell/master/ObjMasterTarn.h"
+#include "shell/master/tests/TestApp.h"
 
 #include <gtest/gtest.h>
 

@@ -2,10 +2,10 @@
 // behind the single-instance test.
 #include "data/StringsTarn.h"
 #include "shell/CommBrokenScreen.h"
-#include "shell/ObjMasterTarn.h"
+#include "shell/master/ObjMasterTarn.h"
 #include "shell/SingleInstance.h"
 #include "shell/SplashScreen.h"
-#include "shell/tests/TestApp.h"
+#include "shell/master/tests/TestApp.h"
 
 #include <gtest/gtest.h>
 

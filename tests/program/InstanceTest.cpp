@@ -1,6 +1,6 @@
 // The built program as separate processes: a second start while one runs.
 #include "data/StringsTarn.h"
-#include "shell/tests/TestApp.h"
+#include "shell/master/tests/TestApp.h"
 #include "tests/program/ProgramHarness.h"
 
 #include <gtest/gtest.h>

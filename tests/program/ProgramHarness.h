@@ -2,7 +2,7 @@
 // the real driver library and the virtual generator, scripted dialogs, and
 // steps that run inside the program's own message loop.
 #pragma once
-#include "shell/DialogService.h"
+#include "shell/master/DialogService.h"
 
 #include <QTimer>
 

@@ -5,7 +5,7 @@
 #include "shell/CommBrokenScreen.h"
 #include "shell/Main.h"
 #include "shell/TarnProgram.h"
-#include "shell/tests/TestApp.h"
+#include "shell/master/tests/TestApp.h"
 #include "tests/program/DeviceExpectations.h"
 #include "tests/program/ProgramHarness.h"
 

@@ -6,10 +6,10 @@
 #include "device/DaoTarn.h"
 #include "device/DeviceAbstractionTarn.h"
 #include "shell/Main.h"
-#include "shell/ObjMasterTarn.h"
+#include "shell/master/ObjMasterTarn.h"
 #include "shell/SplashScreen.h"
 #include "shell/TarnProgram.h"
-#include "shell/tests/TestApp.h"
+#include "shell/master/tests/TestApp.h"
 #include "tests/program/DeviceExpectations.h"
 #include "tests/program/ProgramHarness.h"
 

@@ -1,7 +1,7 @@
 // Component bases: a non-visual component (QObject) and a windowless graphic
 // control (QWidget), both connected to the object master and the settings model.
 #pragma once
-#include "shell/ObjMasterTarn.h"
+#include "shell/master/ObjMasterTarn.h"
 
 #include <QObject>
 #include <QWidget>

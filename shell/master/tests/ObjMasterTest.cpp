@@ -1,7 +1,7 @@
 // Broadcast order, nesting and the life of listeners on the object master.
-#include "shell/ComponentsTarn.h"
-#include "shell/ObjMasterTarn.h"
-#include "shell/tests/TestApp.h"
+#include "shell/master/ComponentsTarn.h"
+#include "shell/master/ObjMasterTarn.h"
+#include "shell/master/tests/TestApp.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "shell/DialogService.h"
+#include "shell/master/DialogService.h"
 
 #include <QGuiApplication>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "shell/ObjMasterTarn.h"
+#include "shell/master/ObjMasterTarn.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "shell/ComponentsTarn.h"
+#include "shell/master/ComponentsTarn.h"
 
 namespace tarn {
 

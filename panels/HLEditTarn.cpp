@@ -1,0 +1,74 @@
+#include "panels/HLEditTarn.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPalette>
+
+namespace tarn {
+
+THLEditTarn::THLEditTarn(QWidget* parent) : QLineEdit(parent)
+{
+    connect(this, &QLineEdit::textChanged, this, [this] { UpdateColors(); });
+    UpdateColors();
+}
+
+void THLEditTarn::SetText(const QString& text)
+{
+    if (text == committed_ && !force_) {
+        return;
+    }
+    committed_ = text;
+    force_ = false;
+    QLineEdit::setText(text);
+    UpdateColors();
+}
+
+void THLEditTarn::SetColors(const QColor& font, const QColor& back, const QColor& redFont)
+{
+    fontColor_ = font;
+    backColor_ = back;
+    redFontColor_ = redFont;
+    UpdateColors();
+}
+
+void THLEditTarn::keyPressEvent(QKeyEvent* event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && OnUserEnter) {
+        OnUserEnter(this, QLineEdit::text());
+    }
+    // Not consumed: the line edit (and a dialog around it) still sees the key.
+    QLineEdit::keyPressEvent(event);
+}
+
+void THLEditTarn::UpdateColors()
+{
+    QPalette pal = palette();
+    const bool differs = Highlighted();
+    const QColor text = differs ? redFontColor_ : fontColor_;
+    const QColor base = differs ? backColor_ : QApplication::palette(this).color(QPalette::Base);
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        pal.setColor(group, QPalette::Text, text);
+        pal.setColor(group, QPalette::Base, base);
+    }
+    setPalette(pal);
+}
+
+void ApplyStyle(THLEditTarn& edit, THLEditStyle style)
+{
+    const QColor red(0xFF, 0, 0);
+    switch (style) {
+    case THLEditStyle::Value:
+        edit.SetColors(Qt::black, red, Qt::white);
+        break;
+    case THLEditStyle::Pending:
+        edit.SetColors(red, red, Qt::white);
+        break;
+    case THLEditStyle::Device:
+        edit.SetColors(QColor(0, 0x80, 0), red, QColor(0, 0xFF, 0));
+        edit.setReadOnly(true);
+        break;
+    }
+}
+
+} // namespace tarn

@@ -1,0 +1,59 @@
+// The value edit field: separates the committed text (what the program last
+// showed) from what the user types, highlights the field while they differ and
+// hands the typed text to its owner only on Enter.
+#pragma once
+#include <QColor>
+#include <QLineEdit>
+#include <QString>
+
+#include <functional>
+
+namespace tarn {
+
+class THLEditTarn : public QLineEdit {
+    Q_OBJECT
+public:
+    using TOnUserEnter = std::function<void(THLEditTarn* sender, const QString& text)>;
+
+    explicit THLEditTarn(QWidget* parent = nullptr);
+
+    // The committed text, not the visible one.
+    QString Text() const { return committed_; }
+    // Commits and shows the text when it differs from the committed one or a
+    // force is pending; an equal text leaves what the user types alone.
+    void SetText(const QString& text);
+    // The next SetText applies even an equal text.
+    void Force() { force_ = true; }
+
+    QColor FontColor() const { return fontColor_; }
+    QColor BackColor() const { return backColor_; }
+    QColor RedFontColor() const { return redFontColor_; }
+    void SetColors(const QColor& font, const QColor& back, const QColor& redFont);
+
+    // True while the visible text differs from the committed one.
+    bool Highlighted() const { return QLineEdit::text() != committed_; }
+
+    TOnUserEnter OnUserEnter;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void UpdateColors();
+
+    QString committed_;
+    bool force_ = false;
+    QColor fontColor_ = Qt::black;
+    QColor backColor_ = Qt::red;
+    QColor redFontColor_ = Qt::white;
+};
+
+// The three colour sets of the main window's fields.
+enum class THLEditStyle {
+    Value,   // levels, load, dB: black, highlighted white on red
+    Pending, // frequency in software, pending shift: red, highlighted white on red
+    Device,  // frequency in device, device shift: green, highlighted lime on red, read-only
+};
+void ApplyStyle(THLEditTarn& edit, THLEditStyle style);
+
+} // namespace tarn
