@@ -45,12 +45,14 @@ std::uint16_t StandardSample(TStandardWaveform kind, std::int32_t j)
 
 std::unique_ptr<TWaveformTarn> MakeStandardWaveform(TStandardWaveform kind)
 {
-    auto waveform = std::make_unique<TWaveformTarn>();
-    waveform->Allocate(TSettingsTarn::StandardSampleCount, StandardRange, true);
-    std::uint16_t* samples = waveform->Samples();
+    // Filled through a copy: a waveform whose buffer was handed out keeps
+    // checking it for writes.
+    std::vector<std::uint16_t> samples(TSettingsTarn::StandardSampleCount);
     for (std::int32_t j = 0; j < TSettingsTarn::StandardSampleCount; ++j)
-        samples[j] = StandardSample(kind, j);
-    waveform->UpdateStatistics();
+        samples[static_cast<std::size_t>(j)] = StandardSample(kind, j);
+    auto waveform = std::make_unique<TWaveformTarn>();
+    waveform->AssignData(TWaveformData{samples.data(), TSettingsTarn::StandardSampleCount, StandardRange});
+    waveform->IsStandard = true;
     return waveform;
 }
 
@@ -201,7 +203,6 @@ std::vector<std::string> SaveFailureMessages(const TSettingsSaveResult& result)
 TWaveformTarn& TSettingsTarn::AddWaveform(const TWaveformTarn& waveform)
 {
     auto copy = std::make_unique<TWaveformTarn>();
-    // Assign recomputes the statistics.
     copy->Assign(waveform);
     Repository.push_back(std::move(copy));
     return *Repository.back();

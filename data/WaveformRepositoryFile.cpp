@@ -5,6 +5,7 @@
 #include "data/FileReplace.h"
 
 #include <fstream>
+#include <vector>
 
 namespace {
 
@@ -59,7 +60,13 @@ void WriteWaveformRepository(TBinStreamEx& stream, const TWaveformList& deviceWa
 void LoadWaveformRepositoryFile(const std::filesystem::path& file, TWaveformList& deviceWaveforms,
                                 TWaveformList& repository)
 {
-    std::ifstream in(file, std::ios::binary);
+    // Small items come from this buffer; sample blocks larger than it are
+    // read straight into the waveforms' buffers.
+    constexpr std::size_t BlockSize = 16 * 1024;
+    std::vector<char> block(BlockSize);
+    std::ifstream in;
+    in.rdbuf()->pubsetbuf(block.data(), static_cast<std::streamsize>(block.size()));
+    in.open(file, std::ios::binary);
     if (!in.is_open())
         throw EDataError("Unable to open " + file.string());
     TBinStreamEx stream(in);

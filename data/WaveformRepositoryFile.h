@@ -21,7 +21,8 @@ void ReadWaveformRepository(TBinStreamEx& stream, TWaveformList& deviceWaveforms
 void WriteWaveformRepository(TBinStreamEx& stream, const TWaveformList& deviceWaveforms,
                              const TWaveformList& repository);
 
-// Opens the file for reading; a missing or unreadable file throws EDataError.
+// Opens the file for reading, in large blocks; a missing or unreadable file
+// throws EDataError.
 void LoadWaveformRepositoryFile(const std::filesystem::path& file, TWaveformList& deviceWaveforms,
                                 TWaveformList& repository);
 // Writes a temporary file beside the target and renames it over the target,

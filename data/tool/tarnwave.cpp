@@ -72,18 +72,18 @@ void PrintList(const char* section, const TWaveformList& list, std::string& out)
     for (std::size_t i = 0; i < list.size(); ++i) {
         const TWaveformTarn& w = *list[i];
         char mean[64];
-        std::snprintf(mean, sizeof mean, "%.6f", w.MeanSample);
+        std::snprintf(mean, sizeof mean, "%.6f", w.MeanSample());
         out += section;
         out += '\t' + std::to_string(i);
         out += '\t' + OneLine(w.Name);
         out += '\t' + w.ModeText();
         out += '\t' + std::to_string(w.SampleCount());
         out += '\t' + std::to_string(w.SampleRange());
-        out += '\t' + std::to_string(w.MinSample);
-        out += '\t' + std::to_string(w.MaxSample);
+        out += '\t' + std::to_string(w.MinSample());
+        out += '\t' + std::to_string(w.MaxSample());
         out += '\t';
         out += mean;
-        out += '\t' + std::to_string(w.HighestHarmonic);
+        out += '\t' + std::to_string(w.HighestHarmonic());
         out += '\n';
     }
 }
@@ -172,16 +172,15 @@ std::vector<std::uint16_t> ReadCodes(std::istream& in)
 int Import(const std::string& file, const std::string& name, bool standard)
 {
     TLibrary library = LoadStrict(file);
-    const std::vector<std::uint16_t> codes = ReadCodes(std::cin);
+    std::vector<std::uint16_t> codes = ReadCodes(std::cin);
     // The driver loads a standard waveform with its averaged copies, which
     // only fit the device memory for the standard size.
     if (standard && codes.size() != static_cast<std::size_t>(TSettingsTarn::StandardSampleCount))
         throw EDataError("A standard waveform has 8192 samples, not " + std::to_string(codes.size()));
     auto waveform = std::make_unique<TWaveformTarn>();
-    waveform->Allocate(static_cast<std::int32_t>(codes.size()), ImportRange, standard);
-    std::copy(codes.begin(), codes.end(), waveform->Samples());
+    waveform->AssignData(TWaveformData{codes.data(), static_cast<std::int32_t>(codes.size()), ImportRange});
+    waveform->IsStandard = standard;
     waveform->Name = name;
-    waveform->UpdateStatistics();
     library.Repository.push_back(std::move(waveform));
     SaveWaveformRepositoryFile(file, library.Device, library.Repository);
     return 0;
