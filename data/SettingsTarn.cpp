@@ -96,8 +96,10 @@ TSettingsLoadResult TSettingsTarn::Load(const std::filesystem::path& folder)
     TSettingsLoadResult result;
     result.SettingsRead = XMLStore->LoadFromFile(folder / SettingsFileName);
     ReadXMLValues();
+    const auto file = folder / WaveformRepositoryFileName;
+    FRepositoryBaseline.Forget();
     try {
-        LoadWaveformRepositoryFile(folder / WaveformRepositoryFileName, Device.Waveforms, Repository);
+        const bool asRead = LoadWaveformRepositoryFile(file, Device.Waveforms, Repository);
         // Every real channel needs a waveform with samples to play.
         const auto needed = static_cast<std::size_t>(std::max(RealChannelCount, 1));
         if (Device.Waveforms.size() < needed)
@@ -106,6 +108,8 @@ TSettingsLoadResult TSettingsTarn::Load(const std::filesystem::path& folder)
             if (Device.Waveforms[i]->SampleCount() < 1)
                 throw EDataError("Empty device waveform");
         }
+        if (asRead)
+            FRepositoryBaseline.Record(file, Device.Waveforms, Repository);
     } catch (const std::exception& e) {
         result.RepositoryRecovered = true;
         result.RepositoryError = e.what();
@@ -181,9 +185,17 @@ TSettingsSaveResult TSettingsTarn::Save(const std::filesystem::path& folder)
     TSettingsSaveResult result;
     WriteXMLValues();
     result.SettingsSaved = XMLStore->SaveToFile(folder / SettingsFileName);
-    try {
-        SaveWaveformRepositoryFile(folder / WaveformRepositoryFileName, Device.Waveforms, Repository);
+    const auto file = folder / WaveformRepositoryFileName;
+    if (FRepositoryBaseline.Unchanged(file, Device.Waveforms, Repository)) {
         result.RepositorySaved = true;
+        result.RepositoryUnchanged = true;
+        return result;
+    }
+    FRepositoryBaseline.Forget();
+    try {
+        SaveWaveformRepositoryFile(file, Device.Waveforms, Repository);
+        result.RepositorySaved = true;
+        FRepositoryBaseline.Record(file, Device.Waveforms, Repository);
     } catch (const std::exception& e) {
         result.RepositoryError = e.what();
     }
@@ -242,6 +254,7 @@ void TSettingsTarn::MakeStandardWaveforms()
 
 void TSettingsTarn::RecoverWaveforms()
 {
+    FRepositoryBaseline.Forget();
     Device.Waveforms.clear();
     Device.Waveforms.push_back(MakeStandardWaveform(TStandardWaveform::Sine));
     // A failed read never leaves empty places, but the list may come from elsewhere.
