@@ -97,6 +97,8 @@ void TModuleData::LoadFromStream(TBinStreamEx& stream)
 
 // ---- TWaveformTarn ----
 
+TWaveformTarn::TWaveformTarn() : FChangeStamp(NextChangeStamp()) {}
+
 TWaveformTarn::~TWaveformTarn()
 {
     DropSamples(false);

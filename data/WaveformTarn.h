@@ -44,7 +44,7 @@ public:
     static constexpr std::int32_t RecordVersion = 0;
     static constexpr std::int32_t RecordType = 1000;
 
-    TWaveformTarn() = default;
+    TWaveformTarn();
     ~TWaveformTarn();
     TWaveformTarn(const TWaveformTarn&) = delete;
     TWaveformTarn& operator=(const TWaveformTarn&) = delete;
@@ -80,7 +80,7 @@ public:
     void Allocate(std::int32_t count, std::int32_t range, bool standard);
     // Deep copy; statistics the source already holds are taken along.
     void Assign(const TWaveformTarn& source);
-    // Copies the samples of data; name, flag, module data and statistics stay.
+    // Copies the samples of data; name, flag and module data stay.
     void AssignData(const TWaveformData& data);
 
     // Forgets the cached statistics, so the next read computes them from the
@@ -136,7 +136,7 @@ private:
     // Null when empty or when the samples are attached.
     std::unique_ptr<std::uint16_t[]> FBuffer;
     mutable TStatisticsCache FStatistics;
-    std::uint64_t FChangeStamp = 0;
+    std::uint64_t FChangeStamp;
     // DataView was handed out: its address stays valid for good.
     bool FViewShared = false;
     // The writable Samples was handed out or the buffer is attached; ends
