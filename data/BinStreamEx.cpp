@@ -48,6 +48,14 @@ std::optional<std::uint64_t> MeasureLeft(std::istream& in)
     return static_cast<std::uint64_t>(end - here);
 }
 
+void SwapToNative(std::uint16_t* words, std::size_t count)
+{
+    if constexpr (std::endian::native != std::endian::little) {
+        for (std::size_t i = 0; i < count; ++i)
+            words[i] = static_cast<std::uint16_t>((words[i] >> 8) | (words[i] << 8));
+    }
+}
+
 } // namespace
 
 TBinStreamEx::TBinStreamEx(std::istream& in) : FIn(&in), FLeft(MeasureLeft(in)) {}
@@ -74,15 +82,20 @@ void TBinStreamEx::WriteRaw(const void* data, std::size_t size)
 
 bool TBinStreamEx::ReadRaw(void* data, std::size_t size)
 {
+    return ReadAvailable(data, size) == size;
+}
+
+std::size_t TBinStreamEx::ReadAvailable(void* data, std::size_t size)
+{
     if (!FIn)
         throw EDataError("Stream is not open for reading");
     if (size == 0)
-        return true;
+        return 0;
     FIn->read(static_cast<char*>(data), static_cast<std::streamsize>(size));
     const auto got = static_cast<std::uint64_t>(FIn->gcount());
     if (FLeft)
         *FLeft -= std::min(*FLeft, got);
-    return got == size;
+    return static_cast<std::size_t>(got);
 }
 
 void TBinStreamEx::WriteByte(std::uint8_t value)
@@ -196,12 +209,23 @@ void TBinStreamEx::WriteWords(const std::uint16_t* words, std::size_t count)
     }
 }
 
+void TBinStreamEx::ReadWords(std::uint16_t* words, std::size_t count, std::uint16_t missing)
+{
+    const std::size_t size = count * sizeof(std::uint16_t);
+    const std::size_t got = ReadAvailable(words, size);
+    if (got < size) {
+        // As if the buffer had held missing before the read.
+        auto* bytes = reinterpret_cast<std::uint8_t*>(words);
+        for (std::size_t b = got; b < size; ++b)
+            bytes[b] = static_cast<std::uint8_t>(b % 2 == 0 ? missing : missing >> 8);
+        throw EDataError(WrongInteger);
+    }
+    SwapToNative(words, count);
+}
+
 void TBinStreamEx::ReadWords(std::uint16_t* words, std::size_t count)
 {
     if (!ReadRaw(words, count * sizeof(std::uint16_t)))
         throw EDataError(WrongInteger);
-    if constexpr (std::endian::native != std::endian::little) {
-        for (std::size_t i = 0; i < count; ++i)
-            words[i] = static_cast<std::uint16_t>((words[i] >> 8) | (words[i] << 8));
-    }
+    SwapToNative(words, count);
 }

@@ -37,6 +37,9 @@ public:
     // Sample codes, unsigned 16-bit little-endian.
     void WriteWords(const std::uint16_t* words, std::size_t count);
     void ReadWords(std::uint16_t* words, std::size_t count);
+    // The same into a buffer nobody has filled: when the stream ends early,
+    // the bytes not delivered take those of missing before the error is thrown.
+    void ReadWords(std::uint16_t* words, std::size_t count, std::uint16_t missing);
 
     // Bytes between the read position and the end, when the stream can tell.
     std::optional<std::uint64_t> BytesLeft() const;
@@ -45,6 +48,8 @@ private:
     void WriteRaw(const void* data, std::size_t size);
     // False when fewer than size bytes were delivered.
     bool ReadRaw(void* data, std::size_t size);
+    // The number of bytes delivered.
+    std::size_t ReadAvailable(void* data, std::size_t size);
 
     std::istream* FIn = nullptr;
     std::ostream* FOut = nullptr;

@@ -45,12 +45,14 @@ std::uint16_t StandardSample(TStandardWaveform kind, std::int32_t j)
 
 std::unique_ptr<TWaveformTarn> MakeStandardWaveform(TStandardWaveform kind)
 {
-    auto waveform = std::make_unique<TWaveformTarn>();
-    waveform->Allocate(TSettingsTarn::StandardSampleCount, StandardRange, true);
-    std::uint16_t* samples = waveform->Samples();
+    // Filled through a copy: a waveform whose buffer was handed out keeps
+    // checking it for writes.
+    std::vector<std::uint16_t> samples(TSettingsTarn::StandardSampleCount);
     for (std::int32_t j = 0; j < TSettingsTarn::StandardSampleCount; ++j)
-        samples[j] = StandardSample(kind, j);
-    waveform->UpdateStatistics();
+        samples[static_cast<std::size_t>(j)] = StandardSample(kind, j);
+    auto waveform = std::make_unique<TWaveformTarn>();
+    waveform->AssignData(TWaveformData{samples.data(), TSettingsTarn::StandardSampleCount, StandardRange});
+    waveform->IsStandard = true;
     return waveform;
 }
 
@@ -94,8 +96,10 @@ TSettingsLoadResult TSettingsTarn::Load(const std::filesystem::path& folder)
     TSettingsLoadResult result;
     result.SettingsRead = XMLStore->LoadFromFile(folder / SettingsFileName);
     ReadXMLValues();
+    const auto file = folder / WaveformRepositoryFileName;
+    FRepositoryBaseline.Forget();
     try {
-        LoadWaveformRepositoryFile(folder / WaveformRepositoryFileName, Device.Waveforms, Repository);
+        const bool asRead = LoadWaveformRepositoryFile(file, Device.Waveforms, Repository);
         // Every real channel needs a waveform with samples to play.
         const auto needed = static_cast<std::size_t>(std::max(RealChannelCount, 1));
         if (Device.Waveforms.size() < needed)
@@ -104,6 +108,8 @@ TSettingsLoadResult TSettingsTarn::Load(const std::filesystem::path& folder)
             if (Device.Waveforms[i]->SampleCount() < 1)
                 throw EDataError("Empty device waveform");
         }
+        if (asRead)
+            FRepositoryBaseline.Record(file, Device.Waveforms, Repository);
     } catch (const std::exception& e) {
         result.RepositoryRecovered = true;
         result.RepositoryError = e.what();
@@ -179,9 +185,17 @@ TSettingsSaveResult TSettingsTarn::Save(const std::filesystem::path& folder)
     TSettingsSaveResult result;
     WriteXMLValues();
     result.SettingsSaved = XMLStore->SaveToFile(folder / SettingsFileName);
-    try {
-        SaveWaveformRepositoryFile(folder / WaveformRepositoryFileName, Device.Waveforms, Repository);
+    const auto file = folder / WaveformRepositoryFileName;
+    if (FRepositoryBaseline.Unchanged(file, Device.Waveforms, Repository)) {
         result.RepositorySaved = true;
+        result.RepositoryUnchanged = true;
+        return result;
+    }
+    FRepositoryBaseline.Forget();
+    try {
+        SaveWaveformRepositoryFile(file, Device.Waveforms, Repository);
+        result.RepositorySaved = true;
+        FRepositoryBaseline.Record(file, Device.Waveforms, Repository);
     } catch (const std::exception& e) {
         result.RepositoryError = e.what();
     }
@@ -201,7 +215,6 @@ std::vector<std::string> SaveFailureMessages(const TSettingsSaveResult& result)
 TWaveformTarn& TSettingsTarn::AddWaveform(const TWaveformTarn& waveform)
 {
     auto copy = std::make_unique<TWaveformTarn>();
-    // Assign recomputes the statistics.
     copy->Assign(waveform);
     Repository.push_back(std::move(copy));
     return *Repository.back();
@@ -241,6 +254,7 @@ void TSettingsTarn::MakeStandardWaveforms()
 
 void TSettingsTarn::RecoverWaveforms()
 {
+    FRepositoryBaseline.Forget();
     Device.Waveforms.clear();
     Device.Waveforms.push_back(MakeStandardWaveform(TStandardWaveform::Sine));
     // A failed read never leaves empty places, but the list may come from elsewhere.

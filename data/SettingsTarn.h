@@ -7,6 +7,7 @@
 
 #include "data/DataTypesTarn.h"
 #include "data/OptionsTarn.h"
+#include "data/RepositoryBaseline.h"
 #include "data/WaveformTarn.h"
 #include "data/XMLSettings.h"
 
@@ -64,6 +65,8 @@ struct TSettingsLoadResult {
 struct TSettingsSaveResult {
     bool SettingsSaved = false;
     bool RepositorySaved = false;
+    // "waveforms.dat" already held exactly this content and was left alone.
+    bool RepositoryUnchanged = false;
     std::string RepositoryError;
     bool Ok() const { return SettingsSaved && RepositorySaved; }
 };
@@ -112,6 +115,8 @@ public:
     TSettingsLoadResult Load(const std::filesystem::path& folder = ".");
     // Writes both files into folder; the two are independent. Each file is
     // replaced only when its new content was written completely.
+    // "waveforms.dat" is not rewritten when nothing in the two waveform lists
+    // changed since it was loaded (without recovery) or last saved.
     TSettingsSaveResult Save(const std::filesystem::path& folder = ".");
 
     // Appends a deep copy of waveform to Repository and returns it.
@@ -129,6 +134,8 @@ public:
 private:
     void ReadXMLValues();
     void WriteXMLValues();
+
+    TRepositoryBaseline FRepositoryBaseline;
 };
 
 enum class TStandardWaveform { Sine, Saw, Triangle, Square };

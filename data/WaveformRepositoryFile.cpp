@@ -5,21 +5,25 @@
 #include "data/FileReplace.h"
 
 #include <fstream>
+#include <vector>
 
 namespace {
 
-void ReadList(TBinStreamEx& stream, TWaveformList& list)
+// True when every record would be written back as read.
+bool ReadList(TBinStreamEx& stream, TWaveformList& list)
 {
     // Whatever fails below, the list holds only records read whole.
     list.clear();
     // A count larger than the bytes left is a damaged file; nothing is
     // reserved from it either way.
     const std::int32_t count = stream.ReadGuardedCount(1);
+    bool asRead = true;
     for (std::int32_t i = 0; i < count; ++i) {
         auto waveform = std::make_unique<TWaveformTarn>();
-        waveform->LoadFromStream(stream);
+        asRead = waveform->LoadFromStream(stream) && asRead;
         list.push_back(std::move(waveform));
     }
+    return asRead;
 }
 
 void WriteList(TBinStreamEx& stream, const TWaveformList& list)
@@ -34,17 +38,18 @@ void WriteList(TBinStreamEx& stream, const TWaveformList& list)
     }
 }
 
-// Pushes the written bytes to the disk before the rename makes them the file.
 } // namespace
 
-void ReadWaveformRepository(TBinStreamEx& stream, TWaveformList& deviceWaveforms, TWaveformList& repository)
+bool ReadWaveformRepository(TBinStreamEx& stream, TWaveformList& deviceWaveforms, TWaveformList& repository)
 {
     if (stream.ReadGuardedInt() != RepositoryFileVersion)
         throw EDataError("Unknown file version");
     if (stream.ReadGuardedInt() != RepositoryFileType)
         throw EDataError("Unknown file type");
-    ReadList(stream, deviceWaveforms);
-    ReadList(stream, repository);
+    const bool deviceAsRead = ReadList(stream, deviceWaveforms);
+    const bool repositoryAsRead = ReadList(stream, repository);
+    const auto left = stream.BytesLeft();
+    return deviceAsRead && repositoryAsRead && left && *left == 0;
 }
 
 void WriteWaveformRepository(TBinStreamEx& stream, const TWaveformList& deviceWaveforms,
@@ -56,14 +61,20 @@ void WriteWaveformRepository(TBinStreamEx& stream, const TWaveformList& deviceWa
     WriteList(stream, repository);
 }
 
-void LoadWaveformRepositoryFile(const std::filesystem::path& file, TWaveformList& deviceWaveforms,
+bool LoadWaveformRepositoryFile(const std::filesystem::path& file, TWaveformList& deviceWaveforms,
                                 TWaveformList& repository)
 {
-    std::ifstream in(file, std::ios::binary);
+    // Small items come from this buffer; sample blocks larger than it are
+    // read straight into the waveforms' buffers.
+    constexpr std::size_t BlockSize = 16 * 1024;
+    std::vector<char> block(BlockSize);
+    std::ifstream in;
+    in.rdbuf()->pubsetbuf(block.data(), static_cast<std::streamsize>(block.size()));
+    in.open(file, std::ios::binary);
     if (!in.is_open())
         throw EDataError("Unable to open " + file.string());
     TBinStreamEx stream(in);
-    ReadWaveformRepository(stream, deviceWaveforms, repository);
+    return ReadWaveformRepository(stream, deviceWaveforms, repository);
 }
 
 void SaveWaveformRepositoryFile(const std::filesystem::path& file, const TWaveformList& deviceWaveforms,

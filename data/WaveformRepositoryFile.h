@@ -17,12 +17,15 @@ inline constexpr std::int32_t RepositoryFileType = 1001;
 // read; waveforms are appended only once their record is complete, so after a
 // failure the lists hold exactly the records read whole. Errors are EDataError
 // ("Unknown file version", "Unknown file type", "Wrong integer in file", ...).
-void ReadWaveformRepository(TBinStreamEx& stream, TWaveformList& deviceWaveforms, TWaveformList& repository);
+// True when writing the lists again gives the same bytes: every record
+// written back as read and nothing after the last one.
+bool ReadWaveformRepository(TBinStreamEx& stream, TWaveformList& deviceWaveforms, TWaveformList& repository);
 void WriteWaveformRepository(TBinStreamEx& stream, const TWaveformList& deviceWaveforms,
                              const TWaveformList& repository);
 
-// Opens the file for reading; a missing or unreadable file throws EDataError.
-void LoadWaveformRepositoryFile(const std::filesystem::path& file, TWaveformList& deviceWaveforms,
+// Opens the file for reading, in large blocks; a missing or unreadable file
+// throws EDataError. The result is ReadWaveformRepository's.
+bool LoadWaveformRepositoryFile(const std::filesystem::path& file, TWaveformList& deviceWaveforms,
                                 TWaveformList& repository);
 // Writes a temporary file beside the target and renames it over the target,
 // so a failed save leaves the old file as it was. A target that exists but is

@@ -3,10 +3,10 @@
 #include "data/BinStreamEx.h"
 #include "data/CommonFunctionsTarn.h"
 #include "data/DataTypesTarn.h"
-#include "data/SimpleFFT.h"
 #include "data/StringsTarn.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <istream>
@@ -19,6 +19,13 @@ std::int32_t CheckedCount(std::int32_t count)
     if (count < 0)
         throw EDataError("Wrong sample count");
     return count;
+}
+
+std::uint64_t NextChangeStamp() noexcept
+{
+    // Process-wide, so a new waveform at a freed one's address never repeats its stamp.
+    static std::atomic<std::uint64_t> stamp{0};
+    return ++stamp;
 }
 
 } // namespace
@@ -90,17 +97,73 @@ void TModuleData::LoadFromStream(TBinStreamEx& stream)
 
 // ---- TWaveformTarn ----
 
+TWaveformTarn::TWaveformTarn() : FChangeStamp(NextChangeStamp()) {}
+
 TWaveformTarn::~TWaveformTarn()
 {
-    Clear();
+    DropSamples(false);
 }
 
-void TWaveformTarn::Clear() noexcept
+std::uint16_t* TWaveformTarn::Samples() noexcept
 {
+    FStatistics.Share(FView);
+    FBufferShared = true;
+    return FView.Samples;
+}
+
+TWaveformData* TWaveformTarn::DataView() noexcept
+{
+    FStatistics.Share(FView);
+    FViewShared = true;
+    return &FView;
+}
+
+std::int32_t TWaveformTarn::MaxSample() const
+{
+    return FStatistics.MaxSample(FView, SamplesShared());
+}
+
+std::int32_t TWaveformTarn::MinSample() const
+{
+    return FStatistics.MinSample(FView, SamplesShared());
+}
+
+double TWaveformTarn::MeanSample() const
+{
+    return FStatistics.MeanSample(FView, SamplesShared());
+}
+
+std::int32_t TWaveformTarn::HighestHarmonic() const
+{
+    return FStatistics.HighestHarmonic(FView, SamplesShared());
+}
+
+void TWaveformTarn::UpdateStatistics() noexcept
+{
+    FStatistics.Invalidate();
+}
+
+void TWaveformTarn::SamplesChanged() noexcept
+{
+    FStatistics.Invalidate();
+    FChangeStamp = NextChangeStamp();
+}
+
+void TWaveformTarn::DropSamples(bool retire) noexcept
+{
+    if (retire)
+        FStatistics.Retire(FView, SamplesShared());
     FBuffer.reset();
     FView.Samples = nullptr;
     FView.Count = 0;
     FView.Range = 0;
+    FBufferShared = false;
+    SamplesChanged();
+}
+
+void TWaveformTarn::Clear() noexcept
+{
+    DropSamples(true);
 }
 
 void TWaveformTarn::Allocate(std::int32_t count, std::int32_t range, bool standard)
@@ -108,7 +171,7 @@ void TWaveformTarn::Allocate(std::int32_t count, std::int32_t range, bool standa
     CheckedCount(count);
     Clear();
     if (count > 0) {
-        FBuffer = std::make_unique<std::uint16_t[]>(static_cast<std::size_t>(count));
+        FBuffer = std::make_unique_for_overwrite<std::uint16_t[]>(static_cast<std::size_t>(count));
         std::fill_n(FBuffer.get(), count, static_cast<std::uint16_t>(range / 2));
         FView.Samples = FBuffer.get();
     }
@@ -124,7 +187,7 @@ void TWaveformTarn::Assign(const TWaveformTarn& source)
     Clear();
     Name = source.Name;
     if (source.SampleCount() > 0) {
-        FBuffer = std::make_unique<std::uint16_t[]>(static_cast<std::size_t>(source.SampleCount()));
+        FBuffer = std::make_unique_for_overwrite<std::uint16_t[]>(static_cast<std::size_t>(source.SampleCount()));
         std::copy_n(source.Samples(), source.SampleCount(), FBuffer.get());
         FView.Samples = FBuffer.get();
     }
@@ -132,7 +195,7 @@ void TWaveformTarn::Assign(const TWaveformTarn& source)
     FView.Range = source.SampleRange();
     ModuleData.Assign(source.ModuleData);
     IsStandard = source.IsStandard;
-    UpdateStatistics();
+    FStatistics.CopyFrom(source.FStatistics, source.FView, source.SamplesShared(), FView, SamplesShared());
 }
 
 void TWaveformTarn::AssignData(const TWaveformData& data)
@@ -143,7 +206,7 @@ void TWaveformTarn::AssignData(const TWaveformData& data)
     // Copy first: data may describe this waveform's own buffer.
     std::unique_ptr<std::uint16_t[]> copy;
     if (count > 0) {
-        copy = std::make_unique<std::uint16_t[]>(static_cast<std::size_t>(count));
+        copy = std::make_unique_for_overwrite<std::uint16_t[]>(static_cast<std::size_t>(count));
         std::copy_n(data.Samples, count, copy.get());
     }
     const std::int32_t range = data.Range;
@@ -152,46 +215,6 @@ void TWaveformTarn::AssignData(const TWaveformData& data)
     FView.Samples = FBuffer.get();
     FView.Count = count;
     FView.Range = range;
-}
-
-void TWaveformTarn::UpdateStatistics()
-{
-    const std::int32_t count = SampleCount();
-    if (count <= 0) {
-        HighestHarmonic = 1;
-        return;
-    }
-    const std::uint16_t* samples = Samples();
-    if (SampleRange() != 0) {
-        // The search starts from 0 and SampleRange, so codes that all lie
-        // above the range still report the range as their minimum.
-        std::int32_t maxSample = 0;
-        std::int32_t minSample = SampleRange();
-        long double sum = 0.0L;
-        for (std::int32_t i = 0; i < count; ++i) {
-            const std::int32_t s = samples[i];
-            sum += s;
-            maxSample = std::max(maxSample, s);
-            minSample = std::min(minSample, s);
-        }
-        MaxSample = maxSample;
-        MinSample = minSample;
-        // Divided in extended precision, then stored as a double.
-        MeanSample = static_cast<double>(sum / count);
-    }
-
-    HighestHarmonic = 1;
-    const std::int32_t lastBin = count / 2 - 1;
-    if (lastBin < 2)
-        return;
-    TSimpleFFT fft(count);
-    const double unscale = fft.Count() / 2.0; // undo the transform's 2 / N
-    fft.SetSamples(samples, count);
-    fft.Compute();
-    const TFFTBin* bins = fft.Bins();
-    for (std::int32_t i = 2; i <= lastBin; ++i)
-        if (bins[i].Magnitude * unscale > 5.0)
-            HighestHarmonic = i;
 }
 
 std::string TWaveformTarn::ModeText() const
@@ -208,10 +231,10 @@ std::string TWaveformTarn::SizeText() const
     return FormatSampleCount(count) + " (" + std::to_string(count) + " " + word + ")";
 }
 
-void TWaveformTarn::LoadFromStream(std::istream& stream)
+bool TWaveformTarn::LoadFromStream(std::istream& stream)
 {
     TBinStreamEx bin(stream);
-    LoadFromStream(bin);
+    return LoadFromStream(bin);
 }
 
 void TWaveformTarn::SaveToStream(std::ostream& stream) const
@@ -220,7 +243,7 @@ void TWaveformTarn::SaveToStream(std::ostream& stream) const
     SaveToStream(bin);
 }
 
-void TWaveformTarn::LoadFromStream(TBinStreamEx& stream)
+bool TWaveformTarn::LoadFromStream(TBinStreamEx& stream)
 {
     if (stream.ReadGuardedInt() != RecordVersion)
         throw EDataError("Unsupported file version");
@@ -228,14 +251,22 @@ void TWaveformTarn::LoadFromStream(TBinStreamEx& stream)
         throw EDataError("Unsupported file type");
     Name = stream.ReadString();
     Clear();
-    const bool standard = stream.ReadByte() != 0;
+    const std::uint8_t flag = stream.ReadByte();
     const std::int32_t range = stream.ReadInt();
     const std::int32_t count = stream.ReadGuardedCount(sizeof(std::uint16_t));
-    Allocate(count, range, standard);
+    // The codes go straight from the stream into the one buffer; only a
+    // stream that ends early leaves words to fill, as Allocate would.
+    IsStandard = flag != 0;
+    if (count > 0) {
+        FBuffer = std::make_unique_for_overwrite<std::uint16_t[]>(static_cast<std::size_t>(count));
+        FView.Samples = FBuffer.get();
+    }
+    FView.Count = count;
+    FView.Range = range;
     if (count > 0)
-        stream.ReadWords(FBuffer.get(), static_cast<std::size_t>(count));
+        stream.ReadWords(FBuffer.get(), static_cast<std::size_t>(count), static_cast<std::uint16_t>(range / 2));
     ModuleData.LoadFromStream(stream);
-    UpdateStatistics();
+    return flag <= 1;
 }
 
 void TWaveformTarn::SaveToStream(TBinStreamEx& stream) const
@@ -260,7 +291,8 @@ void TWaveformTarn::AttachSamples(std::uint16_t* samples, std::int32_t count, st
     FView.Samples = samples;
     FView.Count = count;
     FView.Range = range;
-    UpdateStatistics();
+    // The caller keeps writing access to its buffer.
+    FBufferShared = true;
 }
 
 void TWaveformTarn::DetachSamples() noexcept
@@ -268,9 +300,7 @@ void TWaveformTarn::DetachSamples() noexcept
     // Never frees: an owned buffer stays with Clear, an attached one with its owner.
     if (FBuffer)
         return;
-    FView.Samples = nullptr;
-    FView.Count = 0;
-    FView.Range = 0;
+    DropSamples(true);
 }
 
 std::size_t TWaveformTarn::DecimationCount() const noexcept
@@ -293,6 +323,7 @@ std::size_t TWaveformTarn::BuildDecimations(std::uint16_t* destination) const
 {
     const std::int64_t count = SampleCount();
     const std::uint16_t* samples = Samples();
+    const std::int32_t span = MaxSample() - MinSample();
     std::vector<double> averages;
     std::size_t written = 0;
     for (std::int64_t f = 1; f < count; f *= 2) {
@@ -313,7 +344,7 @@ std::size_t TWaveformTarn::BuildDecimations(std::uint16_t* destination) const
         double scale = 1.0;
         double offset = 0.0;
         if (largest != smallest) {
-            scale = (MaxSample - MinSample) / (largest - smallest);
+            scale = span / (largest - smallest);
             offset = -smallest * scale;
         }
         for (const double average : averages) {

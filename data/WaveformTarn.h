@@ -3,6 +3,7 @@
 // data blocks of the plug-in module that made it.
 
 #include "data/ModuleTypesTarn.h"
+#include "data/WaveformStatistics.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -43,43 +44,57 @@ public:
     static constexpr std::int32_t RecordVersion = 0;
     static constexpr std::int32_t RecordType = 1000;
 
-    TWaveformTarn() = default;
+    TWaveformTarn();
     ~TWaveformTarn();
     TWaveformTarn(const TWaveformTarn&) = delete;
     TWaveformTarn& operator=(const TWaveformTarn&) = delete;
 
-    // The (Samples, SampleCount, SampleRange) triple.
-    std::uint16_t* Samples() noexcept { return FView.Samples; }
+    // The (Samples, SampleCount, SampleRange) triple. The writable forms hand
+    // the buffer out: the waveform then checks its cached statistics against
+    // a copy of the samples they came from, and counts as possibly changed
+    // for saving. Read through a const waveform where nothing is written.
+    std::uint16_t* Samples() noexcept;
     const std::uint16_t* Samples() const noexcept { return FView.Samples; }
     std::int32_t SampleCount() const noexcept { return FView.Count; }
     std::int32_t SampleRange() const noexcept { return FView.Range; }
     // The triple itself, as plug-in modules see it: writes through it reach
-    // this waveform's own buffer.
-    TWaveformData* DataView() noexcept { return &FView; }
+    // this waveform's own buffer, at any later time.
+    TWaveformData* DataView() noexcept;
 
-    // Statistics, valid after UpdateStatistics.
-    std::int32_t MaxSample = 0;
-    std::int32_t MinSample = 0;
-    double MeanSample = 0.0;
-    std::int32_t HighestHarmonic = 0;
+    // Statistics, computed when first read and kept until the samples
+    // change. Not safe to read one waveform from two threads at once.
+    std::int32_t MaxSample() const;
+    std::int32_t MinSample() const;
+    double MeanSample() const;
+    std::int32_t HighestHarmonic() const;
 
     std::string Name;
     TModuleData ModuleData;
     bool IsStandard = false;
 
     // Frees an owned buffer (an attached one is only let go). Name, flag,
-    // module data and statistics stay.
+    // module data stay; an empty waveform keeps the max, min and mean of the
+    // samples it last held.
     void Clear() noexcept;
     // count samples of range div 2. A negative count throws EDataError.
     void Allocate(std::int32_t count, std::int32_t range, bool standard);
-    // Deep copy, statistics recomputed.
+    // Deep copy; statistics the source already holds are taken along.
     void Assign(const TWaveformTarn& source);
-    // Copies the samples of data; name, flag, module data and statistics stay.
+    // Copies the samples of data; name, flag and module data stay.
     void AssignData(const TWaveformData& data);
 
-    // Max, min and mean of the codes, then the highest harmonic: the last bin
-    // in 2 .. count div 2 - 1 whose unnormalised magnitude exceeds 5.0 (1 if none).
-    void UpdateStatistics();
+    // Forgets the cached statistics, so the next read computes them from the
+    // samples: max, min and mean of the codes, then the highest harmonic, the
+    // last bin in 2 .. count div 2 - 1 whose unnormalised magnitude exceeds
+    // 5.0 (1 if none).
+    void UpdateStatistics() noexcept;
+
+    // Changes whenever a member replaces or edits the samples; unique among
+    // all waveforms of the process.
+    std::uint64_t ChangeStamp() const noexcept { return FChangeStamp; }
+    // The buffer has been handed out for writing (DataView, the writable
+    // Samples, an attached buffer): it may change without a new stamp.
+    bool SamplesShared() const noexcept { return FViewShared || FBufferShared; }
 
     // "Standard" / "Arbitrary".
     std::string ModeText() const;
@@ -87,13 +102,15 @@ public:
     std::string SizeText() const;
 
     // One waveform record. Errors are EDataError with the file's message texts.
-    void LoadFromStream(std::istream& stream);
+    // True when saving the record again gives the same bytes (a flag byte
+    // other than 0 and 1 is read as standard but written as 1).
+    bool LoadFromStream(std::istream& stream);
     void SaveToStream(std::ostream& stream) const;
-    void LoadFromStream(TBinStreamEx& stream);
+    bool LoadFromStream(TBinStreamEx& stream);
     void SaveToStream(TBinStreamEx& stream) const;
 
-    // Wraps a buffer owned by the caller (no copy) and updates the statistics.
-    // The buffer is never freed by this object, detached or not.
+    // Wraps a buffer owned by the caller (no copy); its statistics follow the
+    // buffer's content. The buffer is never freed by this object, detached or not.
     void AttachSamples(std::uint16_t* samples, std::int32_t count, std::int32_t range);
     // Lets go of the attached buffer without freeing it.
     void DetachSamples() noexcept;
@@ -103,16 +120,28 @@ public:
     // the factor stays below the count (16382 for 8192 samples).
     std::size_t DecimationCount() const noexcept;
     // Averaged copies for factors 1, 2, 4, ... one after the other, each scaled
-    // to span 0 .. MaxSample - MinSample. Needs current statistics. Returns
-    // the number of codes written.
+    // to span 0 .. MaxSample - MinSample. Returns the number of codes written.
     std::size_t BuildDecimations(std::uint16_t* destination) const;
     // The same, throwing EDataError when capacity is below DecimationCount().
     std::size_t BuildDecimations(std::uint16_t* destination, std::size_t capacity) const;
 
 private:
+    // Drops the buffer; statistics of samples never read are kept first
+    // unless the waveform is going away.
+    void DropSamples(bool retire) noexcept;
+    // A member has replaced or edited the samples.
+    void SamplesChanged() noexcept;
+
     TWaveformData FView;
     // Null when empty or when the samples are attached.
     std::unique_ptr<std::uint16_t[]> FBuffer;
+    mutable TStatisticsCache FStatistics;
+    std::uint64_t FChangeStamp;
+    // DataView was handed out: its address stays valid for good.
+    bool FViewShared = false;
+    // The writable Samples was handed out or the buffer is attached; ends
+    // with the buffer.
+    bool FBufferShared = false;
 };
 
 // Waveforms owned by a list: the device list (one per real channel) and the

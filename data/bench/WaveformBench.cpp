@@ -27,7 +27,7 @@ void BM_UpdateStatistics(benchmark::State& state)
     FillSine(w, static_cast<std::int32_t>(state.range(0)), 1);
     for (auto _ : state) {
         w.UpdateStatistics();
-        benchmark::DoNotOptimize(w.HighestHarmonic);
+        benchmark::DoNotOptimize(w.HighestHarmonic());
     }
 }
 BENCHMARK(BM_UpdateStatistics)->Arg(1000)->Arg(8192)->Arg(16384)->Unit(benchmark::kMillisecond);

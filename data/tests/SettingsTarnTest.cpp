@@ -44,8 +44,8 @@ void ExpectStandardSet(const TSettingsTarn& s)
     EXPECT_TRUE(sine.IsStandard);
     ASSERT_EQ(sine.SampleCount(), 8192);
     EXPECT_TRUE(std::equal(sine.Samples(), sine.Samples() + 8192, s.Repository[0]->Samples()));
-    EXPECT_EQ(sine.MaxSample, 4095);
-    EXPECT_EQ(sine.MinSample, 1);
+    EXPECT_EQ(sine.MaxSample(), 4095);
+    EXPECT_EQ(sine.MinSample(), 1);
 }
 
 std::string IntLine(const std::string& name, int value)
@@ -133,8 +133,8 @@ TEST(SettingsTarnDefaults, StandardWaveformSamples)
     EXPECT_EQ(at(2, 8191), 2047);
     EXPECT_EQ(at(3, 4095), 4095);
     EXPECT_EQ(at(3, 4096), 1);
-    EXPECT_EQ(s.Repository[3]->MeanSample, 2048.0);
-    EXPECT_EQ(s.Repository[3]->HighestHarmonic, 4095);
+    EXPECT_EQ(s.Repository[3]->MeanSample(), 2048.0);
+    EXPECT_EQ(s.Repository[3]->HighestHarmonic(), 4095);
 }
 
 TEST(SettingsTarnFrequency, BoundsFollowDeviceWaveform)
@@ -240,7 +240,7 @@ TEST(SettingsTarnLoad, RoundTripThroughFolder)
     EXPECT_EQ(s.Device.Waveforms[0]->SampleCount(), 3);
     ASSERT_EQ(s.Repository.size(), 5u);
     EXPECT_EQ(s.Repository[4]->Name, "mine");
-    EXPECT_EQ(s.Repository[4]->MaxSample, 4095);
+    EXPECT_EQ(s.Repository[4]->MaxSample(), 4095);
     EXPECT_EQ(s.MinFrequency(), 16.384);
 
     // Saving what was loaded changes neither file.
@@ -438,7 +438,10 @@ TEST(SettingsTarnWaveforms, AddWaveformCopies)
     TSettingsTarn s;
     s.Repository.clear();
     auto source = Arbitrary("orig", {100, 200, 300});
-    source->MaxSample = 0; // stale statistics must be recomputed
+    // A value cached for other samples must not travel with the copy.
+    source->Samples()[2] = 301;
+    ASSERT_EQ(source->MaxSample(), 301);
+    source->Samples()[2] = 300;
     TWaveformTarn& added = s.AddWaveform(*source);
     source->Samples()[0] = 7;
     source->Name = "changed";
@@ -446,6 +449,6 @@ TEST(SettingsTarnWaveforms, AddWaveformCopies)
     EXPECT_EQ(&added, s.Repository[0].get());
     EXPECT_EQ(added.Name, "orig");
     EXPECT_EQ(added.Samples()[0], 100);
-    EXPECT_EQ(added.MaxSample, 300);
-    EXPECT_EQ(added.MeanSample, 200.0);
+    EXPECT_EQ(added.MaxSample(), 300);
+    EXPECT_EQ(added.MeanSample(), 200.0);
 }

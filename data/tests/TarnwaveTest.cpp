@@ -1,10 +1,14 @@
 // Runs the built tarnwave program as a subprocess.
 
+#include "data/SettingsTarn.h"
+#include "data/WaveformRepositoryFile.h"
 #include "data/tests/SettingsTestSupport.h"
 
 #include <sys/wait.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <random>
 #include <sstream>
 #include <vector>
 
@@ -226,4 +230,38 @@ TEST_F(TarnwaveTool, StrictReadingAndUsage)
     EXPECT_EQ(Run({"list"}).Status, 1);
     EXPECT_EQ(Run({"import", File, "n", "--other"}, "1\n").Status, 1);
     EXPECT_EQ(Run({"init", (Dir / "stdin.txt" / "x.dat").string()}).Status, 1);
+}
+
+// Sizes from 1 to 16384, so the threads finish out of order: the lines still
+// come in file order, each with the waveform's own statistics.
+TEST_F(TarnwaveTool, ListOfManyWaveformsKeepsFileOrder)
+{
+    TWaveformList device, library;
+    device.push_back(MakeStandardWaveform(TStandardWaveform::Sine));
+    std::mt19937 random(7);
+    for (int i = 0; i < 60; ++i) {
+        const auto count = static_cast<std::int32_t>(i % 3 == 0 ? 16384 : 1 + random() % 600);
+        std::vector<std::uint16_t> codes(static_cast<std::size_t>(count));
+        for (std::int32_t j = 0; j < count; ++j)
+            codes[static_cast<std::size_t>(j)] =
+                static_cast<std::uint16_t>(2048 + 1800 * std::sin(0.37 * (i + 1) * j) + random() % 7);
+        auto w = std::make_unique<TWaveformTarn>();
+        w->AssignData(TWaveformData{codes.data(), count, 4096});
+        w->Name = "w" + std::to_string(i);
+        library.push_back(std::move(w));
+    }
+    SaveWaveformRepositoryFile(File, device, library);
+    const TRun list = Run({"list", File});
+    ASSERT_EQ(list.Status, 0) << list.Err;
+    const auto lines = Lines(list.Out);
+    ASSERT_EQ(lines.size(), 62u);
+    for (std::size_t i = 0; i < library.size(); ++i) {
+        const TWaveformTarn& w = *library[i];
+        char mean[64];
+        std::snprintf(mean, sizeof mean, "%.6f", w.MeanSample());
+        EXPECT_EQ(lines[2 + i], "library\t" + std::to_string(i) + "\t" + w.Name + "\tArbitrary\t"
+                                    + std::to_string(w.SampleCount()) + "\t4096\t" + std::to_string(w.MinSample())
+                                    + "\t" + std::to_string(w.MaxSample()) + "\t" + mean + "\t"
+                                    + std::to_string(w.HighestHarmonic()));
+    }
 }

@@ -100,7 +100,7 @@ TEST(RepositoryFile, LayoutAndRoundTrip)
     ASSERT_EQ(r2.size(), 3u);
     EXPECT_EQ(d2[0]->Name, "");
     EXPECT_TRUE(d2[0]->IsStandard);
-    EXPECT_EQ(d2[0]->HighestHarmonic, 4095);
+    EXPECT_EQ(d2[0]->HighestHarmonic(), 4095);
     EXPECT_EQ(r2[1]->Name, "Ramp");
     EXPECT_EQ(r2[1]->ModuleData.Blocks.at(0), "data");
     EXPECT_EQ(r2[2]->SampleCount(), 0);

@@ -85,7 +85,7 @@ TEST(WaveformTarn, DataViewWritesThroughAndAssignCopiesDeep)
     EXPECT_EQ(copy.Name, "Orig");
     EXPECT_TRUE(copy.IsStandard);
     EXPECT_EQ(copy.Samples()[1], 99);
-    EXPECT_EQ(copy.MaxSample, 99);
+    EXPECT_EQ(copy.MaxSample(), 99);
     EXPECT_EQ(copy.ModuleData.Blocks, w->ModuleData.Blocks);
     w->Samples()[0] = 1;
     EXPECT_EQ(copy.Samples()[0], 10);
@@ -207,9 +207,9 @@ TEST(WaveformRecord, RoundTripRecomputesStatistics)
     ASSERT_EQ(r.SampleCount(), 8);
     EXPECT_EQ(r.SampleRange(), 4096);
     EXPECT_EQ(r.Samples()[7], 800);
-    EXPECT_EQ(r.MaxSample, 800);
-    EXPECT_EQ(r.MinSample, 100);
-    EXPECT_DOUBLE_EQ(r.MeanSample, 450.0);
+    EXPECT_EQ(r.MaxSample(), 800);
+    EXPECT_EQ(r.MinSample(), 100);
+    EXPECT_DOUBLE_EQ(r.MeanSample(), 450.0);
     EXPECT_EQ(r.ModuleData.ModuleKey, 0xDEADBEEFu);
     EXPECT_EQ(r.ModuleData.ModuleName, "Creator");
     ASSERT_EQ(r.ModuleData.Blocks.size(), 2u);
@@ -260,23 +260,23 @@ TEST(WaveformStatistics, SquareSineConstant)
     std::vector<std::uint16_t> square(8192, 1);
     std::fill_n(square.begin(), 4096, 4095);
     auto sq = MakeWaveform("Square", square, true);
-    EXPECT_EQ(sq->MaxSample, 4095);
-    EXPECT_EQ(sq->MinSample, 1);
-    EXPECT_DOUBLE_EQ(sq->MeanSample, 2048.0);
-    EXPECT_EQ(sq->HighestHarmonic, 4095);
+    EXPECT_EQ(sq->MaxSample(), 4095);
+    EXPECT_EQ(sq->MinSample(), 1);
+    EXPECT_DOUBLE_EQ(sq->MeanSample(), 2048.0);
+    EXPECT_EQ(sq->HighestHarmonic(), 4095);
 
     const auto codes = StandardSine();
     EXPECT_EQ(codes[0], 2048);
     EXPECT_EQ(codes[2048], 4095);
     EXPECT_EQ(codes[6144], 1);
     auto sine = MakeWaveform("Sine", codes, true);
-    EXPECT_EQ(sine->MaxSample, 4095);
-    EXPECT_EQ(sine->MinSample, 1);
-    EXPECT_EQ(sine->HighestHarmonic, 4095);
+    EXPECT_EQ(sine->MaxSample(), 4095);
+    EXPECT_EQ(sine->MinSample(), 1);
+    EXPECT_EQ(sine->HighestHarmonic(), 4095);
 
     auto flat = MakeWaveform("Flat", std::vector<std::uint16_t>(8192, 3000));
-    EXPECT_EQ(flat->HighestHarmonic, 1);
-    EXPECT_DOUBLE_EQ(flat->MeanSample, 3000.0);
+    EXPECT_EQ(flat->HighestHarmonic(), 1);
+    EXPECT_DOUBLE_EQ(flat->MeanSample(), 3000.0);
 
     // A pure third harmonic of a non-power-of-two period.
     std::vector<std::uint16_t> third(1000);
@@ -284,12 +284,12 @@ TEST(WaveformStatistics, SquareSineConstant)
         third[i] = static_cast<std::uint16_t>(
             2048 + 2000 * std::sin(2 * std::numbers::pi * 3 * static_cast<double>(i) / 1000.0));
     auto t = MakeWaveform("Third", third);
-    EXPECT_GE(t->HighestHarmonic, 3);
+    EXPECT_GE(t->HighestHarmonic(), 3);
 
     // Five samples: no bin is examined.
     auto tiny = MakeWaveform("Tiny", {1, 4095, 1, 4095, 1});
-    EXPECT_EQ(tiny->HighestHarmonic, 1);
-    EXPECT_EQ(tiny->MaxSample, 4095);
+    EXPECT_EQ(tiny->HighestHarmonic(), 1);
+    EXPECT_EQ(tiny->MaxSample(), 4095);
 }
 
 TEST(WaveformStatistics, SearchStartsFromZeroAndTheRange)
@@ -301,16 +301,16 @@ TEST(WaveformStatistics, SearchStartsFromZeroAndTheRange)
     w.Samples()[1] = 3000;
     w.Samples()[2] = 200;
     w.UpdateStatistics();
-    EXPECT_EQ(w.MinSample, 100);
-    EXPECT_EQ(w.MaxSample, 4095);
+    EXPECT_EQ(w.MinSample(), 100);
+    EXPECT_EQ(w.MaxSample(), 4095);
 
     TWaveformTarn negative;
     negative.Allocate(2, -5, false);
     negative.Samples()[0] = 10;
     negative.Samples()[1] = 20;
     negative.UpdateStatistics();
-    EXPECT_EQ(negative.MinSample, -5);
-    EXPECT_EQ(negative.MaxSample, 20);
+    EXPECT_EQ(negative.MinSample(), -5);
+    EXPECT_EQ(negative.MaxSample(), 20);
 }
 
 TEST(WaveformStatistics, MeanIsDividedInExtendedPrecision)
@@ -319,7 +319,7 @@ TEST(WaveformStatistics, MeanIsDividedInExtendedPrecision)
     std::vector<std::uint16_t> codes(2051, 2048);
     codes[0] = 2048 + 785;
     auto w = MakeWaveform("Mean", codes);
-    EXPECT_EQ(w->MeanSample, 0x1.000c3f6838eaap+11);
+    EXPECT_EQ(w->MeanSample(), 0x1.000c3f6838eaap+11);
 }
 
 TEST(WaveformDriver, AttachAndDetachNeverFreeTheCallersBuffer)
@@ -331,8 +331,8 @@ TEST(WaveformDriver, AttachAndDetachNeverFreeTheCallersBuffer)
         w.AttachSamples(buffer.data(), 8192, 4096);
         EXPECT_TRUE(w.IsAttached());
         EXPECT_EQ(w.Samples(), buffer.data());
-        EXPECT_EQ(w.MaxSample, 4000);
-        EXPECT_EQ(w.MinSample, 2048);
+        EXPECT_EQ(w.MaxSample(), 4000);
+        EXPECT_EQ(w.MinSample(), 2048);
         w.DetachSamples();
         EXPECT_EQ(w.Samples(), nullptr);
         EXPECT_EQ(w.SampleCount(), 0);
@@ -395,7 +395,7 @@ TEST(WaveformDriver, DecimationCountsAndScaling)
     // down, so equal averages are still shifted by it.
     std::vector<std::uint16_t> high(4, 5000);
     w.AttachSamples(high.data(), 4, 4096);
-    EXPECT_EQ(w.MinSample, 4096);
+    EXPECT_EQ(w.MinSample(), 4096);
     std::vector<std::uint16_t> shifted(w.DecimationCount());
     w.BuildDecimations(shifted.data());
     EXPECT_EQ(shifted, (std::vector<std::uint16_t>(6, 904)));

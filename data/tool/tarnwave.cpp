@@ -9,7 +9,8 @@
 //   section index name mode SampleCount SampleRange MinSample MaxSample MeanSample HighestHarmonic
 // section is "device" or "library", index counts from 0 within its section,
 // mode is the waveform's mode text ("Standard" or "Arbitrary"), MeanSample has
-// 6 decimals. Tabs and line breaks inside a name are shown as blanks.
+// 6 decimals. Tabs and line breaks inside a name are shown as blanks. The
+// statistics are computed on all cores; lines come in file order.
 // Exit status 0 on success; 1 on failure with the reason on standard error.
 
 #include "data/DataTypesTarn.h"
@@ -17,13 +18,17 @@
 #include "data/WaveformRepositoryFile.h"
 #include "data/WaveformTarn.h"
 
+#include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <iostream>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -72,25 +77,60 @@ void PrintList(const char* section, const TWaveformList& list, std::string& out)
     for (std::size_t i = 0; i < list.size(); ++i) {
         const TWaveformTarn& w = *list[i];
         char mean[64];
-        std::snprintf(mean, sizeof mean, "%.6f", w.MeanSample);
+        std::snprintf(mean, sizeof mean, "%.6f", w.MeanSample());
         out += section;
         out += '\t' + std::to_string(i);
         out += '\t' + OneLine(w.Name);
         out += '\t' + w.ModeText();
         out += '\t' + std::to_string(w.SampleCount());
         out += '\t' + std::to_string(w.SampleRange());
-        out += '\t' + std::to_string(w.MinSample);
-        out += '\t' + std::to_string(w.MaxSample);
+        out += '\t' + std::to_string(w.MinSample());
+        out += '\t' + std::to_string(w.MaxSample());
         out += '\t';
         out += mean;
-        out += '\t' + std::to_string(w.HighestHarmonic);
+        out += '\t' + std::to_string(w.HighestHarmonic());
         out += '\n';
     }
+}
+
+// Computes every waveform's statistics on all cores; each waveform is
+// computed by one thread only, and the lines are printed afterwards in file order.
+void ComputeStatistics(const TLibrary& library)
+{
+    std::vector<const TWaveformTarn*> all;
+    for (const TWaveformList* list : {&library.Device, &library.Repository})
+        for (const auto& w : *list)
+            all.push_back(w.get());
+    std::atomic<std::size_t> next{0};
+    std::mutex failedLock;
+    std::exception_ptr failed;
+    const auto work = [&] {
+        try {
+            for (std::size_t i = next++; i < all.size(); i = next++) {
+                all[i]->MaxSample();
+                all[i]->HighestHarmonic();
+            }
+        } catch (...) {
+            const std::lock_guard lock(failedLock);
+            failed = std::current_exception();
+            next = all.size();
+        }
+    };
+    const std::size_t threads = std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), all.size());
+    {
+        std::vector<std::jthread> helpers;
+        for (std::size_t t = 1; t < threads; ++t)
+            helpers.emplace_back(work);
+        work();
+    }
+    if (failed)
+        std::rethrow_exception(failed);
 }
 
 int List(const std::string& file)
 {
     const TLibrary library = LoadStrict(file);
+    ComputeStatistics(library);
     std::string out = ListHeader;
     out += '\n';
     PrintList("device", library.Device, out);
@@ -172,16 +212,15 @@ std::vector<std::uint16_t> ReadCodes(std::istream& in)
 int Import(const std::string& file, const std::string& name, bool standard)
 {
     TLibrary library = LoadStrict(file);
-    const std::vector<std::uint16_t> codes = ReadCodes(std::cin);
+    std::vector<std::uint16_t> codes = ReadCodes(std::cin);
     // The driver loads a standard waveform with its averaged copies, which
     // only fit the device memory for the standard size.
     if (standard && codes.size() != static_cast<std::size_t>(TSettingsTarn::StandardSampleCount))
         throw EDataError("A standard waveform has 8192 samples, not " + std::to_string(codes.size()));
     auto waveform = std::make_unique<TWaveformTarn>();
-    waveform->Allocate(static_cast<std::int32_t>(codes.size()), ImportRange, standard);
-    std::copy(codes.begin(), codes.end(), waveform->Samples());
+    waveform->AssignData(TWaveformData{codes.data(), static_cast<std::int32_t>(codes.size()), ImportRange});
+    waveform->IsStandard = standard;
     waveform->Name = name;
-    waveform->UpdateStatistics();
     library.Repository.push_back(std::move(waveform));
     SaveWaveformRepositoryFile(file, library.Device, library.Repository);
     return 0;
