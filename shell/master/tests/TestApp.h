@@ -1,6 +1,7 @@
 // One QApplication for a test program, made on first use, always offscreen.
 #pragma once
 #include <QApplication>
+#include <QInputDevice>
 
 namespace tarn::test {
 
@@ -11,7 +12,12 @@ inline QApplication& TestApp()
     static char platformOption[] = "-platform";
     static char platform[] = "offscreen";
     static char* argv[] = {name, platformOption, platform, nullptr};
+    // Qt's list of input devices must outlive the application: QTest's key
+    // events make a keyboard device that the application deletes at exit, and
+    // a list first made after the application would be gone by then.
+    static const bool deviceListFirst = (QInputDevice::devices(), true);
     static QApplication app(argc, argv);
+    (void)deviceListFirst;
     return app;
 }
 
