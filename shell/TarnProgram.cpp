@@ -5,8 +5,10 @@
 #include "shell/master/DialogService.h"
 #include "shell/Main.h"
 #include "shell/master/ObjMasterTarn.h"
+#include "shell/DataFolder.h"
 #include "shell/SingleInstance.h"
 #include "shell/SplashScreen.h"
+#include "shell/TerminationSignals.h"
 
 #include <QApplication>
 
@@ -34,6 +36,8 @@ bool TTarnProgram::Start()
 {
     std::error_code ec;
     std::filesystem::current_path(options_.programFolder, ec);
+    dataFolder_ = !options_.dataFolder.empty() ? std::filesystem::path(options_.dataFolder)
+                                               : ChooseDataFolder(std::filesystem::current_path(ec)).folder;
 
     if (options_.singleInstanceCheck && OtherInstanceRunning()) {
         dialogs_.Message(TDialogKind::Error, TDialogButtons::Ok, Strings::OtherInstanceRunning);
@@ -64,7 +68,7 @@ bool TTarnProgram::Start()
     TObjMasterTarn& master = mainForm_->ObjMasterTarn1();
     master.Notify(TObjMasterCode::omConnectDevice);
     master.Notify(TObjMasterCode::omWireControls);
-    settings.Load();
+    settings.Load(dataFolder_);
     for (std::int32_t phase = 0; phase < 10; ++phase) {
         master.Notify(TObjMasterCode::omSettingsApplied, phase);
     }
@@ -77,7 +81,7 @@ int TTarnProgram::Exec()
     if (!mainForm_) {
         return 0;
     }
-    if (mainForm_->TerminateRequested()) {
+    if (exitRequested_ || mainForm_->TerminateRequested()) {
         return 0;
     }
     mainForm_->show();
@@ -87,12 +91,20 @@ int TTarnProgram::Exec()
     return QApplication::exec();
 }
 
+void TTarnProgram::RequestExit()
+{
+    exitRequested_ = true;
+    if (mainForm_) {
+        mainForm_->RequestTerminate();
+    }
+}
+
 void TTarnProgram::Finish()
 {
     if (!mainForm_) {
         return;
     }
-    const TSettingsSaveResult saved = mainForm_->SettingsTarn1().Save();
+    const TSettingsSaveResult saved = mainForm_->SettingsTarn1().Save(dataFolder_);
     if (!saved.SettingsSaved) {
         dialogs_.Message(TDialogKind::Error, TDialogButtons::Ok, Strings::UnableToSaveSettings, Strings::ErrorCaption);
     }
@@ -109,6 +121,9 @@ int RunTarn(TDialogService& dialogs)
     TProgramOptions options;
     options.programFolder = QCoreApplication::applicationDirPath().toStdString();
     TTarnProgram program(dialogs, std::move(options));
+    // A session that ends, or a service manager, asks with a signal: leave as
+    // after a confirmed exit, with both files saved.
+    const TTerminationSignals terminationSignals([&program] { program.RequestExit(); });
     try {
         if (!program.Start()) {
             return 0;

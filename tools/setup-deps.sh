@@ -6,6 +6,7 @@ packages=(
   qt6-base-dev libqt6opengl6-dev
   libusb-1.0-0-dev libpugixml-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
+  desktop-file-utils appstream dpkg-dev file
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Packs a build folder into a Debian package and checks it without installing
+# it into the machine: the file list, that its dependencies resolve, and that
+# the extracted tarn-virtual starts and ends cleanly from a read-only tree.
+# Usage: check-package.sh BUILD_DIR
+set -euo pipefail
+build=$(cd "$1" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/out" >/dev/null
+package=$(ls "$work"/out/tarn_*.deb)
+contents=$(dpkg-deb --contents "$package")
+for f in ./usr/bin/tarn ./usr/bin/tarn-virtual ./usr/lib/tarn/tarn ./usr/lib/tarn/libtarndrv.so \
+         ./usr/lib/tarn/libvireo.so ./usr/lib/tarn/virtual/tarn ./usr/lib/tarn/virtual/libvireo.so \
+         ./usr/lib/tarn/modules/ ./usr/lib/tarn/help/ ./usr/lib/udev/rules.d/60-tarn-generator.rules \
+         ./usr/share/applications/org.tarnproject.Tarn.desktop \
+         ./usr/share/applications/org.tarnproject.TarnVirtual.desktop \
+         ./usr/share/icons/hicolor/scalable/apps/org.tarnproject.Tarn.svg \
+         ./usr/share/icons/hicolor/48x48/apps/org.tarnproject.Tarn.png \
+         ./usr/share/metainfo/org.tarnproject.Tarn.metainfo.xml; do
+  grep -qF " $f" <<<"$contents" || fail "the package lacks $f"
+done
+depends=$(dpkg-deb --field "$package" Depends)
+for lib in libqt6widgets6 libusb-1.0-0 libpugixml; do
+  grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
+done
+dpkg-deb --ctrl-tarfile "$package" | tar -t | grep -q postinst || fail "no postinst"
+apt-get install --simulate --no-install-recommends "$package" >"$work/apt.log" 2>&1 \
+  || { cat "$work/apt.log"; fail "the package's dependencies do not resolve"; }
+
+dpkg-deb -x "$package" "$work/root"
+chmod -R a-w "$work/root"
+mkdir -p "$work/home"
+rc=0; "$here/run-and-exit.sh" "$work/root/usr/bin/tarn-virtual" "$work/home" || rc=$?
+[ "$rc" -eq 0 ] || fail "the extracted tarn-virtual ended with $rc"
+[ -s "$work/home/data/tarn-virtual/settings.xml" ] || fail "no settings.xml in the user's data folder"
+echo "package check passed: $(basename "$package") Depends: $depends"
