@@ -6,6 +6,7 @@ packages=(
   qt6-base-dev libqt6opengl6-dev
   libusb-1.0-0-dev libpugixml-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do
