@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with warnings as errors and runs every test:
 # once in a plain build, once under AddressSanitizer and UndefinedBehaviorSanitizer.
-# TARN_TEST_PLAIN_ONLY=1 skips the sanitizer pass (quicker local runs).
+# Then the fuzz targets for TARN_FUZZ_SECONDS each (60 by default; 0 skips them).
+# TARN_TEST_PLAIN_ONLY=1 skips the sanitizer pass and the fuzzing (quicker local runs).
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/setup-deps.sh
@@ -19,4 +20,7 @@ if [ "${TARN_TEST_PLAIN_ONLY:-0}" != 1 ]; then
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
   run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DTARN_SANITIZE=ON -DTARN_BENCHMARKS=OFF
+fi
+if [ "${TARN_TEST_PLAIN_ONLY:-0}" != 1 ] && [ "${TARN_FUZZ_SECONDS:-60}" != 0 ]; then
+  tools/run-fuzz.sh
 fi

@@ -4,6 +4,8 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <streambuf>
 #include <string>
@@ -99,6 +101,31 @@ void SyncFolder(const std::filesystem::path& folder)
         ::fsync(dir.Get());
 }
 
+std::string TemporaryPrefix(const std::filesystem::path& target)
+{
+    return "." + target.filename().string() + ".tmp-";
+}
+
+// A save killed before its rename leaves its temporary file; the next save
+// clears those whose process is gone, never one another live process writes.
+void RemoveStaleTemporaries(const std::filesystem::path& dir, const std::filesystem::path& target)
+{
+    const std::string prefix = TemporaryPrefix(target);
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const char* digits = name.c_str() + prefix.size();
+        char* rest = nullptr;
+        const long pid = std::strtol(digits, &rest, 10);
+        if (rest == digits || *rest != '-' || pid <= 0)
+            continue;
+        if (pid == ::getpid() || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH))
+            ::unlink(it->path().c_str());
+    }
+}
+
 } // namespace
 
 bool ReplaceFileContents(const std::filesystem::path& link, const std::function<void(std::ostream&)>& write)
@@ -120,9 +147,8 @@ bool ReplaceFileContents(const std::filesystem::path& link, const std::function<
     std::filesystem::path dir = target.parent_path();
     if (dir.empty())
         dir = ".";
-    const std::filesystem::path temp = dir
-                                       / ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-"
-                                          + std::to_string(counter.fetch_add(1)));
+    const std::filesystem::path temp =
+        dir / (TemporaryPrefix(target) + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)));
     TFileHandle file(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (file.Get() < 0)
         return false;
@@ -149,6 +175,7 @@ bool ReplaceFileContents(const std::filesystem::path& link, const std::function<
         ::unlink(temp.c_str());
         return false;
     }
+    RemoveStaleTemporaries(dir, target);
     SyncFolder(dir);
     return true;
 }

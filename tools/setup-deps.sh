@@ -7,6 +7,7 @@ packages=(
   libusb-1.0-0-dev libpugixml-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   desktop-file-utils appstream dpkg-dev file
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do
