@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QCursor>
 #include <QLabel>
 #include <QScrollBar>
 #include <QTest>
@@ -291,6 +292,11 @@ TEST_F(ChannelPanels, LevelBarReachesTheGenerator)
     EXPECT_EQ(S().Device.Level[0], 2048 + 18);
     EXPECT_GT(vg->RegisterWriteCount(1), levelWrites);
     ExpectDeviceHolds(*vg, S(), calibration);
+    // With the pointer resting above the bar a key still moves one page, not to the end.
+    QCursor::setPos(L().LevelBar->mapToGlobal(QPoint(5, -40)));
+    ASSERT_LT(L().LevelBar->mapFromGlobal(QCursor::pos()).y(), 0);
+    QTest::keyClick(L().LevelBar, Qt::Key_PageUp);
+    EXPECT_EQ(S().Device.Level[0], 2048 + 36);
     L().LevelBar->setValue(4096);
     EXPECT_EQ(S().Device.Level[0], 0);
     EXPECT_EQ(L().VppEdit->text(), "0V");
