@@ -105,6 +105,7 @@ TEST_F(ChannelPanels, StepModeHoldsTheShiftUntilOutAndZeroResetsOnlyTheDevice)
     EXPECT_EQ(L().ShiftEdit->text(), "500.244mV"); // code 2731
     EXPECT_EQ(L().DevShiftEdit->text(), "0V");
     EXPECT_EQ(vg->RegisterWriteCount(2), shiftWrites) << "nothing reaches the generator yet";
+    ExpectDeviceHolds(*vg, S(), calibration);
     // The bar too changes only the pending shift.
     L().ShiftBar->setValue(L().ShiftBar->value() - 100);
     EXPECT_EQ(S().Device.Shift[0], 2048 + 783);
