@@ -2,6 +2,7 @@
 // from its handler to the request leaving the USB library, on the program
 // running in-process over the virtual generator.
 #include "data/SettingsTarn.h"
+#include "panels/ChannelMathTarn.h"
 #include "panels/ChannelWrapperTarn.h"
 #include "shell/Main.h"
 #include "shell/TarnProgram.h"
@@ -69,6 +70,22 @@ void BM_ChannelRefresh16k(benchmark::State& state)
         panel.Refresh();
 }
 BENCHMARK(BM_ChannelRefresh16k)->Unit(benchmark::kMicrosecond);
+
+// The arithmetic alone of that refresh: the readings over the 16,384 samples.
+void BM_ChannelReadings16k(benchmark::State& state)
+{
+    TRunningProgram running;
+    if (!running.started) {
+        state.SkipWithError("program did not start");
+        return;
+    }
+    const TSettingsTarn& settings = running.Form().SettingsTarn1();
+    const TChannelSetup setup = *ChannelSetup(settings, 0);
+    const TWaveStats wave = StatsOf(ChannelWaveform(settings, 0));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ComputeReadings(setup, wave, TPeakSide::Plus));
+}
+BENCHMARK(BM_ChannelReadings16k)->Unit(benchmark::kMicrosecond);
 
 void BM_LevelBarChangeToUsb(benchmark::State& state)
 {
