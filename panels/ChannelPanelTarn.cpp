@@ -138,11 +138,11 @@ TChannelControls BuildChannelPanel(QGroupBox& group, std::int32_t channelIndex)
         "QToolButton:disabled { color: palette(mid); background: palette(window); }"));
 
     // Left column: the bars under their labels, then output and attenuator.
-    c.LevelLabel = Label(g, Strings::LabelLevel, {4, kRowTop, 32, kRowHeight - 4});
-    c.ShiftLabel = Label(g, Strings::LabelShift, {38, kRowTop, 32, kRowHeight - 4});
+    c.LevelLabel = Label(g, Strings::LabelLevel, {4, kRowTop, 30, kRowHeight - 4});
+    c.ShiftLabel = Label(g, Strings::LabelShift, {36, kRowTop, 36, kRowHeight - 4});
     const int barTop = kRowTop + kRowHeight - 2;
     const int barHeight = Row(8, 0, 0).top() - 6 - barTop;
-    c.LevelBar = Bar(g, {10, barTop, 20, barHeight}, Strings::HintLevelBar);
+    c.LevelBar = Bar(g, {9, barTop, 20, barHeight}, Strings::HintLevelBar);
     c.ShiftBar = Bar(g, {44, barTop, 20, barHeight}, Strings::HintShiftBar);
     c.OutputOffBtn = Button(g, Strings::ButtonOff, Strings::HintOutputOff, Row(8, 4, 32), true);
     c.OutputOnBtn = Button(g, Strings::ButtonOn, Strings::HintOutputOn, Row(8, 38, 32), true);

@@ -47,6 +47,9 @@ void SetWarning(QLabel* label, bool warning)
 {
     QPalette pal = label->palette();
     pal.setColor(QPalette::Window, warning ? QColor(Qt::red) : QApplication::palette().color(QPalette::Button));
+    // White on red reads better than the usual dark text.
+    pal.setColor(QPalette::WindowText,
+                 warning ? QColor(Qt::white) : QApplication::palette().color(QPalette::WindowText));
     label->setPalette(pal);
 }
 
