@@ -19,6 +19,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <algorithm>
 #include <memory>
 
 namespace tarn::test {
@@ -309,6 +310,34 @@ TEST_F(ChannelPanels, TypedPeakToPeakVoltageSetsLevelAndAttenuator)
     Enter(L().VppEdit, "abc");
     EXPECT_EQ(S().Device.Level[0], 1638);
     EXPECT_TRUE(L().VppEdit->Highlighted());
+}
+
+TEST_F(ChannelPanels, FlatAndEmptyWaveformsShowZeroAndIgnoreTypedVoltages)
+{
+    auto flat = std::make_unique<TWaveformTarn>();
+    flat->Allocate(100, 4096, false);
+    std::fill_n(flat->Samples(), 100, std::uint16_t{3000});
+    flat->UpdateStatistics();
+    std::vector<std::unique_ptr<TWaveformTarn>> waves;
+    waves.push_back(std::move(flat));
+    waves.push_back(std::make_unique<TWaveformTarn>()); // no samples at all
+    for (auto& wave : waves) {
+        const bool empty = wave->SampleCount() == 0;
+        S().Device.Waveforms[0] = std::move(wave);
+        Form().ChannelWrapperTarn1().Refresh();
+        EXPECT_EQ(L().VppEdit->Text(), "0V");
+        EXPECT_EQ(L().VrmsEdit->text(), "0V");
+        EXPECT_EQ(L().VavgEdit->text(), "0V");
+        EXPECT_EQ(L().VpEdit->Text(), empty ? "0V" : "1.163V") << "952 codes above zero at level 2048";
+        EXPECT_EQ(L().dBAbsEdit->text(), "N/A");
+        Enter(L().VppEdit, "1");
+        EXPECT_EQ(S().Device.Level[0], 2048) << "no level gives a peak-to-peak voltage here";
+        EXPECT_TRUE(L().VppEdit->Highlighted());
+        // 1 V peak from 1.163 V: -0.163 V of shift; an empty waveform has no peak to place.
+        const std::int32_t shift = S().Device.Shift[0];
+        Enter(L().VpEdit, "1");
+        EXPECT_EQ(S().Device.Shift[0], empty ? shift : 1826);
+    }
 }
 
 TEST_F(ChannelPanels, FilterFollowsTheFrequencyUnlessChosenByHand)
