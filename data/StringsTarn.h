@@ -220,6 +220,9 @@
     X(ErrImproperBooleanControl, "Improper control for the boolean")                                                   \
     X(ErrIncorrectFrequency, "Incorrect frequency value")                                                              \
     X(ErrIncorrectLoad, "Incorrect load value")                                                                        \
+    /* Channel panels: accessible names of the two shift fields */                                                   \
+    X(NamePendingShift, "Pending shift")                                                                               \
+    X(NameDeviceShift, "Shift in device")                                                                              \
     /* ---- added by the program: texts naming the Linux library files ---- */                                         \
     X(UnableToLoadDriverLibrary, "Unable to load libtarndrv.so. Please reinstall Tarn application.")
 

@@ -3,6 +3,7 @@
 #include "data/SettingsTarn.h"
 #include "data/StringsTarn.h"
 #include "device/DeviceAbstractionTarn.h"
+#include "panels/ChannelWrapperTarn.h"
 #include "shell/CommBrokenScreen.h"
 #include "shell/master/DialogService.h"
 #include "shell/master/ObjMasterTarn.h"
@@ -72,6 +73,9 @@ TMainForm::~TMainForm()
     if (QWidget* client = takeCentralWidget()) {
         std::unique_ptr<QWidget> owned(client);
     }
+    for (auto& wrapper : channelWrappers_) {
+        wrapper.reset();
+    }
     deviceAbstraction_.reset();
     settings_.reset();
     objMaster_.reset();
@@ -113,6 +117,15 @@ void TMainForm::WireComponents()
     deviceAbstraction_->SetSettings(settings_.get());
     deviceAbstraction_->OnCommBroken = [this](TDeviceAbstractionTarn*) { DeviceAbstractionTarn1CommBroken(); };
     deviceAbstraction_->OnTerminateRequest = [this] { RequestTerminate(); };
+    // Channel panels: "Output L" then "Output H", each on the controls of its group box.
+    for (std::size_t i = 0; i < channelWrappers_.size(); ++i) {
+        const auto index = static_cast<std::int32_t>(i);
+        channelWrappers_[i] = std::make_unique<TChannelWrapperTarn>();
+        channelWrappers_[i]->SetChannelIndex(index);
+        channelWrappers_[i]->SetControls(BuildChannelPanel(*groups_[GroupOutputL + i], index));
+        channelWrappers_[i]->SetObjMaster(objMaster_.get());
+        channelWrappers_[i]->SetSettings(settings_.get());
+    }
 }
 
 void TMainForm::FormCreate()

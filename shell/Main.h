@@ -14,6 +14,7 @@ class TSettingsTarn;
 
 namespace tarn {
 
+class TChannelWrapperTarn;
 class TCommBrokenForm;
 class TDeviceAbstractionTarn;
 class TDialogService;
@@ -31,6 +32,9 @@ public:
     TObjMasterTarn& ObjMasterTarn1() { return *objMaster_; }
     TSettingsTarn& SettingsTarn1() { return *settings_; }
     TDeviceAbstractionTarn& DeviceAbstractionTarn1() { return *deviceAbstraction_; }
+    // Channel panels: "Output L" and "Output H".
+    TChannelWrapperTarn& ChannelWrapperTarn1() { return *channelWrappers_[0]; }
+    TChannelWrapperTarn& ChannelWrapperTarn2() { return *channelWrappers_[1]; }
     TDialogService& Dialogs() { return dialogs_; }
 
     bool ExitConfirmed() const { return exitConfirmed_; }
@@ -77,6 +81,7 @@ private:
     std::unique_ptr<TObjMasterTarn> objMaster_;
     std::unique_ptr<TSettingsTarn> settings_;
     std::unique_ptr<TDeviceAbstractionTarn> deviceAbstraction_;
+    std::array<std::unique_ptr<TChannelWrapperTarn>, 2> channelWrappers_;
 
     std::array<QGroupBox*, kGroupCount> groups_{};
     QMenu* filesMenu_ = nullptr;

@@ -2,6 +2,7 @@
 #include "data/SettingsTarn.h"
 #include "data/StringsTarn.h"
 #include "device/DeviceAbstractionTarn.h"
+#include "panels/ChannelWrapperTarn.h"
 #include "shell/master/DialogService.h"
 #include "shell/Main.h"
 #include "shell/master/ObjMasterTarn.h"
@@ -116,11 +117,18 @@ TEST_F(MainForm, FrameHasItsSizeCaptionGroupsAndMenus)
               QStringLiteral("Files|Exit (preserve H output)|Exit|Settings|Options|Help|Help|-|About"));
 }
 
-TEST_F(MainForm, DeviceAbstractionIsWiredToTheOneMasterAndSettings)
+TEST_F(MainForm, ComponentsAreWiredToTheOneMasterAndSettings)
 {
     EXPECT_EQ(form->DeviceAbstractionTarn1().ObjMaster(), &form->ObjMasterTarn1());
     EXPECT_EQ(form->DeviceAbstractionTarn1().Settings(), &form->SettingsTarn1());
-    EXPECT_EQ(form->ObjMasterTarn1().ListenerCount(), 1u);
+    for (TChannelWrapperTarn* panel : {&form->ChannelWrapperTarn1(), &form->ChannelWrapperTarn2()}) {
+        EXPECT_EQ(panel->ObjMaster(), &form->ObjMasterTarn1());
+        EXPECT_EQ(panel->Settings(), &form->SettingsTarn1());
+    }
+    EXPECT_EQ(form->ChannelWrapperTarn1().ChannelIndex(), 0);
+    EXPECT_EQ(form->ChannelWrapperTarn2().ChannelIndex(), 1);
+    // Device abstraction, channel panels L and H.
+    EXPECT_EQ(form->ObjMasterTarn1().ListenerCount(), 3u);
 }
 
 TEST_F(MainForm, ExitPreservingHOutputTellsTheDriverOnlyWhenConfirmed)

@@ -67,7 +67,7 @@ void ExpectDeviceHolds(const TVirtualGenerator& vg, const TSettingsTarn& setting
         const long double f = atn ? cal.attenuatorFactor : 1.0L;
         const long double zeroSpan =
             static_cast<long double>((cal.shiftZeroHigh - cal.shiftZeroLow) * (levelCode - cal.levelLow));
-        const long double shift = 1500.0L * f * (d.Shift[0] - 2048) / 2047.0L * cal.shiftGain / 1000.0L
+        const long double shift = 1500.0L * f * (d.DevShift[0] - 2048) / 2047.0L * cal.shiftGain / 1000.0L
                                   + zeroSpan / (hi - lo) + cal.shiftZeroLow;
         EXPECT_EQ(vg.Register(2), static_cast<int>(std::nearbyint(shift)) & 0xFFFF) << "shift converter";
     }

@@ -70,6 +70,10 @@ std::int32_t TVirtualGenerator::Power() const
 {
     return reinterpret_cast<std::int32_t (*)()>(Fn("VgGetPower"))();
 }
+void TVirtualGenerator::SwitchPower(bool on) const
+{
+    reinterpret_cast<void (*)(std::int32_t)>(Fn("USBSetPowerOnOff"))(on ? 1 : 0);
+}
 void TVirtualGenerator::SetPlugged(bool plugged) const
 {
     reinterpret_cast<void (*)(std::int32_t)>(Fn("VgSetPlugged"))(plugged ? 1 : 0);

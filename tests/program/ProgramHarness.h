@@ -49,6 +49,8 @@ public:
     std::int32_t EEPROMByte(std::int32_t address) const;
     void SetEEPROMByte(std::int32_t address, std::int32_t value) const;
     std::int32_t Power() const;
+    // Switches the generator's power as the host's power switch packet does.
+    void SwitchPower(bool on) const;
     void SetPlugged(bool plugged) const;
 
 private:
