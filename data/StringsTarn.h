@@ -220,6 +220,9 @@
     X(ErrImproperBooleanControl, "Improper control for the boolean")                                                   \
     X(ErrIncorrectFrequency, "Incorrect frequency value")                                                              \
     X(ErrIncorrectLoad, "Incorrect load value")                                                                        \
+    /* Trigger panel and frequency bar */                                                                            \
+    X(AccessibleFrequencyScale, "Frequency scale")                                                                     \
+    X(AccessibleFineShift, "Fine frequency shift")                                                                     \
     /* ---- added by the program: texts naming the Linux library files ---- */                                         \
     X(UnableToLoadDriverLibrary, "Unable to load libtarndrv.so. Please reinstall Tarn application.")
 

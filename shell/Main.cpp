@@ -3,6 +3,8 @@
 #include "data/SettingsTarn.h"
 #include "data/StringsTarn.h"
 #include "device/DeviceAbstractionTarn.h"
+#include "panels/FrequencyBarTarn.h"
+#include "panels/TriggerWrapperTarn.h"
 #include "shell/CommBrokenScreen.h"
 #include "shell/master/DialogService.h"
 #include "shell/master/ObjMasterTarn.h"
@@ -72,6 +74,7 @@ TMainForm::~TMainForm()
     if (QWidget* client = takeCentralWidget()) {
         std::unique_ptr<QWidget> owned(client);
     }
+    triggerWrapper_.reset();
     deviceAbstraction_.reset();
     settings_.reset();
     objMaster_.reset();
@@ -109,10 +112,19 @@ void TMainForm::WireComponents()
     // waveform list, device abstraction, channel panels L and H, trigger panel,
     // module manager. The device abstraction must come before the channel
     // panels, which read the frequency it stores.
+    frequencyBar_ = TFrequencyBarTarn::CreateInGroup(*groups_[GroupFrequency]);
+    frequencyBar_->SetObjMaster(objMaster_.get());
+    frequencyBar_->SetSettings(settings_.get());
+
     deviceAbstraction_->SetObjMaster(objMaster_.get());
     deviceAbstraction_->SetSettings(settings_.get());
     deviceAbstraction_->OnCommBroken = [this](TDeviceAbstractionTarn*) { DeviceAbstractionTarn1CommBroken(); };
     deviceAbstraction_->OnTerminateRequest = [this] { RequestTerminate(); };
+
+    triggerWrapper_ = std::make_unique<TTriggerWrapperTarn>();
+    triggerWrapper_->CreateControls(*groups_[GroupArm], *groups_[GroupTrigger], *groups_[GroupMode]);
+    triggerWrapper_->SetObjMaster(objMaster_.get());
+    triggerWrapper_->SetSettings(settings_.get());
 }
 
 void TMainForm::FormCreate()

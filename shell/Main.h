@@ -17,7 +17,9 @@ namespace tarn {
 class TCommBrokenForm;
 class TDeviceAbstractionTarn;
 class TDialogService;
+class TFrequencyBarTarn;
 class TObjMasterTarn;
+class TTriggerWrapperTarn;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -31,6 +33,8 @@ public:
     TObjMasterTarn& ObjMasterTarn1() { return *objMaster_; }
     TSettingsTarn& SettingsTarn1() { return *settings_; }
     TDeviceAbstractionTarn& DeviceAbstractionTarn1() { return *deviceAbstraction_; }
+    TFrequencyBarTarn& FrequencyBarTarn1() { return *frequencyBar_; }
+    TTriggerWrapperTarn& TriggerWrapperTarn1() { return *triggerWrapper_; }
     TDialogService& Dialogs() { return dialogs_; }
 
     bool ExitConfirmed() const { return exitConfirmed_; }
@@ -77,6 +81,9 @@ private:
     std::unique_ptr<TObjMasterTarn> objMaster_;
     std::unique_ptr<TSettingsTarn> settings_;
     std::unique_ptr<TDeviceAbstractionTarn> deviceAbstraction_;
+    std::unique_ptr<TTriggerWrapperTarn> triggerWrapper_;
+    // In the "Frequency" group box, which owns it.
+    TFrequencyBarTarn* frequencyBar_ = nullptr;
 
     std::array<QGroupBox*, kGroupCount> groups_{};
     QMenu* filesMenu_ = nullptr;
