@@ -143,31 +143,28 @@ void TTriggerWrapperTarn::WireControls()
     wire(ArmOneBtn, 1, &TTriggerWrapperTarn::ArmLevelBtnClick);
 }
 
-void TTriggerWrapperTarn::Store(QToolButton* sender, std::int32_t& field, TObjMasterCode code)
+void TTriggerWrapperTarn::Store(QToolButton* sender, std::int32_t TDeviceSettings::*field, TObjMasterCode code)
 {
-    if (updating_ || sender == nullptr)
+    if (updating_ || sender == nullptr || Settings() == nullptr)
         return;
-    field = Tag(*sender);
+    Settings()->Device.*field = Tag(*sender);
     if (ObjMaster() != nullptr)
         ObjMaster()->Notify(code);
 }
 
 void TTriggerWrapperTarn::ModeBtnClick(QToolButton* sender)
 {
-    if (Settings() != nullptr)
-        Store(sender, Settings()->Device.TriggerMode, TObjMasterCode::omTriggerModeChanged);
+    Store(sender, &TDeviceSettings::TriggerMode, TObjMasterCode::omTriggerModeChanged);
 }
 
 void TTriggerWrapperTarn::ArmOnOffBtnClick(QToolButton* sender)
 {
-    if (Settings() != nullptr)
-        Store(sender, Settings()->Device.ArmOnOff, TObjMasterCode::omArmOnOffChanged);
+    Store(sender, &TDeviceSettings::ArmOnOff, TObjMasterCode::omArmOnOffChanged);
 }
 
 void TTriggerWrapperTarn::ArmLevelBtnClick(QToolButton* sender)
 {
-    if (Settings() != nullptr)
-        Store(sender, Settings()->Device.ArmStopLevel, TObjMasterCode::omArmStopLevelChanged);
+    Store(sender, &TDeviceSettings::ArmStopLevel, TObjMasterCode::omArmStopLevelChanged);
 }
 
 void TTriggerWrapperTarn::TrigGoStopBtnClick(QToolButton* sender)
@@ -175,7 +172,7 @@ void TTriggerWrapperTarn::TrigGoStopBtnClick(QToolButton* sender)
     if (Settings() == nullptr || updating_)
         return;
     if (Settings()->Device.TriggerMode == 0) {
-        Store(sender, Settings()->Device.RunOnOff, TObjMasterCode::omRunOnOffChanged);
+        Store(sender, &TDeviceSettings::RunOnOff, TObjMasterCode::omRunOnOffChanged);
     } else if (ObjMaster() != nullptr) {
         // Single mode: one software trigger, nothing stored.
         ObjMaster()->Notify(TObjMasterCode::omTriggerPulse);
@@ -184,14 +181,12 @@ void TTriggerWrapperTarn::TrigGoStopBtnClick(QToolButton* sender)
 
 void TTriggerWrapperTarn::TrigOnOffBtnClick(QToolButton* sender)
 {
-    if (Settings() != nullptr)
-        Store(sender, Settings()->Device.TriggerOnOff, TObjMasterCode::omTriggerOnOffChanged);
+    Store(sender, &TDeviceSettings::TriggerOnOff, TObjMasterCode::omTriggerOnOffChanged);
 }
 
 void TTriggerWrapperTarn::TrigEdgeBtnClick(QToolButton* sender)
 {
-    if (Settings() != nullptr)
-        Store(sender, Settings()->Device.TriggerLeading, TObjMasterCode::omTriggerEdgeChanged);
+    Store(sender, &TDeviceSettings::TriggerLeading, TObjMasterCode::omTriggerEdgeChanged);
 }
 
 void TTriggerWrapperTarn::Refresh()

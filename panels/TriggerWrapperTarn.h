@@ -9,6 +9,7 @@
 #include <QToolButton>
 
 class QGroupBox;
+struct TDeviceSettings;
 
 namespace tarn {
 
@@ -51,8 +52,8 @@ protected:
 
 private:
     void WireControls();
-    // Stores the sender's tag in field and announces code.
-    void Store(QToolButton* sender, std::int32_t& field, TObjMasterCode code);
+    // Stores the sender's tag in the device settings' field and announces code.
+    void Store(QToolButton* sender, std::int32_t TDeviceSettings::*field, TObjMasterCode code);
 
     bool wired_ = false;
     bool updating_ = false;
