@@ -246,8 +246,6 @@ void TFrequencyBarTarn::FrequencyEditUserEnter(const QString& text)
     } catch (const std::exception&) {
         return; // the field stays highlighted with what was typed
     }
-    if (std::isnan(f))
-        return;
     model_.Clamp(Limits(), f);
     Frequency() = f;
     model_.Snap(f, width());

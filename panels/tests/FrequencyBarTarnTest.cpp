@@ -160,7 +160,9 @@ TEST_F(FrequencyBarTarnTest, TypedFrequencies)
     const Case cases[] = {
         {"2.5M", 2.5e6, true, false}, {"1G", 1e8, true, false},     // above the limit: the highest
         {"5", 16.384, true, false},   {"abc", 16.384, false, true}, // not a frequency: nothing changes
-        {"", 16.384, false, true},    {"15kHz", 16.384, false, true}, {"1,5k", 1500, true, false},
+        {"", 16.384, false, true},    {"15kHz", 16.384, false, true},
+        {"1,5k", 1500, true, false},  {"1e400", 1500, false, true}, // beyond any number
+        {"-5", 16.384, true, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);
@@ -171,7 +173,7 @@ TEST_F(FrequencyBarTarnTest, TypedFrequencies)
         EXPECT_EQ(bar->FrequencyEdit->Highlighted(), c.highlighted);
         EXPECT_EQ(bar->FrequencyEdit->Text().toStdString(), FormatFrequency(c.f));
     }
-    EXPECT_EQ(bar->DevFrequencyEdit->Text().toStdString(), FormatFrequency(1500 * 1.0001));
+    EXPECT_EQ(bar->DevFrequencyEdit->Text().toStdString(), FormatFrequency(16.384 * 1.0001));
 }
 
 TEST_F(FrequencyBarTarnTest, ZoomButtonsFollowTheSpanLimits)
@@ -235,6 +237,24 @@ TEST_F(FrequencyBarTarnTest, FineShiftMovesAtMostOnePixelAndKeepsItsReference)
     EXPECT_NEAR(F(), FrequencyAt(View(), W(), x - 0.5), F() * 1e-12);
     EXPECT_DOUBLE_EQ(bar->Model().Snapped, snapped);
     EXPECT_EQ(device.codes, (std::vector<Code>{Code::omFrequencyChanged, Code::omFrequencyChanged}));
+}
+
+TEST_F(FrequencyBarTarnTest, FineShiftFollowsTheScaleAfterAResize)
+{
+    bar->setFixedWidth(300);
+    const int x = MarkerX();
+    bar->FineShiftBar->setValue(100);
+    EXPECT_EQ(PixelOf(View(), W(), F()), x + 1);
+}
+
+TEST_F(FrequencyBarTarnTest, ReloadedSettingsShowTheFullRangeAtTheNextPaint)
+{
+    QTest::mouseClick(bar->ZoomInBtn, Qt::LeftButton);
+    ASSERT_TRUE(bar->ZoomAwayBtn->isEnabled());
+    master.Notify(Code::omSettingsApplied, 5);
+    bar->repaint();
+    EXPECT_FALSE(bar->ZoomAwayBtn->isEnabled());
+    EXPECT_EQ(Pixel(PixelOf(View(), W(), 100), 10), QColor(Qt::white)) << "the 100 Hz tick of the full range";
 }
 
 TEST_F(FrequencyBarTarnTest, StepModeReachesTheDeviceOnlyOnSet)
