@@ -15,7 +15,6 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
-#include <cmath>
 #include <cstdlib>
 #include <exception>
 
@@ -31,6 +30,8 @@ const QColor kSoftwareMarker(255, 0, 0);
 constexpr int kLabelPixelSize = 10;
 constexpr int kWheelStep = 120;
 constexpr int kEditWidth = 66;
+// Room for the scale, its ticks and one line of labels.
+constexpr int kBarMinimumHeight = 56;
 
 QString Text(const std::string& text)
 {
@@ -57,7 +58,7 @@ TFrequencyBarTarn* TFrequencyBarTarn::CreateInGroup(QGroupBox& group)
 {
     auto* bar = new TFrequencyBarTarn(&group);
     bar->GroupBox = &group;
-    bar->setMinimumHeight(56);
+    bar->setMinimumHeight(kBarMinimumHeight);
     bar->ZoomInBtn = MakeButton(group, Strings::ButtonZoomIn, "");
     bar->ZoomOutBtn = MakeButton(group, Strings::ButtonZoomOut, "");
     bar->ZoomAwayBtn = MakeButton(group, Strings::ButtonZoomAway, "");
@@ -85,9 +86,8 @@ TFrequencyBarTarn* TFrequencyBarTarn::CreateInGroup(QGroupBox& group)
     column->addWidget(fine);
     auto* row = new QHBoxLayout;
     row->setSpacing(2);
-    for (QWidget* w : {static_cast<QWidget*>(bar->ZoomInBtn), static_cast<QWidget*>(bar->ZoomOutBtn),
-                       static_cast<QWidget*>(bar->ZoomAwayBtn)})
-        row->addWidget(w);
+    for (QToolButton* b : {bar->ZoomInBtn.data(), bar->ZoomOutBtn.data(), bar->ZoomAwayBtn.data()})
+        row->addWidget(b);
     row->addSpacing(4);
     row->addWidget(edit);
     row->addWidget(device);
