@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cstdlib>
 #include <exception>
 
@@ -363,14 +364,33 @@ void TFrequencyBarTarn::Redraw()
         bitmap_.fill(kBackground);
         QPainter painter(&bitmap_);
         painter.setFont(font());
-        DrawScale(painter);
+        DrawScale(painter, MarkerLabels());
         DrawMarkers(painter);
     }
     stale_ = false;
     UpdateControls();
 }
 
-void TFrequencyBarTarn::DrawScale(QPainter& painter)
+QRect TFrequencyBarTarn::LabelRect(int x, const QString& text) const
+{
+    const QFontMetrics metrics(font());
+    const int w = metrics.horizontalAdvance(text);
+    return {x - w / 2, height() - 16, w, metrics.height()};
+}
+
+std::vector<QRect> TFrequencyBarTarn::MarkerLabels() const
+{
+    std::vector<QRect> labels;
+    const TDeviceSettings& device = Settings()->Device;
+    for (const double f : {device.DeviceFrequency, device.Frequency}) {
+        const TMarkerShape shape = MarkerShape(model_.View, width(), height(), f);
+        if (shape.Place == TMarkerPlace::Inside)
+            labels.push_back(LabelRect(shape.X, Text(FormatFrequency(f))));
+    }
+    return labels;
+}
+
+void TFrequencyBarTarn::DrawScale(QPainter& painter, const std::vector<QRect>& markerLabels)
 {
     const int w = width();
     const int h = height();
@@ -382,8 +402,12 @@ void TFrequencyBarTarn::DrawScale(QPainter& painter)
         painter.drawLine(tick.X, 3, tick.X, h - 19);
     const QFontMetrics metrics(painter.font());
     const auto widthOf = [&metrics](const std::string& text) { return metrics.horizontalAdvance(Text(text)); };
-    for (const TPlacedLabel& label : PlaceLabels(ticks, model_.View.Span, widthOf))
-        painter.drawText(label.Left, h - 16 + metrics.ascent(), Text(label.Text));
+    for (const TPlacedLabel& label : PlaceLabels(ticks, model_.View.Span, widthOf)) {
+        // A tick label under a marker's label would make one unreadable number of the two.
+        const QRect r(label.Left - 3, h - 16, label.Width + 6, metrics.height());
+        if (std::none_of(markerLabels.begin(), markerLabels.end(), [&r](const QRect& m) { return m.intersects(r); }))
+            painter.drawText(label.Left, h - 16 + metrics.ascent(), Text(label.Text));
+    }
 }
 
 void TFrequencyBarTarn::DrawMarkers(QPainter& painter)
@@ -393,13 +417,12 @@ void TFrequencyBarTarn::DrawMarkers(QPainter& painter)
     const QFontMetrics metrics(painter.font());
     const auto line = [&](const TMarkerShape& shape, const QColor& colour, double f) {
         const QString text = Text(FormatFrequency(f));
-        const int tw = metrics.horizontalAdvance(text);
-        const int left = shape.X - tw / 2;
+        const QRect label = LabelRect(shape.X, text);
         painter.setPen(colour);
         painter.drawLine(shape.X, 3, shape.X, h - 19);
-        // The label goes on a clear patch so that it reads over tick labels.
-        painter.fillRect(left - 1, h - 16, tw + 2, metrics.height(), kBackground);
-        painter.drawText(left, h - 16 + metrics.ascent(), text);
+        // On a clear patch: the red label covers the green one at nearby frequencies.
+        painter.fillRect(label.adjusted(-1, 0, 1, 0), kBackground);
+        painter.drawText(label.left(), h - 16 + metrics.ascent(), text);
     };
     const TDeviceSettings& device = Settings()->Device;
     const TMarkerShape green = MarkerShape(model_.View, w, h, device.DeviceFrequency);

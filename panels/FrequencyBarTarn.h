@@ -13,6 +13,8 @@
 #include <QScrollBar>
 #include <QToolButton>
 
+#include <vector>
+
 namespace tarn {
 
 class TFrequencyBarTarn : public TGraphicControlTarn {
@@ -70,7 +72,10 @@ private:
     void RedrawAndPaint();
     void Zoom(double factor);
     void WaveformLoaded();
-    void DrawScale(QPainter& painter);
+    // Where the markers inside the scale put their labels.
+    std::vector<QRect> MarkerLabels() const;
+    QRect LabelRect(int x, const QString& text) const;
+    void DrawScale(QPainter& painter, const std::vector<QRect>& markerLabels);
     void DrawMarkers(QPainter& painter);
     void UpdateControls();
     void SetModeButtons();
