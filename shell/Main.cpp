@@ -121,6 +121,8 @@ void TMainForm::WireComponents()
     deviceAbstraction_->OnCommBroken = [this](TDeviceAbstractionTarn*) { DeviceAbstractionTarn1CommBroken(); };
     deviceAbstraction_->OnTerminateRequest = [this] { RequestTerminate(); };
 
+    // The channel panels of "Output L" and "Output H" come here, between the
+    // device abstraction and the trigger panel.
     triggerWrapper_ = std::make_unique<TTriggerWrapperTarn>();
     triggerWrapper_->CreateControls(*groups_[GroupArm], *groups_[GroupTrigger], *groups_[GroupMode]);
     triggerWrapper_->SetObjMaster(objMaster_.get());
