@@ -3,6 +3,8 @@
 #include "data/StringsTarn.h"
 #include "device/DeviceAbstractionTarn.h"
 #include "shell/master/DialogService.h"
+#include "panels/FrequencyBarTarn.h"
+#include "panels/TriggerWrapperTarn.h"
 #include "shell/Main.h"
 #include "shell/master/ObjMasterTarn.h"
 #include "shell/master/tests/TestApp.h"
@@ -120,7 +122,12 @@ TEST_F(MainForm, DeviceAbstractionIsWiredToTheOneMasterAndSettings)
 {
     EXPECT_EQ(form->DeviceAbstractionTarn1().ObjMaster(), &form->ObjMasterTarn1());
     EXPECT_EQ(form->DeviceAbstractionTarn1().Settings(), &form->SettingsTarn1());
-    EXPECT_EQ(form->ObjMasterTarn1().ListenerCount(), 1u);
+    // Frequency bar, device abstraction, trigger panel.
+    EXPECT_EQ(form->FrequencyBarTarn1().ObjMaster(), &form->ObjMasterTarn1());
+    EXPECT_EQ(form->FrequencyBarTarn1().Settings(), &form->SettingsTarn1());
+    EXPECT_EQ(form->TriggerWrapperTarn1().ObjMaster(), &form->ObjMasterTarn1());
+    EXPECT_EQ(form->TriggerWrapperTarn1().Settings(), &form->SettingsTarn1());
+    EXPECT_EQ(form->ObjMasterTarn1().ListenerCount(), 3u);
 }
 
 TEST_F(MainForm, ExitPreservingHOutputTellsTheDriverOnlyWhenConfirmed)
