@@ -4,7 +4,6 @@
 #include "panels/FrequencyBarTarn.h"
 #include "panels/TriggerWrapperTarn.h"
 #include "shell/Main.h"
-#include "shell/master/ObjMasterTarn.h"
 #include "tests/screenshots/ScreenshotSupport.h"
 
 #include <QGroupBox>
@@ -18,12 +17,7 @@ namespace {
 
 class FrequencyScreens : public ::testing::Test {
 protected:
-    FrequencyScreens() : bar(window.Form().FrequencyBarTarn1()), trigger(window.Form().TriggerWrapperTarn1())
-    {
-        // What the device would report for the loaded frequency.
-        Device().DeviceFrequency = Device().Frequency * 1.00002;
-        window.Form().ObjMasterTarn1().Notify(TObjMasterCode::omFrequencyChanged);
-    }
+    FrequencyScreens() : bar(window.Form().FrequencyBarTarn1()), trigger(window.Form().TriggerWrapperTarn1()) {}
     TDeviceSettings& Device() { return window.Form().SettingsTarn1().Device; }
     void Click(QToolButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
     void ExpectNothingSqueezed()

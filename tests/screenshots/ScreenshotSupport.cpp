@@ -1,6 +1,8 @@
 #include "tests/screenshots/ScreenshotSupport.h"
 
 #include "data/SettingsTarn.h"
+#include "device/DeviceAbstractionTarn.h"
+#include "device/DriverAbstraction.h"
 #include "shell/Main.h"
 #include "shell/master/ObjMasterTarn.h"
 #include "shell/master/tests/TestApp.h"
@@ -27,6 +29,9 @@ TScreenWindow::TScreenWindow()
     TSettingsTarn& settings = form_->SettingsTarn1();
     settings.SetDefaults();
     TObjMasterTarn& master = form_->ObjMasterTarn1();
+    // The demonstration device reports back what it is given, as a generator would.
+    form_->DeviceAbstractionTarn1().SetDriverFactory([] { return std::make_unique<TDAO_DEMO>(); });
+    master.Notify(TObjMasterCode::omConnectDevice);
     master.Notify(TObjMasterCode::omWireControls);
     settings.Load(folder_.path().toStdString());
     for (int phase = 0; phase < 10; ++phase)

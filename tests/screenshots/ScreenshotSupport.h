@@ -1,6 +1,6 @@
-// The main window as the screenshots show it: a fresh program folder, no
-// device, the settings loaded and every panel refreshed; pictures are saved
-// per screen scale.
+// The main window as the screenshots show it: a fresh program folder, the
+// demonstration device, the settings loaded and every panel refreshed;
+// pictures are saved per screen scale.
 #pragma once
 #include "shell/master/DialogService.h"
 
