@@ -223,6 +223,9 @@
     /* Channel panels: accessible names of the two shift fields */                                                   \
     X(NamePendingShift, "Pending shift")                                                                               \
     X(NameDeviceShift, "Shift in device")                                                                              \
+    /* Trigger panel and frequency bar */                                                                            \
+    X(AccessibleFrequencyScale, "Frequency scale")                                                                     \
+    X(AccessibleFineShift, "Fine frequency shift")                                                                     \
     /* ---- added by the program: texts naming the Linux library files ---- */                                         \
     X(UnableToLoadDriverLibrary, "Unable to load libtarndrv.so. Please reinstall Tarn application.")
 

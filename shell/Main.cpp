@@ -4,6 +4,8 @@
 #include "data/StringsTarn.h"
 #include "device/DeviceAbstractionTarn.h"
 #include "panels/ChannelWrapperTarn.h"
+#include "panels/FrequencyBarTarn.h"
+#include "panels/TriggerWrapperTarn.h"
 #include "shell/CommBrokenScreen.h"
 #include "shell/master/DialogService.h"
 #include "shell/master/ObjMasterTarn.h"
@@ -73,8 +75,9 @@ TMainForm::~TMainForm()
     if (QWidget* client = takeCentralWidget()) {
         std::unique_ptr<QWidget> owned(client);
     }
-    for (auto& wrapper : channelWrappers_) {
-        wrapper.reset();
+    triggerWrapper_.reset();
+    for (auto wrapper = channelWrappers_.rbegin(); wrapper != channelWrappers_.rend(); ++wrapper) {
+        wrapper->reset();
     }
     deviceAbstraction_.reset();
     settings_.reset();
@@ -113,6 +116,10 @@ void TMainForm::WireComponents()
     // waveform list, device abstraction, channel panels L and H, trigger panel,
     // module manager. The device abstraction must come before the channel
     // panels, which read the frequency it stores.
+    frequencyBar_ = TFrequencyBarTarn::CreateInGroup(*groups_[GroupFrequency]);
+    frequencyBar_->SetObjMaster(objMaster_.get());
+    frequencyBar_->SetSettings(settings_.get());
+
     deviceAbstraction_->SetObjMaster(objMaster_.get());
     deviceAbstraction_->SetSettings(settings_.get());
     deviceAbstraction_->OnCommBroken = [this](TDeviceAbstractionTarn*) { DeviceAbstractionTarn1CommBroken(); };
@@ -126,6 +133,11 @@ void TMainForm::WireComponents()
         channelWrappers_[i]->SetObjMaster(objMaster_.get());
         channelWrappers_[i]->SetSettings(settings_.get());
     }
+    // Trigger panel last.
+    triggerWrapper_ = std::make_unique<TTriggerWrapperTarn>();
+    triggerWrapper_->CreateControls(*groups_[GroupArm], *groups_[GroupTrigger], *groups_[GroupMode]);
+    triggerWrapper_->SetObjMaster(objMaster_.get());
+    triggerWrapper_->SetSettings(settings_.get());
 }
 
 void TMainForm::FormCreate()

@@ -18,7 +18,9 @@ class TChannelWrapperTarn;
 class TCommBrokenForm;
 class TDeviceAbstractionTarn;
 class TDialogService;
+class TFrequencyBarTarn;
 class TObjMasterTarn;
+class TTriggerWrapperTarn;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -35,6 +37,8 @@ public:
     // Channel panels: "Output L" and "Output H".
     TChannelWrapperTarn& ChannelWrapperTarn1() { return *channelWrappers_[0]; }
     TChannelWrapperTarn& ChannelWrapperTarn2() { return *channelWrappers_[1]; }
+    TFrequencyBarTarn& FrequencyBarTarn1() { return *frequencyBar_; }
+    TTriggerWrapperTarn& TriggerWrapperTarn1() { return *triggerWrapper_; }
     TDialogService& Dialogs() { return dialogs_; }
 
     bool ExitConfirmed() const { return exitConfirmed_; }
@@ -82,6 +86,9 @@ private:
     std::unique_ptr<TSettingsTarn> settings_;
     std::unique_ptr<TDeviceAbstractionTarn> deviceAbstraction_;
     std::array<std::unique_ptr<TChannelWrapperTarn>, 2> channelWrappers_;
+    std::unique_ptr<TTriggerWrapperTarn> triggerWrapper_;
+    // In the "Frequency" group box, which owns it.
+    TFrequencyBarTarn* frequencyBar_ = nullptr;
 
     std::array<QGroupBox*, kGroupCount> groups_{};
     QMenu* filesMenu_ = nullptr;

@@ -4,6 +4,8 @@
 #include "device/DeviceAbstractionTarn.h"
 #include "panels/ChannelWrapperTarn.h"
 #include "shell/master/DialogService.h"
+#include "panels/FrequencyBarTarn.h"
+#include "panels/TriggerWrapperTarn.h"
 #include "shell/Main.h"
 #include "shell/master/ObjMasterTarn.h"
 #include "shell/master/tests/TestApp.h"
@@ -127,8 +129,12 @@ TEST_F(MainForm, ComponentsAreWiredToTheOneMasterAndSettings)
     }
     EXPECT_EQ(form->ChannelWrapperTarn1().ChannelIndex(), 0);
     EXPECT_EQ(form->ChannelWrapperTarn2().ChannelIndex(), 1);
-    // Device abstraction, channel panels L and H.
-    EXPECT_EQ(form->ObjMasterTarn1().ListenerCount(), 3u);
+    // Frequency bar, device abstraction, channel panels L and H, trigger panel.
+    EXPECT_EQ(form->FrequencyBarTarn1().ObjMaster(), &form->ObjMasterTarn1());
+    EXPECT_EQ(form->FrequencyBarTarn1().Settings(), &form->SettingsTarn1());
+    EXPECT_EQ(form->TriggerWrapperTarn1().ObjMaster(), &form->ObjMasterTarn1());
+    EXPECT_EQ(form->TriggerWrapperTarn1().Settings(), &form->SettingsTarn1());
+    EXPECT_EQ(form->ObjMasterTarn1().ListenerCount(), 5u);
 }
 
 TEST_F(MainForm, ExitPreservingHOutputTellsTheDriverOnlyWhenConfirmed)

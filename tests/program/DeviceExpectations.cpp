@@ -51,6 +51,16 @@ void WriteDistinctSettings(const std::filesystem::path& folder)
     ASSERT_TRUE(s.Save(folder).Ok());
 }
 
+double GeneratorFrequency(const TVirtualGenerator& vg, bool standard)
+{
+    const int divider = vg.Register(9);
+    const int code = divider & 127;
+    const int exponent = (code & 7) + (code >> 3);
+    const int word = vg.Register((divider & 128) != 0 ? 4 : 3);
+    const double clock = (50e6 * (word - 32767) / 32768.0 + 50e6) / std::ldexp(1.0, exponent);
+    return standard ? clock / (16384 - vg.Register(7)) : clock;
+}
+
 void ExpectDeviceHolds(const TVirtualGenerator& vg, const TSettingsTarn& settings, const TCalibration& cal)
 {
     const TDeviceSettings& d = settings.Device;

@@ -22,6 +22,11 @@ TCalibration ReadCalibration(const TVirtualGenerator& vg);
 // arbitrary waveform of 1000 samples for the device.
 void WriteDistinctSettings(const std::filesystem::path& folder);
 
+// The frequency the generator produces from its clock registers: the active
+// clock word through the divider, per sample (arbitrary) or per period of the
+// played samples (standard).
+double GeneratorFrequency(const TVirtualGenerator& vg, bool standard);
+
 // Checks level, shift, relays, control word, playback start, sample memory
 // and frequency against settings (gtest expectations).
 void ExpectDeviceHolds(const TVirtualGenerator& vg, const TSettingsTarn& settings, const TCalibration& cal);

@@ -1,10 +1,16 @@
 #include "tests/program/ProgramHarness.h"
 
-#include <QCoreApplication>
+#include "shell/Main.h"
+#include "shell/master/tests/TestApp.h"
+#include "tests/program/DeviceExpectations.h"
+
+#include <QApplication>
+#include <QTest>
 
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 #include <random>
 
@@ -77,6 +83,53 @@ void TVirtualGenerator::SwitchPower(bool on) const
 void TVirtualGenerator::SetPlugged(bool plugged) const
 {
     reinterpret_cast<void (*)(std::int32_t)>(Fn("VgSetPlugged"))(plugged ? 1 : 0);
+}
+
+std::vector<std::array<std::uint8_t, 4>> TVirtualGenerator::CommandPackets() const
+{
+    using Count = std::int32_t (*)();
+    using Get = std::int32_t (*)(std::int32_t, std::int32_t*, std::int32_t*, std::uint8_t*, std::int32_t);
+    std::vector<std::array<std::uint8_t, 4>> packets;
+    const std::int32_t n = reinterpret_cast<Count>(Fn("VgGetRequestCount"))();
+    for (std::int32_t i = 0; i < n; ++i) {
+        std::int32_t function = 0, succeeded = 0;
+        std::uint8_t bytes[256];
+        const std::int32_t size =
+            reinterpret_cast<Get>(Fn("VgGetRequest"))(i, &function, &succeeded, bytes, sizeof bytes);
+        if (function != 6 || !succeeded)
+            continue;
+        for (std::int32_t at = 0; at + 4 <= std::min<std::int32_t>(size, sizeof bytes); at += 4)
+            packets.push_back({bytes[at], bytes[at + 1], bytes[at + 2], bytes[at + 3]});
+    }
+    return packets;
+}
+void TVirtualGenerator::ClearRequests() const
+{
+    reinterpret_cast<void (*)()>(Fn("VgClearRequestLog"))();
+}
+
+TStartedProgram::TStartedProgram()
+{
+    TestApp();
+    QApplication::setQuitOnLastWindowClosed(false);
+    WriteDistinctSettings(folder.Path());
+    vg = std::make_unique<TVirtualGenerator>(folder.File("libvireo.so"));
+    TProgramOptions options;
+    options.programFolder = folder.Path().string();
+    options.singleInstanceCheck = false;
+    program = std::make_unique<TTarnProgram>(dialogs, options);
+    if (!vg->Loaded() || !program->Start() || !dialogs.shown.empty())
+        return;
+    // Shown as the message loop shows it; the first paint draws the panels.
+    program->MainForm()->show();
+    started = QTest::qWaitForWindowExposed(program->MainForm());
+    QApplication::processEvents();
+}
+
+TStartedProgram::~TStartedProgram()
+{
+    if (program)
+        program->Finish();
 }
 
 TProgramFolder::TProgramFolder(bool withDriver)

@@ -2,15 +2,18 @@
 // the real driver library and the virtual generator, scripted dialogs, and
 // steps that run inside the program's own message loop.
 #pragma once
+#include "shell/TarnProgram.h"
 #include "shell/master/DialogService.h"
 
 #include <QTimer>
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -52,6 +55,9 @@ public:
     // Switches the generator's power as the host's power switch packet does.
     void SwitchPower(bool on) const;
     void SetPlugged(bool plugged) const;
+    // The 4-byte command packets of every request since the last clear, in order.
+    std::vector<std::array<std::uint8_t, 4>> CommandPackets() const;
+    void ClearRequests() const;
 
 private:
     void* Fn(const char* name) const;
@@ -71,6 +77,24 @@ public:
 
 private:
     std::filesystem::path path_;
+};
+
+// The program started in a fresh folder on the virtual generator with the
+// distinct settings of DeviceExpectations and its window shown, before its
+// message loop; finished (saved) when destroyed.
+struct TStartedProgram {
+    TStartedProgram();
+    ~TStartedProgram();
+    TStartedProgram(const TStartedProgram&) = delete;
+    TStartedProgram& operator=(const TStartedProgram&) = delete;
+    TMainForm& Form() const { return *program->MainForm(); }
+
+    TProgramFolder folder;
+    TScriptedDialogs dialogs;
+    std::unique_ptr<TVirtualGenerator> vg;
+    std::unique_ptr<TTarnProgram> program;
+    // Start-up went through without a message and the window was painted.
+    bool started = false;
 };
 
 // Runs steps one after another from a timer inside whatever event loop is

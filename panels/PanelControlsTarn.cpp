@@ -1,0 +1,67 @@
+#include "panels/PanelControlsTarn.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+
+namespace tarn {
+
+namespace {
+
+constexpr char kTagProperty[] = "Tag";
+constexpr int kRowGap = 6;
+
+} // namespace
+
+void SetHint(QWidget& control, const char* hint, const char* accessibleName)
+{
+    const QString text = QString::fromUtf8(hint);
+    control.setToolTip(text);
+    control.setAccessibleDescription(text);
+    control.setAccessibleName(accessibleName != nullptr && *accessibleName != '\0' ? QString::fromUtf8(accessibleName)
+                                                                                   : text);
+}
+
+QToolButton* MakeButton(QWidget& parent, const char* caption, const char* hint)
+{
+    auto* button = new QToolButton(&parent);
+    button->setText(QString::fromUtf8(caption));
+    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    SetHint(*button, hint, caption);
+    return button;
+}
+
+QToolButton* MakeToggleButton(QWidget& parent, const char* caption, const char* hint)
+{
+    QToolButton* button = MakeButton(parent, caption, hint);
+    button->setCheckable(true);
+    if (*caption == '\0')
+        button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    return button;
+}
+
+void PlaceInRow(QGroupBox& group, std::initializer_list<QWidget*> widgets)
+{
+    auto* row = new QHBoxLayout(&group);
+    // Buttons of a pair touch; gaps separate the pairs.
+    row->setContentsMargins(2, 2, 2, 5);
+    row->setSpacing(0);
+    for (QWidget* widget : widgets) {
+        if (widget == nullptr)
+            row->addSpacing(kRowGap);
+        else
+            row->addWidget(widget);
+    }
+}
+
+void SetTag(QObject& control, int tag)
+{
+    control.setProperty(kTagProperty, tag);
+}
+
+int Tag(const QObject& control)
+{
+    return control.property(kTagProperty).toInt();
+}
+
+} // namespace tarn
