@@ -2,6 +2,7 @@
 
 #include "data/StringsTarn.h"
 #include "panels/HLEditTarn.h"
+#include "panels/PanelControlsTarn.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -16,16 +17,6 @@ namespace {
 QString Text(const char* text)
 {
     return QString::fromUtf8(text);
-}
-
-// Accessible name: the caption, else the hint, else the given name.
-void Describe(QWidget* control, const QString& caption, const QString& hint, const QString& name = {})
-{
-    control->setAccessibleName(!caption.isEmpty() ? caption : !hint.isEmpty() ? hint : name);
-    if (!hint.isEmpty()) {
-        control->setToolTip(hint);
-        control->setAccessibleDescription(hint);
-    }
 }
 
 // Front-panel grid: a left column for the two bars and the output buttons,
@@ -47,7 +38,7 @@ QToolButton* Button(QGroupBox& group, const char* caption, const char* hint, QRe
     button->setCheckable(toggle);
     button->setGeometry(place);
     button->setFocusPolicy(Qt::TabFocus);
-    Describe(button, button->text(), hint != nullptr ? Text(hint) : QString());
+    Describe(*button, button->text(), hint != nullptr ? Text(hint) : QString());
     return button;
 }
 
@@ -57,7 +48,7 @@ THLEditTarn* ValueEdit(QGroupBox& group, THLEditStyle style, QRect place, const 
     ApplyStyle(*edit, style);
     edit->setGeometry(place);
     edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Describe(edit, {}, hint, name);
+    Describe(*edit, {}, hint, name);
     return edit;
 }
 
@@ -70,7 +61,7 @@ QLineEdit* PlainEdit(QGroupBox& group, QRect place, const QString& hint)
     edit->setPalette(pal);
     edit->setGeometry(place);
     edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Describe(edit, {}, hint);
+    Describe(*edit, {}, hint);
     return edit;
 }
 
@@ -81,7 +72,7 @@ QComboBox* List(QGroupBox& group, std::initializer_list<const char*> items, QRec
         box->addItem(Text(item));
     }
     box->setGeometry(place);
-    Describe(box, {}, Text(hint));
+    Describe(*box, {}, Text(hint));
     return box;
 }
 
@@ -92,7 +83,7 @@ QScrollBar* Bar(QGroupBox& group, QRect place, const char* hint)
     bar->setRange(1, 100);
     bar->setPageStep(18);
     bar->setSingleStep(1);
-    Describe(bar, {}, Text(hint));
+    Describe(*bar, {}, Text(hint));
     return bar;
 }
 
@@ -102,7 +93,7 @@ QLabel* Label(QGroupBox& group, const char* caption, QRect place)
     label->setGeometry(place);
     label->setAlignment(Qt::AlignCenter);
     label->setAutoFillBackground(true);
-    Describe(label, label->text(), {});
+    Describe(*label, label->text(), {});
     return label;
 }
 
@@ -129,13 +120,7 @@ TChannelControls BuildChannelPanel(QGroupBox& group, std::int32_t channelIndex)
     const bool h = channelIndex == 1;
     TChannelControls c;
     QGroupBox& g = group;
-    // A down toggle must read as down at a glance.
-    g.setStyleSheet(QStringLiteral(
-        "QToolButton { border: 1px solid palette(mid); border-radius: 3px; background: palette(button); }"
-        "QToolButton:hover { border-color: palette(dark); }"
-        "QToolButton:pressed, QToolButton:checked { background: palette(highlight); color: palette(highlighted-text);"
-        " border-color: palette(shadow); }"
-        "QToolButton:disabled { color: palette(mid); background: palette(window); }"));
+    ApplyPanelStyle(g);
 
     // Left column: the bars under their labels, then output and attenuator.
     c.LevelLabel = Label(g, Strings::LabelLevel, {4, kRowTop, 30, kRowHeight - 4});
@@ -184,7 +169,7 @@ TChannelControls BuildChannelPanel(QGroupBox& group, std::int32_t channelIndex)
     c.LoadOpenBtn = Button(g, Strings::ButtonLoadOpen, Strings::HintLoadOpen, Row(7, kRight, 44), true);
     const int impedance = h ? 600 : 50;
     c.Load50Btn = Button(g, h ? Strings::ButtonLoad600 : Strings::ButtonLoad50, nullptr, Row(7, kRight + 46, 44), true);
-    Describe(c.Load50Btn, c.Load50Btn->text(),
+    Describe(*c.Load50Btn, c.Load50Btn->text(),
              Text(Strings::HintLoad50).replace(QStringLiteral("%d"), QString::number(impedance)));
     c.LoadEdit = ValueEdit(g, THLEditStyle::Value, Row(7, editLeft, editWidth), Text(Strings::HintLoadEdit), {});
     c.ShiftConBtn = Button(g, Strings::ButtonCon, Strings::HintShiftCon, Row(8, kRight, 44), true);

@@ -57,6 +57,7 @@ TFrequencyBarTarn::~TFrequencyBarTarn()
 
 TFrequencyBarTarn* TFrequencyBarTarn::CreateInGroup(QGroupBox& group)
 {
+    ApplyPanelStyle(group);
     auto* bar = new TFrequencyBarTarn(&group);
     bar->GroupBox = &group;
     bar->setMinimumHeight(kBarMinimumHeight);

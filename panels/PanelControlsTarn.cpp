@@ -12,13 +12,28 @@ constexpr int kRowGap = 6;
 
 } // namespace
 
+void Describe(QWidget& control, const QString& caption, const QString& hint, const QString& name)
+{
+    control.setAccessibleName(!caption.isEmpty() ? caption : !hint.isEmpty() ? hint : name);
+    if (!hint.isEmpty()) {
+        control.setToolTip(hint);
+        control.setAccessibleDescription(hint);
+    }
+}
+
 void SetHint(QWidget& control, const char* hint, const char* accessibleName)
 {
-    const QString text = QString::fromUtf8(hint);
-    control.setToolTip(text);
-    control.setAccessibleDescription(text);
-    control.setAccessibleName(accessibleName != nullptr && *accessibleName != '\0' ? QString::fromUtf8(accessibleName)
-                                                                                   : text);
+    Describe(control, QString::fromUtf8(accessibleName != nullptr ? accessibleName : ""), QString::fromUtf8(hint));
+}
+
+void ApplyPanelStyle(QWidget& group)
+{
+    group.setStyleSheet(QStringLiteral(
+        "QToolButton { border: 1px solid palette(mid); border-radius: 3px; background: palette(button); }"
+        "QToolButton:hover { border-color: palette(dark); }"
+        "QToolButton:pressed, QToolButton:checked { background: palette(highlight); color: palette(highlighted-text);"
+        " border-color: palette(shadow); }"
+        "QToolButton:disabled { color: palette(mid); background: palette(window); }"));
 }
 
 QToolButton* MakeButton(QWidget& parent, const char* caption, const char* hint)

@@ -2,6 +2,7 @@
 // with caption, hint and accessible texts, rows inside a group box, and the
 // tag a two-button choice carries.
 #pragma once
+#include <QString>
 #include <QToolButton>
 
 #include <initializer_list>
@@ -15,8 +16,12 @@ namespace tarn {
 QToolButton* MakeToggleButton(QWidget& parent, const char* caption, const char* hint);
 // A plain (not checkable) button with the same texts.
 QToolButton* MakeButton(QWidget& parent, const char* caption, const char* hint);
-// Tool tip and accessible texts of any control.
+// Tool tip and accessible texts of any control: the accessible name is the
+// caption, else the hint, else the given name; the hint is the description.
+void Describe(QWidget& control, const QString& caption, const QString& hint, const QString& name = {});
 void SetHint(QWidget& control, const char* hint, const char* accessibleName = nullptr);
+// The panels' common look, set on a group box: a down toggle reads as down at a glance.
+void ApplyPanelStyle(QWidget& group);
 // Lays the widgets out in one row in the group; nullptr leaves a gap.
 void PlaceInRow(QGroupBox& group, std::initializer_list<QWidget*> widgets);
 

@@ -70,6 +70,9 @@ TTriggerWrapperTarn::~TTriggerWrapperTarn()
 
 void TTriggerWrapperTarn::CreateControls(QGroupBox& arm, QGroupBox& trigger, QGroupBox& mode)
 {
+    for (QGroupBox* group : {&arm, &trigger, &mode}) {
+        ApplyPanelStyle(*group);
+    }
     ArmOnBtn = MakeToggleButton(arm, Strings::ButtonOn, Strings::HintArmOn);
     ArmOffBtn = MakeToggleButton(arm, Strings::ButtonOff, Strings::HintArmOff);
     ArmZeroBtn = MakeToggleButton(arm, Strings::ButtonArmZero, Strings::HintArmZero);
