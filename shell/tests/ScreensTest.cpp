@@ -16,7 +16,9 @@
 #include <QTimer>
 
 #include <filesystem>
+#include <fstream>
 #include <random>
+#include <string>
 
 namespace tarn {
 namespace {
@@ -142,6 +144,11 @@ protected:
         fs::create_directories(root / pid);
         fs::create_symlink(exe, root / pid / "exe");
     }
+    void CommandLine(const std::string& pid, const std::string& arguments)
+    {
+        fs::create_directories(root / pid);
+        std::ofstream(root / pid / "cmdline", std::ios::binary) << arguments;
+    }
     fs::path root;
 };
 
@@ -156,6 +163,26 @@ TEST_F(FakeProc, CountsExactFileNamesOfNumberedEntriesOnly)
     EXPECT_EQ(CountProcessesNamed(root, "tarn"), 2);
     EXPECT_EQ(CountProcessesNamed(root, "Tarn"), 1);
     EXPECT_EQ(CountProcessesNamed(root, "other"), 0);
+}
+
+// A program file replaced while it runs (an upgrade, cp -f) leaves its
+// processes' links marked deleted; processes of other users have no readable
+// link, only their command line.
+TEST_F(FakeProc, ReplacedProgramsAndOtherUsersProcessesCount)
+{
+    Process("201", "/opt/a/tarn (deleted)");
+    Process("202", "/opt/a/tarn-copy (deleted)");
+    CommandLine("203", std::string("/opt/b/tarn\0--flag\0", 19));
+    CommandLine("204", std::string("tarn", 4));
+    CommandLine("205", std::string("/opt/b/tarn-copy\0tarn\0", 22));
+    CommandLine("206", "");
+    // A readable link decides, whatever the command line says.
+    Process("207", "/usr/bin/other");
+    CommandLine("207", std::string("tarn\0", 5));
+    EXPECT_EQ(CountProcessesNamed(root, "tarn"), 3);
+    EXPECT_EQ(CountProcessesNamed(root, "tarn-copy"), 2);
+    EXPECT_EQ(ExecutableName("/opt/a/tarn (deleted)"), "tarn");
+    EXPECT_EQ(ExecutableName("/opt/a/tarn"), "tarn");
 }
 
 TEST_F(FakeProc, UnreadableListPassesAndTheRealListHoldsThisProcess)
