@@ -267,8 +267,10 @@ bool TXMLSettings::LoadFromFile(const std::filesystem::path& fileName)
         }
         Document_.reset();
         // The parser alone takes some malformed text (two roots, unknown entities).
+        // Deep nesting is refused: the layout writes a tab per level on every line.
         accepted = IsWellFormedXml(text)
-                   && Document_.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8);
+                   && Document_.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8)
+                   && NestedWithin(Document_.document_element(), SettingsNestingLimit);
         if (!accepted)
             Document_.reset();
     } catch (...) {
