@@ -80,16 +80,21 @@ protected:
 
 TEST_F(CommBroken, RetriesEveryHalfSecondAndClosesItselfOnSuccess)
 {
+    // Started before the retry timer, so that it never shows less time than passed.
+    QElapsedTimer clock;
+    clock.start();
     TCommBrokenForm form(master, &owner);
     EXPECT_EQ(form.windowTitle(), QString::fromUtf8(Strings::CommBrokenCaption));
     EXPECT_EQ(form.size(), QSize(273, 130));
     EXPECT_EQ(form.ExitButton()->text(), QString::fromUtf8(Strings::CommBrokenExit));
-    QElapsedTimer clock;
-    clock.start();
+    // The window's own timer sets the pace; a loaded machine can only delay
+    // its ticks, and a coarse timer fires at most 5 % early.
+    const auto timers = form.findChildren<QTimer*>();
+    ASSERT_EQ(timers.size(), 1);
+    EXPECT_EQ(timers[0]->interval(), 500);
     EXPECT_TRUE(form.Execute());
     EXPECT_EQ(reconnector.attempts, 3);
-    EXPECT_GE(clock.elapsed(), 1400);
-    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_GE(clock.elapsed(), 3 * 475);
     EXPECT_FALSE(form.RetryActive());
 }
 
