@@ -1,18 +1,14 @@
 #include "data/XMLSettings.h"
 
+#include "data/FileReplace.h"
+
 #include <algorithm>
-#include <atomic>
 #include <charconv>
-#include <cerrno>
 #include <clocale>
 #include <cmath>
-#include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {

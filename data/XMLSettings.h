@@ -4,7 +4,6 @@
 // gives the caller's default.
 
 #include "data/DataTypesTarn.h"
-#include "data/FileReplace.h"
 
 #include <pugixml.hpp>
 

@@ -101,9 +101,6 @@ bool Dispatch(TVireoDevice& device, TDeviceFunctionCode code, void* inData, std:
     case TDeviceFunctionCode::DF_KEEP_POWER_AT_EXIT:
         device.SetKeepPowerAtExit(on);
         return true;
-    case TDeviceFunctionCode::DF_SET_FAILURE_FLAG:
-        DriverFailureFlag().Register(reinterpret_cast<std::uint8_t*>(wideValue));
-        return true;
     case TDeviceFunctionCode::DF_GET_DRIVER_VERSION:
         if (outData != nullptr)
             device.GetDriverVersion(static_cast<std::uint8_t*>(outData));
@@ -112,8 +109,11 @@ bool Dispatch(TVireoDevice& device, TDeviceFunctionCode code, void* inData, std:
         if (valuePtr != nullptr)
             *valuePtr = static_cast<std::int32_t>(device.SerialNumber());
         return true;
+    default:
+        // The failure flag is registered before a device is needed; any
+        // other code is unknown.
+        return false;
     }
-    return false;
 }
 
 } // namespace

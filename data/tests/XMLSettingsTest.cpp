@@ -4,7 +4,6 @@
 #include <chrono>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
