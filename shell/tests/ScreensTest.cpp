@@ -17,6 +17,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <string>
 
@@ -55,6 +56,7 @@ TEST(Splash, HasItsSizeThePictureAndTheStatusLine)
 struct Reconnector {
     int attempts = 0;
     int succeedAt = 3;
+    std::function<void(int attempt)> onAttempt;
     void Handle(TObjMasterCode code, std::int32_t index, void* data)
     {
         if (code != TObjMasterCode::omReconnect)
@@ -63,6 +65,8 @@ struct Reconnector {
         ASSERT_NE(data, nullptr);
         EXPECT_FALSE(*static_cast<bool*>(data));
         *static_cast<bool*>(data) = ++attempts >= succeedAt;
+        if (onAttempt)
+            onAttempt(attempts);
     }
 };
 
@@ -122,7 +126,11 @@ TEST_F(CommBroken, ExitEndsItWithoutReconnection)
 {
     reconnector.succeedAt = 1000;
     TCommBrokenForm form(master, &owner);
-    QTimer::singleShot(1200, &form, [&form] { form.ExitButton()->click(); });
+    // Clicked as the second attempt fails, not at a wall-clock time.
+    reconnector.onAttempt = [&form](int attempt) {
+        if (attempt == 2)
+            form.ExitButton()->click();
+    };
     EXPECT_FALSE(form.Execute());
     EXPECT_EQ(reconnector.attempts, 2);
 }
