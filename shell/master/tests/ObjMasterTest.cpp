@@ -240,8 +240,8 @@ TEST(ObjMaster, ListenersLeavingDuringABroadcastDoNotMakeOthersMissIt)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::vector<Call> log;
+        std::vector<std::unique_ptr<Recorder>> recorders; // outlive the master
         TObjMasterTarn master;
-        std::vector<std::unique_ptr<Recorder>> recorders;
         for (const char* name : {"a", "b", "c", "d"}) {
             recorders.push_back(std::make_unique<Recorder>(name, log));
             master.RegisterListener(recorders.back()->Listener());
