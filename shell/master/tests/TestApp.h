@@ -11,8 +11,10 @@ inline QApplication& TestApp()
     static char platformOption[] = "-platform";
     static char platform[] = "offscreen";
     static char* argv[] = {name, platformOption, platform, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: at exit Qt's own globals made after it (the input
+    // devices of simulated key clicks) are gone before it would be.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 } // namespace tarn::test
