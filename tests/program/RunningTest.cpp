@@ -15,6 +15,8 @@
 #include <QPushButton>
 
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 namespace tarn::test {
@@ -35,6 +37,12 @@ struct TReconnectWatch {
         }
     }
 };
+
+std::string ReadText(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 class Running : public ::testing::Test {
 protected:
@@ -164,15 +172,16 @@ TEST_F(Running, ExitAnsweredNoKeepsRunningThenYesSaves)
     EXPECT_EQ(vg->Power(), 0);
 }
 
-TEST_F(Running, UnwritableSettingsShowTheirMessageAndTheRepositoryIsStillWritten)
+// Run as root too: a file without any write bit is not replaced.
+TEST_F(Running, ReadOnlySettingsShowTheirMessageAndTheRepositoryIsStillWritten)
 {
     Run({TStepper::Wait(50ms), Do([&] {
-             // A folder in the way of the settings file: no save can replace it.
-             fs::create_directory(folder.File("settings.xml"));
-             fs::create_directory(folder.File("settings.xml") / "keep");
+             std::ofstream(folder.File("settings.xml")) << "<SETTINGS/>";
+             fs::permissions(folder.File("settings.xml"), fs::perms::owner_read | fs::perms::group_read);
              Form().Exit1Click();
          })});
     program->Finish();
+    EXPECT_EQ(ReadText(folder.File("settings.xml")), "<SETTINGS/>");
     EXPECT_EQ(MessagesWithout(Strings::ExitConfirmation), std::vector<std::string>{Strings::UnableToSaveSettings});
     EXPECT_EQ(dialogs.shown.back().caption, Strings::ErrorCaption);
     EXPECT_EQ(dialogs.shown.back().kind, TDialogKind::Error);
