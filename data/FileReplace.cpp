@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sstream>
 #include <streambuf>
 #include <string>
 #include <sys/stat.h>
@@ -126,6 +127,42 @@ void RemoveStaleTemporaries(const std::filesystem::path& dir, const std::filesys
     }
 }
 
+// A file without any write bit is read-only for everyone: root may pass the
+// access check, but the user marked the file as not to be changed.
+bool MayReplace(const std::filesystem::path& target, const struct stat& old)
+{
+    return !S_ISDIR(old.st_mode) && (old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0
+           && ::access(target.c_str(), W_OK) == 0;
+}
+
+// The new file takes the old one's owner and group where the system lets it
+// (root, or a group the user is in), then its mode.
+bool TakeOverOwnerAndMode(int fd, const struct stat& old)
+{
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0 && ::fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
+        // Neither is permitted: the file is the saver's, as a new one would be.
+    }
+    return ::fchmod(fd, old.st_mode & 07777) == 0;
+}
+
+// Where no file can be made beside the target (a folder the user may not
+// write) the target itself is rewritten. The content is made first, so that a
+// failing writer leaves the old file whole.
+bool RewriteInPlace(const std::filesystem::path& target, const std::function<void(std::ostream&)>& write)
+{
+    std::ostringstream content(std::ios::binary);
+    write(content);
+    if (!content)
+        return false;
+    const std::string data = std::move(content).str();
+    TFileHandle file(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
+    if (file.Get() < 0)
+        return false;
+    bool ok = WriteAll(file.Get(), data) && ::ftruncate(file.Get(), static_cast<off_t>(data.size())) == 0
+              && ::fsync(file.Get()) == 0;
+    return file.Close() && ok;
+}
+
 } // namespace
 
 bool ReplaceFileContents(const std::filesystem::path& link, const std::function<void(std::ostream&)>& write)
@@ -141,7 +178,7 @@ bool ReplaceFileContents(const std::filesystem::path& link, const std::function<
     }
     struct stat old {};
     const bool exists = ::stat(target.c_str(), &old) == 0;
-    if (exists && (S_ISDIR(old.st_mode) || ::access(target.c_str(), W_OK) != 0))
+    if (exists && !MayReplace(target, old))
         return false;
 
     std::filesystem::path dir = target.parent_path();
@@ -151,7 +188,7 @@ bool ReplaceFileContents(const std::filesystem::path& link, const std::function<
         dir / (TemporaryPrefix(target) + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)));
     TFileHandle file(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (file.Get() < 0)
-        return false;
+        return exists && (errno == EACCES || errno == EPERM) && RewriteInPlace(target, write);
     bool ok = false;
     try {
         TFileStreamBuf buffer(file.Get());
@@ -165,7 +202,7 @@ bool ReplaceFileContents(const std::filesystem::path& link, const std::function<
         throw;
     }
     if (ok && exists)
-        ok = ::fchmod(file.Get(), old.st_mode & 07777) == 0;
+        ok = TakeOverOwnerAndMode(file.Get(), old);
     if (ok)
         ok = ::fsync(file.Get()) == 0;
     ok = file.Close() && ok;

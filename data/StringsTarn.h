@@ -105,7 +105,6 @@
     X(OptionFilterAutoset, "Filter autoset")                                                                           \
     X(OptionVrmsFromAC, "Vrms from AC")                                                                                \
     /* device search */                                                                                                \
-    X(UnableToLoadDriver, "Unable to load tarnDrv.dll. Please reinstall Tarn application.")                            \
     X(UnableToLoadUsbLibrary, "Unable to load VIREO driver.")                                                          \
     X(PlugTheDevice, "Please, plug the device to the computer and follow instructions of the operating "               \
                      "system.")                                                                                        \

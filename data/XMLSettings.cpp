@@ -1,18 +1,14 @@
 #include "data/XMLSettings.h"
 
+#include "data/FileReplace.h"
+
 #include <algorithm>
-#include <atomic>
 #include <charconv>
-#include <cerrno>
 #include <clocale>
 #include <cmath>
-#include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -267,8 +263,10 @@ bool TXMLSettings::LoadFromFile(const std::filesystem::path& fileName)
         }
         Document_.reset();
         // The parser alone takes some malformed text (two roots, unknown entities).
+        // Deep nesting is refused: the layout writes a tab per level on every line.
         accepted = IsWellFormedXml(text)
-                   && Document_.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8);
+                   && Document_.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8)
+                   && NestedWithin(Document_.document_element(), SettingsNestingLimit);
         if (!accepted)
             Document_.reset();
     } catch (...) {

@@ -4,7 +4,6 @@
 // gives the caller's default.
 
 #include "data/DataTypesTarn.h"
-#include "data/FileReplace.h"
 
 #include <pugixml.hpp>
 
@@ -13,6 +12,10 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+// Element levels a settings document may have, the root and the value
+// elements counted; the program's own files use four.
+inline constexpr int SettingsNestingLimit = 32;
 
 class TXMLSettings {
 public:
@@ -24,7 +27,8 @@ public:
     void EnsureRoot();
 
     // Replaces the document with the file's content; false when the file is
-    // missing or not XML (the document then holds only a fresh root).
+    // missing, not XML or nested deeper than SettingsNestingLimit (the
+    // document then holds only a fresh root).
     bool LoadFromFile(const std::filesystem::path& fileName);
     // Writes the indented document; false when the file cannot be written.
     // The previous file stays intact on failure.
@@ -75,6 +79,9 @@ std::string SystemDecimalSeparator();
 // True for one well-formed XML document: a single root element, nothing but
 // markup beside it, known references only, no attribute twice.
 bool IsWellFormedXml(std::string_view text);
+
+// True when no element lies more than levels deep, root counted as level 1.
+bool NestedWithin(pugi::xml_node root, int levels);
 
 // The indented file layout of serialised markup: one element per line,
 // tabs per level, CR LF line ends.

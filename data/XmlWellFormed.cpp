@@ -102,7 +102,7 @@ bool LexicallyWellFormed(std::string_view text)
     return true;
 }
 
-bool AttributesUnique(const pugi::xml_node element)
+bool AttributesUnique(const pugi::xml_node element, int /*level*/)
 {
     // Sorted, so that an element with very many attributes stays cheap.
     std::vector<std::string_view> names;
@@ -112,19 +112,24 @@ bool AttributesUnique(const pugi::xml_node element)
     return std::adjacent_find(names.begin(), names.end()) == names.end();
 }
 
-// Every element below root, without recursion (nesting depth is the file's).
+// Every element from root down, with its level (root: 1), without recursion
+// (nesting depth is the file's).
 template <typename Visit> bool AllElements(const pugi::xml_node root, Visit visit)
 {
     pugi::xml_node node = root;
+    int level = 1;
     while (node) {
-        if (node.type() == pugi::node_element && !visit(node))
+        if (node.type() == pugi::node_element && !visit(node, level))
             return false;
         if (node.first_child()) {
             node = node.first_child();
+            ++level;
             continue;
         }
-        while (node && node != root && !node.next_sibling())
+        while (node && node != root && !node.next_sibling()) {
             node = node.parent();
+            --level;
+        }
         if (!node || node == root)
             break;
         node = node.next_sibling();
@@ -174,4 +179,9 @@ bool IsWellFormedXml(std::string_view text)
     if (!probe.load_buffer(text.data(), text.size(), options, pugi::encoding_utf8))
         return false;
     return StructurallyWellFormed(probe);
+}
+
+bool NestedWithin(const pugi::xml_node root, int levels)
+{
+    return AllElements(root, [levels](pugi::xml_node, int level) { return level <= levels; });
 }

@@ -1,7 +1,5 @@
 #include "device/DaoTarn.h"
 
-#include "driver/tarndrvconstants.h"
-
 #include <deque>
 #include <filesystem>
 
@@ -43,9 +41,9 @@ std::int32_t TDAO_Tarn::LoadDriver()
     if (!library_.Open(path)) {
         return kLoadLibraryFailed;
     }
-    initializeDevice_ = reinterpret_cast<InitializeDeviceFn>(library_.Symbol("InitializeDevice"));
-    deInitializeDevice_ = reinterpret_cast<DeInitializeDeviceFn>(library_.Symbol("DeInitializeDevice"));
-    deviceFunction_ = reinterpret_cast<DeviceFunctionFn>(library_.Symbol("DeviceFunction"));
+    initializeDevice_ = reinterpret_cast<drv::InitializeDeviceFn>(library_.Symbol("InitializeDevice"));
+    deInitializeDevice_ = reinterpret_cast<drv::DeInitializeDeviceFn>(library_.Symbol("DeInitializeDevice"));
+    deviceFunction_ = reinterpret_cast<drv::DeviceFunctionFn>(library_.Symbol("DeviceFunction"));
     if (initializeDevice_ == nullptr || deInitializeDevice_ == nullptr || deviceFunction_ == nullptr) {
         initializeDevice_ = nullptr;
         deInitializeDevice_ = nullptr;

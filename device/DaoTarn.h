@@ -2,6 +2,7 @@
 #pragma once
 #include "device/DriverAbstraction.h"
 #include "device/DynamicLibrary.h"
+#include "driver/tarndrv.h"
 #include "driver/tarndrvconstants.h"
 
 #include <string>
@@ -14,11 +15,6 @@ inline constexpr const char* kDriverLibraryName = "libtarndrv.so";
 
 class TDAO_Tarn final : public TDriverAbstraction {
 public:
-    using InitializeDeviceFn = std::int32_t (*)(std::int32_t reserved);
-    using DeInitializeDeviceFn = void (*)();
-    using DeviceFunctionFn = std::uint8_t (*)(std::uint32_t code, void* inData, std::int32_t inSize, void* outData,
-                                              std::int32_t outSize, std::intptr_t value, std::int32_t* valuePtr);
-
     // libraryPath empty: kDriverLibraryName in the current folder.
     explicit TDAO_Tarn(std::string libraryPath = {});
     ~TDAO_Tarn() override;
@@ -51,7 +47,7 @@ public:
     static std::int32_t MapInitResult(std::int32_t result);
 
 private:
-    // The codes come from the driver's own header; it is only included, not linked.
+    // The codes and entry points come from the driver's own headers; they are only included, not linked.
     void Call(drv::TDeviceFunctionCode code, void* inData, std::int32_t inSize, void* outData, std::int32_t outSize,
               std::intptr_t value, std::int32_t* valuePtr);
     void CallValue(drv::TDeviceFunctionCode code, std::int32_t value)
@@ -61,9 +57,9 @@ private:
 
     std::string libraryPath_;
     TDynamicLibrary library_;
-    InitializeDeviceFn initializeDevice_ = nullptr;
-    DeInitializeDeviceFn deInitializeDevice_ = nullptr;
-    DeviceFunctionFn deviceFunction_ = nullptr;
+    drv::InitializeDeviceFn initializeDevice_ = nullptr;
+    drv::DeInitializeDeviceFn deInitializeDevice_ = nullptr;
+    drv::DeviceFunctionFn deviceFunction_ = nullptr;
     std::int32_t frequencyMode_ = 0;
     double lastFrequency_ = 0.0;
     // The driver library keeps this address; the byte lives as long as the process.

@@ -1,4 +1,6 @@
 // Exported entry points of libtarndrv.so and the dispatch of device functions.
+#include "driver/tarndrv.h"
+
 #include "driver/FailureFlag.h"
 #include "driver/tarndrvconstants.h"
 #include "driver/tarndrvobjs.h"
@@ -7,8 +9,6 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-
-#define TARN_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace tarn::drv {
 namespace {
@@ -101,9 +101,6 @@ bool Dispatch(TVireoDevice& device, TDeviceFunctionCode code, void* inData, std:
     case TDeviceFunctionCode::DF_KEEP_POWER_AT_EXIT:
         device.SetKeepPowerAtExit(on);
         return true;
-    case TDeviceFunctionCode::DF_SET_FAILURE_FLAG:
-        DriverFailureFlag().Register(reinterpret_cast<std::uint8_t*>(wideValue));
-        return true;
     case TDeviceFunctionCode::DF_GET_DRIVER_VERSION:
         if (outData != nullptr)
             device.GetDriverVersion(static_cast<std::uint8_t*>(outData));
@@ -112,8 +109,11 @@ bool Dispatch(TVireoDevice& device, TDeviceFunctionCode code, void* inData, std:
         if (valuePtr != nullptr)
             *valuePtr = static_cast<std::int32_t>(device.SerialNumber());
         return true;
+    default:
+        // The failure flag is registered before a device is needed; any
+        // other code is unknown.
+        return false;
     }
-    return false;
 }
 
 } // namespace
@@ -121,7 +121,7 @@ bool Dispatch(TVireoDevice& device, TDeviceFunctionCode code, void* inData, std:
 
 using namespace tarn::drv;
 
-TARN_EXPORT std::int32_t InitializeDevice(std::int32_t /*reserved*/)
+extern "C" std::int32_t InitializeDevice(std::int32_t /*reserved*/)
 {
     try {
         auto next = std::make_unique<TVireoDevice>(&MakeBinding, DriverFailureFlag());
@@ -135,7 +135,7 @@ TARN_EXPORT std::int32_t InitializeDevice(std::int32_t /*reserved*/)
     }
 }
 
-TARN_EXPORT void DeInitializeDevice(void)
+extern "C" void DeInitializeDevice()
 {
     try {
         if (CurrentDevice())
@@ -146,8 +146,8 @@ TARN_EXPORT void DeInitializeDevice(void)
     DriverFailureFlag().Register(nullptr);
 }
 
-TARN_EXPORT std::uint8_t DeviceFunction(std::uint32_t Code, void* InData, std::int32_t InSize, void* OutData,
-                                        std::int32_t /*OutSize*/, std::intptr_t Value, std::int32_t* ValuePtr)
+extern "C" std::uint8_t DeviceFunction(std::uint32_t Code, void* InData, std::int32_t InSize, void* OutData,
+                                       std::int32_t /*OutSize*/, std::intptr_t Value, std::int32_t* ValuePtr)
 {
     try {
         const auto code = static_cast<TDeviceFunctionCode>(Code & 0xFFu);

@@ -3,7 +3,6 @@
 #include "data/ConfigurationImage.h"
 
 #include <array>
-#include <cstring>
 
 namespace tarn::drv {
 

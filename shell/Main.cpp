@@ -19,7 +19,6 @@
 #include <QLayout>
 #include <QMenuBar>
 #include <QScreen>
-#include <QThread>
 #include <QUrl>
 
 namespace tarn {
@@ -159,12 +158,13 @@ void TMainForm::FormCreate()
 void TMainForm::RequestTerminate()
 {
     terminateRequested_ = true;
-    // Before the message loop runs (Abort in the device search) the flag alone
-    // keeps the loop from starting; exiting here would also make every later
-    // modal box, such as a save error, return at once.
+    // Before the message loop has started (Abort in the device search, or Exit
+    // in a communication-broken window during start-up, perhaps nested in
+    // another one) the flag alone keeps the loop from starting; exiting then
+    // would make every later modal box, such as a save error, return at once.
     // Not quit(): that would first ask every window to close, and the main
     // window would put its exit question on a way out that must not ask.
-    if (QThread::currentThread()->loopLevel() > 0) {
+    if (mainLoopStarted_) {
         QCoreApplication::exit(0);
     }
 }

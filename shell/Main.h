@@ -45,6 +45,9 @@ public:
     // Set once the application was asked to end; the message loop then does not start.
     bool TerminateRequested() const { return terminateRequested_; }
     void RequestTerminate();
+    // Told right before the message loop starts; only then does a request
+    // to terminate end the loops that run.
+    void MainLoopStarting() { mainLoopStarted_ = true; }
     // The communication-broken window while it is shown.
     TCommBrokenForm* CommBrokenForm() const { return commBrokenForm_; }
     int CommBrokenCount() const { return commBrokenCount_; }
@@ -103,6 +106,7 @@ private:
     int commBrokenCount_ = 0;
     bool exitConfirmed_ = false;
     bool terminateRequested_ = false;
+    bool mainLoopStarted_ = false;
 };
 
 } // namespace tarn

@@ -2,8 +2,28 @@
 
 #include <algorithm>
 #include <cctype>
+#include <fstream>
+#include <string_view>
 
 namespace tarn {
+
+namespace {
+
+// What the kernel appends to the link of a program whose file was replaced
+// or removed while it runs.
+constexpr std::string_view kDeletedMark = " (deleted)";
+
+// The program name a process was started under: the file name of the first
+// argument of its command line.
+std::string CommandName(const std::filesystem::path& cmdline)
+{
+    std::ifstream in(cmdline, std::ios::binary);
+    std::string first;
+    std::getline(in, first, '\0');
+    return std::filesystem::path(first).filename().string();
+}
+
+} // namespace
 
 std::optional<int> CountProcessesNamed(const std::filesystem::path& procRoot, const std::string& name)
 {
@@ -19,20 +39,31 @@ std::optional<int> CountProcessesNamed(const std::filesystem::path& procRoot, co
         if (pid.empty() || !std::all_of(pid.begin(), pid.end(), [](unsigned char c) { return std::isdigit(c); })) {
             continue;
         }
-        // Processes of other users or that ended meanwhile cannot be read: skip them.
+        // Another user's process hides its executable, not its command line;
+        // a process that ended meanwhile has neither.
         std::error_code linkError;
         const fs::path exe = fs::read_symlink(entry.path() / "exe", linkError);
-        if (!linkError && exe.filename().string() == name) {
+        const std::string running = linkError ? CommandName(entry.path() / "cmdline") : ExecutableName(exe);
+        if (running == name) {
             ++count;
         }
     }
     return count;
 }
 
+std::string ExecutableName(const std::filesystem::path& exeLink)
+{
+    std::string name = exeLink.filename().string();
+    if (name.size() > kDeletedMark.size() && name.ends_with(kDeletedMark)) {
+        name.erase(name.size() - kDeletedMark.size());
+    }
+    return name;
+}
+
 std::string OwnExecutableName()
 {
     std::error_code ec;
-    return std::filesystem::read_symlink("/proc/self/exe", ec).filename().string();
+    return ExecutableName(std::filesystem::read_symlink("/proc/self/exe", ec));
 }
 
 bool OtherInstanceRunning()

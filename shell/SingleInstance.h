@@ -6,9 +6,14 @@
 
 namespace tarn {
 
-// Number of processes whose executable's file name equals name exactly;
+// Number of processes whose executable's file name equals name exactly (the
+// program name of their command line where the executable cannot be read);
 // nothing when the process list cannot be read.
 std::optional<int> CountProcessesNamed(const std::filesystem::path& procRoot, const std::string& name);
+
+// The file name of a process's executable from its link in /proc, also when
+// the file was replaced while the process runs.
+std::string ExecutableName(const std::filesystem::path& exeLink);
 
 // The file name of this process's executable.
 std::string OwnExecutableName();

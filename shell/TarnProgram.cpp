@@ -88,6 +88,7 @@ int TTarnProgram::Exec()
     if (mainForm_->TerminateRequested()) {
         return 0;
     }
+    mainForm_->MainLoopStarting();
     return QApplication::exec();
 }
 

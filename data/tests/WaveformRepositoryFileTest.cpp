@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include <csignal>
 #include <fstream>
@@ -290,12 +289,10 @@ TEST(RepositoryFile, FailedSaveLeavesTheOldFile)
     EXPECT_EQ(ReadAll(file), before);
     EXPECT_FALSE(std::filesystem::exists(folder.Path / "waveforms.dat.tmp"));
 
-    // A write-protected file stays as it is (root ignores the protection).
-    if (::geteuid() != 0) {
-        std::filesystem::permissions(file, std::filesystem::perms::owner_read);
-        EXPECT_THROW(SaveWaveformRepositoryFile(file, other, other), EDataError);
-        EXPECT_EQ(ReadAll(file), before);
-    }
+    // A write-protected file stays as it is, for root too.
+    std::filesystem::permissions(file, std::filesystem::perms::owner_read);
+    EXPECT_THROW(SaveWaveformRepositoryFile(file, other, other), EDataError);
+    EXPECT_EQ(ReadAll(file), before);
 }
 
 TEST(RepositoryFile, WriteErrorsAreReported)

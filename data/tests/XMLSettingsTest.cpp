@@ -4,7 +4,6 @@
 #include <chrono>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -346,6 +345,39 @@ TEST(XMLSettingsFiles, MalformedTextIsRefused)
     }
 }
 
+// The layout writes a tab per level on every line: a hand-damaged file nested
+// very deeply would be written back many times its size.
+TEST(XMLSettingsFiles, DeeplyNestedDocumentIsRefused)
+{
+    const auto nested = [](int levels) {
+        std::string text = "<SETTINGS>";
+        for (int i = 1; i < levels; ++i)
+            text += "<A>";
+        text += "<X type=\"int\">1</X>";
+        for (int i = 1; i < levels; ++i)
+            text += "</A>";
+        return text + "</SETTINGS>";
+    };
+    const struct {
+        int levels; // elements from the root to X, both counted
+        bool accepted;
+    } cases[] = {{SettingsNestingLimit, true}, {SettingsNestingLimit + 1, false}, {100000, false}};
+    TTempFolder dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.levels);
+        TXMLSettings store;
+        store.EnsureRoot();
+        WriteWholeFile(dir / "in.xml", nested(c.levels - 1));
+        // Stop at once if accepted wrongly: the save would write gigabytes.
+        ASSERT_EQ(store.LoadFromFile(dir / "in.xml"), c.accepted);
+        ASSERT_TRUE(store.SaveToFile(dir / "out.xml"));
+        if (c.accepted)
+            EXPECT_EQ(store.Root().first_child().name(), std::string("A"));
+        else
+            EXPECT_EQ(ReadWholeFile(dir / "out.xml"), "<SETTINGS version=\"1\"/>\r\n");
+    }
+}
+
 TEST(XMLSettingsFiles, WellFormedExtrasAreAccepted)
 {
     TTempFolder dir;
@@ -435,8 +467,6 @@ TEST(XMLSettingsFiles, FailedSaveReportsAndKeepsOldFile)
 
 TEST(XMLSettingsFiles, ReadOnlyFileIsNotReplaced)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "permission bits do not stop root";
     TTempFolder dir;
     WriteWholeFile(dir / "settings.xml", "old");
     ::chmod((dir / "settings.xml").c_str(), 0444);

@@ -8,7 +8,6 @@
 #include <dlfcn.h>
 
 #include <cstdio>
-#include <memory>
 #include <vector>
 
 namespace tarn {

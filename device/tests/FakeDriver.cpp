@@ -1,5 +1,8 @@
 // A stand-in driver library for the binding tests: records every call and
-// answers with values the test chose.
+// answers with values the test chose. Its entry points are checked against
+// the driver library's declarations like the real ones.
+#include "driver/tarndrv.h"
+
 #include <cstdint>
 #include <vector>
 

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 namespace tarn::drv::test {
 namespace {
 

@@ -11,22 +11,30 @@ TObjMasterTarn::~TObjMasterTarn()
 
 void TObjMasterTarn::Notify(TObjMasterCode code, std::int32_t index, void* data)
 {
-    // Walk by position over the live list: a listener that unregisters (or is
-    // destroyed) during the broadcast is never called through a stale copy.
-    for (std::size_t i = 0; i < listeners_.size(); ++i) {
-        const TObjMasterNotifyEvent listener = listeners_[i];
+    // The live list is searched again for the entry after the last one called:
+    // entries removed meanwhile are not called, and none is skipped or repeated.
+    std::uint64_t called = 0;
+    for (;;) {
+        const auto next = std::upper_bound(listeners_.begin(), listeners_.end(), called,
+                                           [](std::uint64_t serial, const TEntry& e) { return serial < e.serial; });
+        if (next == listeners_.end()) {
+            break;
+        }
+        called = next->serial;
+        const TObjMasterNotifyEvent listener = next->listener;
         listener(code, index, data);
     }
 }
 
 void TObjMasterTarn::RegisterListener(const TObjMasterNotifyEvent& listener)
 {
-    listeners_.push_back(listener);
+    listeners_.push_back({++lastSerial_, listener});
 }
 
 void TObjMasterTarn::UnregisterListener(const TObjMasterNotifyEvent& listener)
 {
-    const auto it = std::find(listeners_.begin(), listeners_.end(), listener);
+    const auto it = std::find_if(listeners_.begin(), listeners_.end(),
+                                 [&listener](const TEntry& e) { return e.listener == listener; });
     if (it != listeners_.end()) {
         listeners_.erase(it);
     }

@@ -70,7 +70,9 @@ public:
     TObjMasterTarn(const TObjMasterTarn&) = delete;
     TObjMasterTarn& operator=(const TObjMasterTarn&) = delete;
 
-    // Calls every listener in registration order; nested calls run to completion first.
+    // Calls every listener in registration order; nested calls run to completion
+    // first. A listener that leaves during a broadcast is not called by it
+    // afterwards, and the others are called exactly once all the same.
     void Notify(TObjMasterCode code, std::int32_t index = 0, void* data = nullptr);
     void RegisterListener(const TObjMasterNotifyEvent& listener);
     // Removes the first equal entry, keeping the order of the others.
@@ -79,7 +81,15 @@ public:
     std::size_t ListenerCount() const { return listeners_.size(); }
 
 private:
-    std::vector<TObjMasterNotifyEvent> listeners_;
+    // Each entry carries a number that grows with every registration, so the
+    // list stays sorted by it and a broadcast finds its place again after the
+    // list changed under it.
+    struct TEntry {
+        std::uint64_t serial;
+        TObjMasterNotifyEvent listener;
+    };
+    std::vector<TEntry> listeners_;
+    std::uint64_t lastSerial_ = 0;
 };
 
 } // namespace tarn

@@ -2,6 +2,8 @@
 // USB library, the driver loaded from there, and the virtual generator's
 // inspection calls reached through the very USB library the driver loaded.
 #pragma once
+#include "driver/tarndrv.h"
+
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -83,10 +85,9 @@ private:
 };
 
 struct TDriverApi {
-    std::int32_t (*InitializeDevice)(std::int32_t) = nullptr;
-    void (*DeInitializeDevice)() = nullptr;
-    std::uint8_t (*DeviceFunction)(std::uint32_t, void*, std::int32_t, void*, std::int32_t, std::intptr_t,
-                                   std::int32_t*) = nullptr;
+    tarn::drv::InitializeDeviceFn InitializeDevice = nullptr;
+    tarn::drv::DeInitializeDeviceFn DeInitializeDevice = nullptr;
+    tarn::drv::DeviceFunctionFn DeviceFunction = nullptr;
     bool Complete() const { return InitializeDevice && DeInitializeDevice && DeviceFunction; }
 };
 

@@ -9,6 +9,9 @@
 #include <QProcessEnvironment>
 
 #include <filesystem>
+#include <string>
+
+#include <unistd.h>
 
 namespace tarn::test {
 namespace {
@@ -40,24 +43,46 @@ private:
     QProcess process_;
 };
 
+// A copy of the program under a name of this test run only: a tarn running
+// elsewhere on the machine is not another instance of it.
+fs::path CopyProgram(const TProgramFolder& folder, const std::string& suffix = {})
+{
+    const fs::path copy = folder.Path() / ("tarn-test-" + std::to_string(::getpid()) + suffix);
+    fs::copy_file(fs::path(TARN_BIN_DIR) / "tarn", copy, fs::copy_options::overwrite_existing);
+    return copy;
+}
+
+bool SaysOtherInstanceRuns(QProcess& process)
+{
+    const QString errors = QString::fromUtf8(process.readAllStandardError());
+    return errors.contains(QString::fromUtf8(Strings::OtherInstanceRunning));
+}
+
+// Started, and still there after start-up had time to finish.
+void ExpectRunning(ProgramProcess& program)
+{
+    ASSERT_TRUE(program.Process().waitForStarted(5000));
+    EXPECT_FALSE(program.Process().waitForFinished(2500));
+    ASSERT_EQ(program.Process().state(), QProcess::Running);
+}
+
+void ExpectRefusedAtOnce(ProgramProcess& second)
+{
+    ASSERT_TRUE(second.Process().waitForStarted(5000));
+    ASSERT_TRUE(second.Process().waitForFinished(10000)) << "the second instance keeps running";
+    EXPECT_EQ(second.Process().exitStatus(), QProcess::NormalExit);
+    EXPECT_TRUE(SaysOtherInstanceRuns(second.Process()));
+}
+
 TEST(SingleInstance, SecondStartShowsTheMessageAndEndsWhileTheFirstRuns)
 {
     TestApp();
     TProgramFolder folder;
-    fs::copy_file(fs::path(TARN_BIN_DIR) / "tarn", folder.File("tarn"));
-
-    ProgramProcess first(folder.File("tarn"));
-    ASSERT_TRUE(first.Process().waitForStarted(5000));
-    // Up and running: it is still there after start-up had time to finish.
-    EXPECT_FALSE(first.Process().waitForFinished(2500));
-    ASSERT_EQ(first.Process().state(), QProcess::Running);
-
-    ProgramProcess second(folder.File("tarn"));
-    ASSERT_TRUE(second.Process().waitForStarted(5000));
-    ASSERT_TRUE(second.Process().waitForFinished(10000));
-    EXPECT_EQ(second.Process().exitStatus(), QProcess::NormalExit);
-    const QString errors = QString::fromUtf8(second.Process().readAllStandardError());
-    EXPECT_TRUE(errors.contains(QString::fromUtf8(Strings::OtherInstanceRunning))) << errors.toStdString();
+    const fs::path program = CopyProgram(folder);
+    ProgramProcess first(program);
+    ExpectRunning(first);
+    ProgramProcess second(program);
+    ExpectRefusedAtOnce(second);
 
     // The first one is untouched, and nothing was saved by the second.
     EXPECT_FALSE(first.Process().waitForFinished(500));
@@ -65,19 +90,30 @@ TEST(SingleInstance, SecondStartShowsTheMessageAndEndsWhileTheFirstRuns)
     EXPECT_FALSE(fs::exists(folder.File("settings.xml")));
 }
 
+// An upgrade or cp -f replaces the file of the running program.
+TEST(SingleInstance, ReplacedProgramFileStillCountsTheRunningInstance)
+{
+    TestApp();
+    TProgramFolder folder;
+    const fs::path program = CopyProgram(folder);
+    ProgramProcess first(program);
+    ExpectRunning(first);
+    fs::remove(program);
+    CopyProgram(folder);
+    ProgramProcess second(program);
+    ExpectRefusedAtOnce(second);
+    EXPECT_EQ(first.Process().state(), QProcess::Running);
+}
+
 TEST(SingleInstance, CopyUnderAnotherNameIsNotDetected)
 {
     TestApp();
     TProgramFolder folder;
-    fs::copy_file(fs::path(TARN_BIN_DIR) / "tarn", folder.File("tarn"));
-    fs::copy_file(fs::path(TARN_BIN_DIR) / "tarn", folder.File("tarn-copy"));
-    ProgramProcess first(folder.File("tarn"));
-    ASSERT_TRUE(first.Process().waitForStarted(5000));
-    ProgramProcess second(folder.File("tarn-copy"));
-    ASSERT_TRUE(second.Process().waitForStarted(5000));
-    EXPECT_FALSE(second.Process().waitForFinished(2500));
-    const QString errors = QString::fromUtf8(second.Process().readAllStandardError());
-    EXPECT_FALSE(errors.contains(QString::fromUtf8(Strings::OtherInstanceRunning)));
+    ProgramProcess first(CopyProgram(folder));
+    ExpectRunning(first);
+    ProgramProcess second(CopyProgram(folder, "-copy"));
+    ExpectRunning(second);
+    EXPECT_FALSE(SaysOtherInstanceRuns(second.Process()));
 }
 
 } // namespace

@@ -4,7 +4,6 @@
 #include "usb/Transport.h"
 
 #include <cstdint>
-#include <cstring>
 #include <deque>
 #include <vector>
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,6 +34,7 @@ public:
             onCall(code);
     }
     TObjMasterNotifyEvent Listener() { return TObjMasterNotifyEvent::Bind<&Recorder::Handle>(this); }
+    const std::string& Name() const { return name_; }
     std::function<void(Code)> onCall;
 
 private:
@@ -201,11 +204,94 @@ TEST(ObjMaster, ComponentsDestroyedFirstLeaveNothingForTheMaster)
 TEST(ObjMaster, SettingNoMasterRegistersNothing)
 {
     std::vector<Call> log;
+    Component component("component", log); // outlives the master
+    {
+        TObjMasterTarn master;
+        component.SetObjMaster(&master);
+        component.SetObjMaster(nullptr);
+        EXPECT_EQ(component.ObjMaster(), nullptr);
+        // Neither registered again nor taken from the earlier master.
+        EXPECT_EQ(master.ListenerCount(), 1u);
+        master.Notify(Code::omStart);
+        EXPECT_EQ(Names(log), std::vector<std::string>{"component"});
+    }
+    EXPECT_EQ(log.back().code, Code::omMasterDestroying);
+}
+
+// Who is called when listeners leave (or join) while a broadcast runs: every
+// entry still registered when the broadcast reaches its place, exactly once.
+TEST(ObjMaster, ListenersLeavingDuringABroadcastDoNotMakeOthersMissIt)
+{
+    struct Case {
+        const char* what;
+        std::string remover;              // the listener that unregisters ...
+        std::vector<std::string> removed; // ... these, while it is called
+        std::vector<std::string> called;
+    };
+    const Case cases[] = {
+        {"itself", "b", {"b"}, {"a", "b", "c", "d"}},
+        {"an earlier one", "c", {"a"}, {"a", "b", "c", "d"}},
+        {"two earlier ones", "c", {"a", "b"}, {"a", "b", "c", "d"}},
+        {"a later one", "b", {"c"}, {"a", "b", "d"}},
+        {"itself and a later one", "b", {"b", "c"}, {"a", "b", "d"}},
+        {"all", "a", {"a", "b", "c", "d"}, {"a"}},
+        {"the last, by itself", "d", {"d"}, {"a", "b", "c", "d"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<Call> log;
+        std::vector<std::unique_ptr<Recorder>> recorders; // outlive the master
+        TObjMasterTarn master;
+        for (const char* name : {"a", "b", "c", "d"}) {
+            recorders.push_back(std::make_unique<Recorder>(name, log));
+            master.RegisterListener(recorders.back()->Listener());
+        }
+        const auto find = [&](const std::string& name) {
+            return std::find_if(recorders.begin(), recorders.end(), [&](const auto& r) { return r->Name() == name; })
+                ->get();
+        };
+        find(c.remover)->onCall = [&](Code code) {
+            if (code != Code::omStart)
+                return;
+            for (const std::string& name : c.removed)
+                master.UnregisterListener(find(name)->Listener());
+        };
+        master.Notify(Code::omStart);
+        EXPECT_EQ(Names(log), c.called);
+        // The next broadcast reaches the ones left, in order.
+        log.clear();
+        master.Notify(Code::omLevelChanged);
+        std::vector<std::string> left;
+        for (const char* name : {"a", "b", "c", "d"})
+            if (std::find(c.removed.begin(), c.removed.end(), name) == c.removed.end())
+                left.push_back(name);
+        EXPECT_EQ(Names(log), left);
+    }
+}
+
+TEST(ObjMaster, NestedBroadcastsSurviveListenersLeavingAndJoining)
+{
+    std::vector<Call> log;
+    Recorder a("a", log), b("b", log), c("c", log), d("d", log);
     TObjMasterTarn master;
-    Component component("component", log);
-    component.SetObjMaster(nullptr);
+    master.RegisterListener(a.Listener());
+    master.RegisterListener(b.Listener());
+    master.RegisterListener(c.Listener());
+    // b leaves inside the inner broadcast that it started itself, and d joins there.
+    b.onCall = [&](Code code) {
+        if (code == Code::omStart)
+            master.Notify(Code::omWaveformLoaded);
+    };
+    c.onCall = [&](Code code) {
+        if (code == Code::omWaveformLoaded) {
+            master.UnregisterListener(b.Listener());
+            master.RegisterListener(d.Listener());
+        }
+    };
     master.Notify(Code::omStart);
-    EXPECT_TRUE(log.empty());
+    // Outer: a, b (inner: a, b, c, d), c, d.
+    EXPECT_EQ(Names(log), (std::vector<std::string>{"a", "b", "a", "b", "c", "d", "c", "d"}));
+    EXPECT_EQ(master.ListenerCount(), 3u);
 }
 
 TEST(ObjMaster, ListenerDestroyedDuringBroadcastIsNotCalled)
