@@ -104,8 +104,9 @@ TAboutForm::TAboutForm(QWidget* owner, TDriverAbstraction& driver)
     logo_->setPixmap(QPixmap(QStringLiteral(":/tarn/about-logo.png")));
     logo_->setGeometry(kClientWidth - 75 - 8, 8, 75, 28);
     banner_ = new QLabel(this);
-    banner_->setPixmap(QPixmap(QStringLiteral(":/tarn/about-banner.png")));
-    banner_->setGeometry(0, kClientHeight - kBannerHeight, 400, kBannerHeight);
+    // The 400-pixel picture, cut at the window's right edge.
+    banner_->setPixmap(QPixmap(QStringLiteral(":/tarn/about-banner.png")).copy(0, 0, kClientWidth, kBannerHeight));
+    banner_->setGeometry(0, kClientHeight - kBannerHeight, kClientWidth, kBannerHeight);
     ok_ = new QToolButton(this);
     ok_->setAutoRaise(true);
     QFont bold = ok_->font();

@@ -276,7 +276,8 @@ TEST_F(Windows, AboutFromTheMenuUsesTheCurrentDriverAndTheProjectVersion)
         EXPECT_EQ(about->Value(TAboutForm::RowApplication)->text(), project);
         EXPECT_EQ(ApplicationVersionText(), project);
         EXPECT_EQ(about->PNGImage1()->pixmap().size(), QSize(75, 28));
-        EXPECT_EQ(about->PNGImage2()->pixmap().size(), QSize(400, 52));
+        EXPECT_EQ(QPixmap(QStringLiteral(":/tarn/about-banner.png")).size(), QSize(400, 52));
+        EXPECT_EQ(about->PNGImage2()->geometry(), QRect(0, 154 - 52, 392, 52));
         const char* captions[] = {
             "Application version: ", "Driver version: ", "Serial number: ", "Find us at: ", "Contact us at: "};
         for (int row = 0; row < TAboutForm::kRowCount; ++row) {
