@@ -417,6 +417,26 @@ TEST_F(Windows, OnlyTheLastDetachedWindowShowsAHiddenMainWindow)
     EXPECT_TRUE(form->isVisible());
 }
 
+// ---- The user manual ----
+
+TEST(HelpPage, EveryPictureAndSectionLinkOfTheManualIsThere)
+{
+    const QString folder = QStringLiteral(TARN_SOURCE_DIR "/help/");
+    QFile page(folder + QStringLiteral("help.htm"));
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(page.readAll());
+    int pictures = 0;
+    for (const auto& m : QRegularExpression(QStringLiteral("src=\"([^\"]+)\"")).globalMatch(html)) {
+        ++pictures;
+        EXPECT_TRUE(QFile::exists(folder + m.captured(1))) << m.captured(1).toStdString();
+    }
+    EXPECT_GE(pictures, 4);
+    for (const auto& m : QRegularExpression(QStringLiteral("href=\"#([^\"]+)\"")).globalMatch(html))
+        EXPECT_TRUE(html.contains(QStringLiteral("id=\"") + m.captured(1) + '"')) << m.captured(1).toStdString();
+    for (const char* topic : {"demonstration mode", "settings.xml", "waveforms.dat", "udev", "modules", "Options"})
+        EXPECT_TRUE(html.contains(QLatin1String(topic))) << topic;
+}
+
 // ---- Texts of the main window ----
 
 TEST_F(Windows, EveryHintAndCaptionOfTheMainWindowComesFromTheStringTable)
