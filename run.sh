@@ -15,6 +15,9 @@ demo=build/run
 mkdir -p "$demo"
 cp -f build/bin/tarn build/bin/libtarndrv.so "$demo"/
 cp -f build/virtual/libvireo.so "$demo"/
+# The user manual that "Help" opens.
+mkdir -p "$demo"/help
+cp -rf help/. "$demo"/help/
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   echo "No display found; try: xvfb-run ./run.sh, or QT_QPA_PLATFORM=offscreen (messages then go to standard error)."
 fi

@@ -6,7 +6,10 @@
 #include "panels/ChannelWrapperTarn.h"
 #include "panels/FrequencyBarTarn.h"
 #include "panels/TriggerWrapperTarn.h"
+#include "shell/AboutScreen.h"
 #include "shell/CommBrokenScreen.h"
+#include "shell/DetachedScreen.h"
+#include "shell/OptionsScreen.h"
 #include "shell/master/DialogService.h"
 #include "shell/master/ObjMasterTarn.h"
 
@@ -71,6 +74,9 @@ TMainForm::TMainForm(TDialogService& dialogs, QWidget* parent)
 TMainForm::~TMainForm()
 {
     // Controls first, then the components in reverse order, the master last.
+    // Detached groups come home first, so that they go with the other controls.
+    for (TDetachedForm* detached : findChildren<TDetachedForm*>(Qt::FindDirectChildrenOnly))
+        delete detached;
     if (QWidget* client = takeCentralWidget()) {
         std::unique_ptr<QWidget> owned(client);
     }
@@ -90,6 +96,7 @@ void TMainForm::BuildGroups(QWidget* client)
         auto* group = new QGroupBox(client);
         group->setGeometry(place.left, place.top, place.width, place.height);
         groups_[i] = group;
+        group->installEventFilter(this);
     }
 }
 
@@ -107,6 +114,8 @@ void TMainForm::BuildMenus()
     connect(exit1_, &QAction::triggered, this, &TMainForm::Exit1Click);
     connect(exit2_, &QAction::triggered, this, &TMainForm::Exit2Click);
     connect(help2_, &QAction::triggered, this, &TMainForm::Help2Click);
+    connect(options1_, &QAction::triggered, this, &TMainForm::Options1Click);
+    connect(about1_, &QAction::triggered, this, &TMainForm::About1Click);
 }
 
 void TMainForm::WireComponents()
@@ -200,6 +209,44 @@ void TMainForm::Help2Click()
     // Relative to the current folder, the program's folder. A missing file is
     // the desktop's to report, not ours.
     QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::current().absoluteFilePath(QStringLiteral("help/help.htm"))));
+}
+
+void TMainForm::Options1Click()
+{
+    TOptionsForm form(this);
+    if (form.Execute(*settings_) != QDialog::Accepted)
+        return;
+    for (std::int32_t phase = 0; phase < 10; ++phase)
+        objMaster_->Notify(TObjMasterCode::omSettingsApplied, phase);
+    update();
+}
+
+void TMainForm::About1Click()
+{
+    TDAO_DEMO none;
+    TDriverAbstraction* driver = deviceAbstraction_->Driver();
+    TAboutForm form(this, driver != nullptr ? *driver : none);
+    form.exec();
+}
+
+void TMainForm::GroupBox2DblClick(QGroupBox* group)
+{
+    auto* detached = new TDetachedForm(*this);
+    detached->Detach(*group);
+    detached->show();
+    detached->KeepHostedInPlace();
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        auto* group = qobject_cast<QGroupBox*>(watched);
+        if (group != nullptr && group->window() == this) {
+            GroupBox2DblClick(group);
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TMainForm::DeviceAbstractionTarn1CommBroken()

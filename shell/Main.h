@@ -68,14 +68,22 @@ public:
     QAction* Exit1() const { return exit1_; }
     QAction* Exit2() const { return exit2_; }
     QAction* Help2() const { return help2_; }
+    QAction* Options1() const { return options1_; }
+    QAction* About1() const { return about1_; }
 
     void Exit1Click();
     void Exit2Click();
     void Help2Click();
+    void Options1Click();
+    void About1Click();
+    // Moves the group into a detached window of its own and shows it.
+    void GroupBox2DblClick(QGroupBox* group);
     void DeviceAbstractionTarn1CommBroken();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // A double click on the frame of a group box still in this window detaches it.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormCreate();

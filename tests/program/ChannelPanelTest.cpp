@@ -1,9 +1,12 @@
 // The two channel panels on the running program, driven with clicks and keys,
 // against the virtual generator's registers.
+#include "data/OptionsTarn.h"
 #include "data/SettingsTarn.h"
 #include "panels/ChannelWrapperTarn.h"
 #include "panels/HLEditTarn.h"
+#include "shell/DetachedScreen.h"
 #include "shell/Main.h"
+#include "shell/OptionsScreen.h"
 #include "shell/master/ObjMasterTarn.h"
 #include "shell/TarnProgram.h"
 #include "shell/master/tests/TestApp.h"
@@ -12,11 +15,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCursor>
+#include <QGroupBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <algorithm>
@@ -365,6 +372,46 @@ TEST_F(ChannelPanels, FilterFollowsTheFrequencyUnlessChosenByHand)
     S().Options->SetBoolValue(optFilterAutoset, false);
     setFrequency(3 * top);
     EXPECT_EQ(S().Device.Filter[0], 2) << "autoset is off";
+}
+
+TEST_F(ChannelPanels, FilterAutosetTurnedOnInOptionsSetsTheFilterOfAFastWaveform)
+{
+    const TWaveformTarn& sine = *S().Device.Waveforms[0];
+    ASSERT_TRUE(sine.IsStandard);
+    S().Options->SetBoolValue(optFilterAutoset, false);
+    L().FilterBox->setCurrentIndex(0);
+    // Highest significant frequency 6 MHz: the 40 MHz filter.
+    S().Device.Frequency = 6e6 / sine.HighestHarmonic();
+    Form().ObjMasterTarn1().Notify(TObjMasterCode::omFrequencyChanged);
+    ASSERT_EQ(S().Device.Filter[0], 0) << "the option is off";
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<TOptionsForm*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        QTest::mouseClick(dialog->FilterAutosetBox(), Qt::LeftButton);
+        QTest::mouseClick(dialog->OKBtn(), Qt::LeftButton);
+    });
+    Form().Options1Click();
+    EXPECT_TRUE(S().Options->BoolValue(optFilterAutoset));
+    EXPECT_EQ(S().Device.Filter[0], 1);
+    EXPECT_EQ(L().FilterBox->currentIndex(), 1);
+    EXPECT_EQ(vg->Register(8), 10) << "the 40 MHz relay";
+}
+
+TEST_F(ChannelPanels, ADetachedChannelPanelStillSetsTheLevel)
+{
+    QGroupBox* group = Form().Group(TMainForm::GroupOutputL);
+    Form().GroupBox2DblClick(group);
+    auto* detached = qobject_cast<TDetachedForm*>(group->window());
+    ASSERT_NE(detached, nullptr);
+    QScrollBar* level = L().LevelBar;
+    const int writes = vg->RegisterWriteCount(1);
+    level->setFocus();
+    QTest::keyClick(level, Qt::Key_PageUp);
+    EXPECT_EQ(S().Device.Level[0], 2048 + 18);
+    EXPECT_GT(vg->RegisterWriteCount(1), writes);
+    ExpectDeviceHolds(*vg, S(), calibration);
+    detached->close();
+    EXPECT_EQ(group->window(), &Form());
 }
 
 } // namespace

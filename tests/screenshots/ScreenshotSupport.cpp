@@ -52,11 +52,16 @@ void TScreenWindow::Settle()
 std::filesystem::path TScreenWindow::Save(const std::string& state)
 {
     Settle();
+    return SavePicture(*form_, state);
+}
+
+std::filesystem::path SavePicture(QWidget& window, const std::string& state)
+{
     const std::filesystem::path dir =
         std::filesystem::path(TARN_SCREENSHOT_DIR) / ("scale" + std::to_string(ScaleFactor()));
     std::filesystem::create_directories(dir);
     const std::filesystem::path file = dir / (state + ".png");
-    form_->grab().save(QString::fromStdString(file.string()));
+    window.grab().save(QString::fromStdString(file.string()));
     return file;
 }
 

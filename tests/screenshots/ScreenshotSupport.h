@@ -41,6 +41,9 @@ private:
     std::unique_ptr<TMainForm> form_;
 };
 
+// Writes any window to <screenshots>/scale<N>/<state>.png and returns the path.
+std::filesystem::path SavePicture(QWidget& window, const std::string& state);
+
 // Controls of the group that are narrower or lower than they need (a button: its
 // caption and picture with 2 pixels either side), or reach outside the group:
 // one description each.
