@@ -175,6 +175,19 @@ TEST_F(WaveListTest, ThumbnailItemAndPreviewMatchTheReckonedPictures)
     EXPECT_EQ(shot.pixel(item.left() + 1, item.top() + 1), list->palette().base().color().rgb());
 }
 
+TEST(WavePicture, NoSamplesNoRangeOrNoWidthGiveNoBars)
+{
+    const std::uint16_t s[] = {0, 4095, 7};
+    const struct {
+        const std::uint16_t* samples;
+        int count, range, width;
+        std::size_t bars;
+    } rows[] = {{s, 3, 4096, 5, 5}, {s, 3, 0, 5, 0},          {s, 3, -1, 5, 0},
+                {s, 0, 4096, 5, 0}, {nullptr, 3, 4096, 5, 0}, {s, 3, 4096, 0, 0}};
+    for (const auto& r : rows)
+        EXPECT_EQ(WaveColumns(r.samples, r.count, r.range, r.width, {10, 0}).size(), r.bars) << r.range;
+}
+
 TEST_F(WaveListTest, FilterMapsIndexesAndKeepsTheSelectionInRange)
 {
     const struct {
