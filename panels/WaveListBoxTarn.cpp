@@ -346,8 +346,10 @@ QImage TWaveListBoxTarn::Thumbnail(const TWaveformTarn& waveform) const
         return cached->image;
     }
     const int height = kItemHeight - 4;
+    // Three colours that 16 bits per pixel hold exactly, at half the memory.
     const QImage image = RenderWavePicture(waveform, QSize(ThumbnailWidth(kItemHeight), height),
-                                           TWaveMapping{static_cast<double>(height - 3), 1});
+                                           TWaveMapping{static_cast<double>(height - 3), 1})
+                             .convertToFormat(QImage::Format_RGB16);
     ++thumbnailsMade_;
     thumbnails_.insert(&waveform, new TThumbnail{waveform.ChangeStamp(), image});
     return image;

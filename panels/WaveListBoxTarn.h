@@ -33,8 +33,9 @@ class TWaveListBoxTarn : public QListView {
     Q_OBJECT
 public:
     static constexpr int kItemHeight = 30;
-    // Thumbnails kept at most; each is about 7 kB.
-    static constexpr int kThumbnailCacheSize = 4096;
+    // Thumbnails kept at most, enough for a whole large library to scroll
+    // by without making any twice; each is about 3.3 kB.
+    static constexpr int kThumbnailCacheSize = 16384;
 
     explicit TWaveListBoxTarn(QWidget* parent = nullptr);
     ~TWaveListBoxTarn() override;

@@ -159,7 +159,8 @@ TEST_F(WaveListTest, ThumbnailItemAndPreviewMatchTheReckonedPictures)
     for (const TPictureCase& c : PictureCases()) {
         SCOPED_TRACE(c.what);
         auto w = Wave(c.what, c.standard, c.samples, c.range);
-        EXPECT_EQ(list->Thumbnail(*w), Expected(c.samples, c.range, c.standard, QSize(64, 26), 23, 1));
+        EXPECT_EQ(list->Thumbnail(*w).convertToFormat(QImage::Format_RGB32),
+                  Expected(c.samples, c.range, c.standard, QSize(64, 26), 23, 1));
         settings.Device.Waveforms[0]->Assign(*w);
         master.Notify(Code::omChannelWaveformChanged, 0);
         EXPECT_EQ(screen->Bitmap(), Expected(c.samples, c.range, c.standard, QSize(348, 345), 344, 0));
@@ -169,7 +170,7 @@ TEST_F(WaveListTest, ThumbnailItemAndPreviewMatchTheReckonedPictures)
     list->selectionModel()->clear();
     const QImage shot = list->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
     const QRect item = list->visualRect(list->model()->index(1, 0));
-    const QImage thumb = list->Thumbnail(*settings.Repository[1]);
+    const QImage thumb = list->Thumbnail(*settings.Repository[1]).convertToFormat(QImage::Format_RGB32);
     EXPECT_EQ(item.height(), 30);
     EXPECT_EQ(shot.copy(item.left() + 2, item.top() + 2, 64, 26), thumb);
     EXPECT_EQ(shot.pixel(item.left() + 1, item.top() + 1), list->palette().base().color().rgb());
@@ -310,12 +311,18 @@ TEST_F(WaveListTest, ALargeLibraryDrawsOnlyTheVisibleItems)
     for (int i = 0; i < 10000; ++i)
         settings.Repository.push_back(Wave("w" + std::to_string(i), i % 2 == 0, Ramp(64, i + 1)));
     master.Notify(Code::omWaveformListChanged, -1);
-    list->repaint();
+    list->doItemsLayout();
+    list->viewport()->grab(); // paints the visible items
     const int visible = list->viewport()->height() / 30 + 2;
+    EXPECT_GT(list->ThumbnailsMade(), 0);
     EXPECT_LE(list->ThumbnailsMade(), visible);
     list->scrollToBottom();
-    list->repaint();
-    EXPECT_LE(list->ThumbnailsMade(), 2 * visible);
+    list->viewport()->grab(); // paints the visible items
+    const int made = list->ThumbnailsMade();
+    EXPECT_LE(made, 2 * visible);
+    list->scrollToTop(); // cached: nothing made again
+    list->viewport()->grab(); // paints the visible items
+    EXPECT_EQ(list->ThumbnailsMade(), made);
     EXPECT_EQ(list->Count(), 10008);
 }
 
