@@ -406,6 +406,7 @@ void TWaveListBoxTarn::StartDrag()
     auto* mime = new QMimeData;
     mime->setData(QString::fromLatin1(kDragFormat), QByteArray::number(indexMap_[ItemIndex()]));
     drag->setMimeData(mime);
+    const QPointer<QDrag> guard(drag);
     dragging_ = true;
     if (DragRunner) {
         DragRunner(*drag);
@@ -413,6 +414,11 @@ void TWaveListBoxTarn::StartDrag()
         drag->exec(Qt::CopyAction);
     }
     dragging_ = false;
+    // The toolkit may have let the drag go already; otherwise it goes now,
+    // not with the list.
+    if (guard != nullptr) {
+        guard->deleteLater();
+    }
 }
 
 } // namespace tarn
