@@ -225,6 +225,9 @@
     /* Trigger panel and frequency bar */                                                                            \
     X(AccessibleFrequencyScale, "Frequency scale")                                                                     \
     X(AccessibleFineShift, "Fine frequency shift")                                                                     \
+    /* Waveform list and dialogs */                                                                                    \
+    X(AccessibleWaveformList, "Waveforms")                                                                             \
+    X(AccessibleWavePreview, "Waveform preview")                                                                       \
     /* ---- added by the program: texts naming the Linux library files ---- */                                         \
     X(UnableToLoadDriverLibrary, "Unable to load libtarndrv.so. Please reinstall Tarn application.")
 

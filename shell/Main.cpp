@@ -6,10 +6,14 @@
 #include "panels/ChannelWrapperTarn.h"
 #include "panels/FrequencyBarTarn.h"
 #include "panels/TriggerWrapperTarn.h"
+#include "panels/WaveListBoxTarn.h"
+#include "panels/WaveScreenTarn.h"
 #include "shell/AboutScreen.h"
 #include "shell/CommBrokenScreen.h"
 #include "shell/DetachedScreen.h"
+#include "shell/NewWaveScreen.h"
 #include "shell/OptionsScreen.h"
+#include "shell/WavePropertiesScreen.h"
 #include "shell/master/DialogService.h"
 #include "shell/master/ObjMasterTarn.h"
 
@@ -127,6 +131,7 @@ void TMainForm::WireComponents()
     frequencyBar_ = TFrequencyBarTarn::CreateInGroup(*groups_[GroupFrequency]);
     frequencyBar_->SetObjMaster(objMaster_.get());
     frequencyBar_->SetSettings(settings_.get());
+    BuildWaveGroup();
 
     deviceAbstraction_->SetObjMaster(objMaster_.get());
     deviceAbstraction_->SetSettings(settings_.get());
@@ -146,6 +151,59 @@ void TMainForm::WireComponents()
     triggerWrapper_->CreateControls(*groups_[GroupArm], *groups_[GroupTrigger], *groups_[GroupMode]);
     triggerWrapper_->SetObjMaster(objMaster_.get());
     triggerWrapper_->SetSettings(settings_.get());
+}
+
+void TMainForm::BuildWaveGroup()
+{
+    QGroupBox& group = *groups_[GroupWaveform];
+    waveScreen_ = new TWaveScreenTarn(&group);
+    waveScreen_->setGeometry(4, 17, 348, 345);
+    waveScreen_->SetChannelIndex(0);
+    waveScreen_->SetObjMaster(objMaster_.get());
+    waveScreen_->SetSettings(settings_.get());
+
+    waveList_ = TWaveListBoxTarn::CreateInGroup(group, QRect(356, 17, 153, 281));
+    popupMenu1_ = new QMenu(this);
+    QAction* new1 = popupMenu1_->addAction(Text(Strings::PopupNew));
+    waveList_->DuplicateMenuItem = popupMenu1_->addAction(Text(Strings::PopupDuplicate));
+    waveList_->DeleteMenuItem = popupMenu1_->addAction(Text(Strings::PopupDelete));
+    popupMenu1_->addSeparator();
+    popupMenu1_->addMenu(Text(Strings::PopupEditBy));
+    popupMenu1_->addSeparator();
+    waveList_->PropertiesMenuItem = popupMenu1_->addAction(Text(Strings::PopupProperties));
+    popupMenu2_ = new QMenu(this);
+    QAction* new2 = popupMenu2_->addAction(Text(Strings::PopupNew));
+    popupMenu2_->addSeparator();
+    popupMenu2_->addMenu(Text(Strings::PopupCreateBy));
+    for (QAction* item : {new1, new2}) {
+        connect(item, &QAction::triggered, this, &TMainForm::New1Click);
+    }
+    waveList_->ItemMenu = popupMenu1_;
+    waveList_->NonItemMenu = popupMenu2_;
+    waveList_->OnPropertiesShow = [this](TWaveListBoxTarn* sender, std::int32_t index, bool& changed) {
+        WaveListBoxTarn1PropertiesShow(sender, index, changed);
+    };
+    waveList_->SetObjMaster(objMaster_.get());
+    waveList_->SetSettings(settings_.get());
+}
+
+void TMainForm::New1Click()
+{
+    TNewWaveForm form(dialogs_, this);
+    if (form.Execute(*settings_, nullptr)) {
+        settings_->AddWaveform(form.Waveform());
+        objMaster_->Notify(TObjMasterCode::omWaveformListChanged, -1);
+    }
+}
+
+void TMainForm::WaveListBoxTarn1PropertiesShow(TWaveListBoxTarn*, std::int32_t index, bool& changed)
+{
+    if (index < 0 || static_cast<std::size_t>(index) >= settings_->Repository.size()) {
+        return;
+    }
+    // No plug-in modules are discovered yet, so no module is named the editor.
+    TWavePropertiesForm form(this);
+    changed = form.Execute(*settings_->Repository[index], {});
 }
 
 void TMainForm::FormCreate()

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 
 #include <array>
+#include <cstdint>
 #include <memory>
 
 class QAction;
@@ -21,6 +22,8 @@ class TDialogService;
 class TFrequencyBarTarn;
 class TObjMasterTarn;
 class TTriggerWrapperTarn;
+class TWaveListBoxTarn;
+class TWaveScreenTarn;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -39,6 +42,11 @@ public:
     TChannelWrapperTarn& ChannelWrapperTarn2() { return *channelWrappers_[1]; }
     TFrequencyBarTarn& FrequencyBarTarn1() { return *frequencyBar_; }
     TTriggerWrapperTarn& TriggerWrapperTarn1() { return *triggerWrapper_; }
+    TWaveScreenTarn& WaveScreenTarn1() { return *waveScreen_; }
+    TWaveListBoxTarn& WaveListBoxTarn1() { return *waveList_; }
+    // Pop-up menu 1 (on a list item) and 2 (on the empty list area).
+    QMenu* PopupMenu1() const { return popupMenu1_; }
+    QMenu* PopupMenu2() const { return popupMenu2_; }
     TDialogService& Dialogs() { return dialogs_; }
 
     bool ExitConfirmed() const { return exitConfirmed_; }
@@ -79,6 +87,8 @@ public:
     // Moves the group into a detached window of its own and shows it.
     void GroupBox2DblClick(QGroupBox* group);
     void DeviceAbstractionTarn1CommBroken();
+    void New1Click();
+    void WaveListBoxTarn1PropertiesShow(TWaveListBoxTarn* sender, std::int32_t index, bool& changed);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -90,6 +100,7 @@ private:
     void BuildMenus();
     void BuildGroups(QWidget* client);
     void WireComponents();
+    void BuildWaveGroup();
 
     TDialogService& dialogs_;
     // Declared first so that it goes last.
@@ -100,6 +111,11 @@ private:
     std::unique_ptr<TTriggerWrapperTarn> triggerWrapper_;
     // In the "Frequency" group box, which owns it.
     TFrequencyBarTarn* frequencyBar_ = nullptr;
+    // In the "Waveform" group box, which owns them.
+    TWaveScreenTarn* waveScreen_ = nullptr;
+    TWaveListBoxTarn* waveList_ = nullptr;
+    QMenu* popupMenu1_ = nullptr;
+    QMenu* popupMenu2_ = nullptr;
 
     std::array<QGroupBox*, kGroupCount> groups_{};
     QMenu* filesMenu_ = nullptr;

@@ -6,6 +6,8 @@
 #include "shell/master/DialogService.h"
 #include "panels/FrequencyBarTarn.h"
 #include "panels/TriggerWrapperTarn.h"
+#include "panels/WaveListBoxTarn.h"
+#include "panels/WaveScreenTarn.h"
 #include "shell/Main.h"
 #include "shell/master/ObjMasterTarn.h"
 #include "shell/master/tests/TestApp.h"
@@ -129,12 +131,15 @@ TEST_F(MainForm, ComponentsAreWiredToTheOneMasterAndSettings)
     }
     EXPECT_EQ(form->ChannelWrapperTarn1().ChannelIndex(), 0);
     EXPECT_EQ(form->ChannelWrapperTarn2().ChannelIndex(), 1);
-    // Frequency bar, device abstraction, channel panels L and H, trigger panel.
+    // Frequency bar, waveform preview and list, device abstraction, channel
+    // panels L and H, trigger panel.
     EXPECT_EQ(form->FrequencyBarTarn1().ObjMaster(), &form->ObjMasterTarn1());
     EXPECT_EQ(form->FrequencyBarTarn1().Settings(), &form->SettingsTarn1());
     EXPECT_EQ(form->TriggerWrapperTarn1().ObjMaster(), &form->ObjMasterTarn1());
     EXPECT_EQ(form->TriggerWrapperTarn1().Settings(), &form->SettingsTarn1());
-    EXPECT_EQ(form->ObjMasterTarn1().ListenerCount(), 5u);
+    EXPECT_EQ(form->WaveScreenTarn1().ObjMaster(), &form->ObjMasterTarn1());
+    EXPECT_EQ(form->WaveListBoxTarn1().Settings(), &form->SettingsTarn1());
+    EXPECT_EQ(form->ObjMasterTarn1().ListenerCount(), 7u);
 }
 
 TEST_F(MainForm, ExitPreservingHOutputTellsTheDriverOnlyWhenConfirmed)

@@ -1,0 +1,97 @@
+#include "panels/WaveScreenTarn.h"
+
+#include "data/SettingsTarn.h"
+#include "data/StringsTarn.h"
+#include "panels/PanelControlsTarn.h"
+#include "panels/WaveListBoxTarn.h"
+
+#include <QDragEnterEvent>
+#include <QPainter>
+
+namespace tarn {
+
+TWaveScreenTarn::TWaveScreenTarn(QWidget* parent) : TGraphicControlTarn(parent)
+{
+    resize(200, 100);
+    setAcceptDrops(true);
+    Describe(*this, QString(), QString(), QString::fromUtf8(Strings::AccessibleWavePreview));
+}
+
+TWaveScreenTarn::~TWaveScreenTarn()
+{
+    DetachFromMaster();
+}
+
+void TWaveScreenTarn::ObjMasterNotify(TObjMasterCode code, std::int32_t index, void*)
+{
+    if ((code == TObjMasterCode::omSettingsApplied && index == 5) || code == TObjMasterCode::omChannelWaveformChanged) {
+        Redraw();
+        update();
+    }
+}
+
+void TWaveScreenTarn::Redraw()
+{
+    if (bitmap_.size() != size()) {
+        bitmap_ = QImage(size(), QImage::Format_RGB32);
+    }
+    bitmap_.fill(Qt::black);
+    const TSettingsTarn* settings = Settings();
+    if (settings == nullptr || channelIndex_ < 0
+        || static_cast<std::size_t>(channelIndex_) >= settings->Device.Waveforms.size()) {
+        return;
+    }
+    const TWaveformTarn& waveform = *settings->Device.Waveforms[channelIndex_];
+    bitmap_ = RenderWavePicture(waveform, size(), TWaveMapping{static_cast<double>(height() - 1), 0});
+}
+
+void TWaveScreenTarn::paintEvent(QPaintEvent*)
+{
+    if (bitmap_.size() != size()) {
+        Redraw();
+    }
+    QPainter(this).drawImage(0, 0, bitmap_);
+}
+
+std::int32_t TWaveScreenTarn::QueryDragged()
+{
+    std::int32_t index = -1;
+    if (ObjMaster() != nullptr) {
+        ObjMaster()->Notify(TObjMasterCode::omQueryDraggedWaveform, 0, &index);
+    }
+    return index;
+}
+
+void TWaveScreenTarn::dragEnterEvent(QDragEnterEvent* event)
+{
+    dragMoveEvent(event);
+}
+
+void TWaveScreenTarn::dragMoveEvent(QDragMoveEvent* event)
+{
+    dragged_ = QueryDragged();
+    if (dragged_ >= 0) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void TWaveScreenTarn::dropEvent(QDropEvent* event)
+{
+    TSettingsTarn* settings = Settings();
+    const std::int32_t index = dragged_;
+    dragged_ = -1;
+    if (settings == nullptr || index < 0 || static_cast<std::size_t>(index) >= settings->Repository.size()
+        || channelIndex_ < 0 || static_cast<std::size_t>(channelIndex_) >= settings->Device.Waveforms.size()) {
+        event->ignore();
+        return;
+    }
+    settings->Device.Waveforms[channelIndex_]->Assign(*settings->Repository[index]);
+    event->acceptProposedAction();
+    if (ObjMaster() != nullptr) {
+        ObjMaster()->Notify(TObjMasterCode::omChannelWaveformChanged, channelIndex_);
+    }
+}
+
+} // namespace tarn

@@ -1,0 +1,39 @@
+// The waveform preview: the waveform of one real channel, drawn from an
+// off-screen image, and the drop target that gives the channel a waveform
+// dragged from the waveform list.
+#pragma once
+#include "shell/master/ComponentsTarn.h"
+
+#include <QImage>
+
+namespace tarn {
+
+class TWaveScreenTarn : public TGraphicControlTarn {
+    Q_OBJECT
+public:
+    explicit TWaveScreenTarn(QWidget* parent = nullptr);
+    ~TWaveScreenTarn() override;
+
+    std::int32_t ChannelIndex() const { return channelIndex_; }
+    void SetChannelIndex(std::int32_t index) { channelIndex_ = index; }
+    // The off-screen picture as last drawn.
+    const QImage& Bitmap() const { return bitmap_; }
+    void Redraw();
+
+protected:
+    void ObjMasterNotify(TObjMasterCode code, std::int32_t index, void* data) override;
+    void paintEvent(QPaintEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    // Asks the listeners which repository waveform is being dragged; -1 for none.
+    std::int32_t QueryDragged();
+
+    std::int32_t channelIndex_ = 0;
+    std::int32_t dragged_ = -1;
+    QImage bitmap_;
+};
+
+} // namespace tarn
