@@ -10,6 +10,7 @@
 #include "panels/HLEditTarn.h"
 #include "panels/PanelControlsTarn.h"
 #include "panels/TriggerWrapperTarn.h"
+#include "panels/WaveListBoxTarn.h"
 #include "shell/AboutScreen.h"
 #include "shell/DetachedScreen.h"
 #include "shell/Main.h"
@@ -28,6 +29,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRadioButton>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
@@ -546,6 +548,15 @@ TEST_F(Windows, EveryHintAndCaptionOfTheMainWindowComesFromTheStringTable)
                 menus << item->text();
         }
     }
+    // The two pop-up menus of the waveform list, separators left out.
+    QStringList popups;
+    for (QMenu* popup : {form.PopupMenu1(), form.PopupMenu2()}) {
+        for (QAction* item : popup->actions()) {
+            if (!item->isSeparator())
+                popups << item->text();
+        }
+    }
+    const TWaveListBoxTarn& list = form.WaveListBoxTarn1();
     struct Caption {
         QString shown;
         const char* key;
@@ -568,12 +579,23 @@ TEST_F(Windows, EveryHintAndCaptionOfTheMainWindowComesFromTheStringTable)
         {form.Group(TMainForm::GroupTrigger)->title(), "GroupTrigger", "Trigger"},
         {form.Group(TMainForm::GroupMode)->title(), "GroupMode", "Mode"},
         {form.Group(TMainForm::GroupFrequency)->title(), "GroupFrequency", "Frequency"},
+        {list.FilterAllBtn->text(), "FilterAllWaveforms", "Show all waveforms"},
+        {list.FilterStandardBtn->text(), "FilterStandardWaveforms", "Show standard waveforms"},
+        {list.FilterArbitraryBtn->text(), "FilterArbitraryWaveforms", "Show arbitrary waveforms"},
+        {popups.value(0), "PopupNew", "New"},
+        {popups.value(1), "PopupDuplicate", "Duplicate"},
+        {popups.value(2), "PopupDelete", "Delete"},
+        {popups.value(3), "PopupEditBy", "Edit by"},
+        {popups.value(4), "PopupProperties", "Properties"},
+        {popups.value(5), "PopupNew", "New"},
+        {popups.value(6), "PopupCreateBy", "Create by"},
     };
     for (const Caption& row : captions) {
         EXPECT_EQ(FindString(row.key), row.text) << row.key;
         EXPECT_EQ(row.shown, row.text) << row.key;
     }
     EXPECT_EQ(menus.size(), 8);
+    EXPECT_EQ(popups.size(), 7);
 }
 
 } // namespace
