@@ -219,10 +219,10 @@
     X(ErrImproperBooleanControl, "Improper control for the boolean")                                                   \
     X(ErrIncorrectFrequency, "Incorrect frequency value")                                                              \
     X(ErrIncorrectLoad, "Incorrect load value")                                                                        \
-    /* Channel panels: accessible names of the two shift fields */                                                   \
+    /* Channel panels: accessible names of the two shift fields */                                                     \
     X(NamePendingShift, "Pending shift")                                                                               \
     X(NameDeviceShift, "Shift in device")                                                                              \
-    /* Trigger panel and frequency bar */                                                                            \
+    /* Trigger panel and frequency bar */                                                                              \
     X(AccessibleFrequencyScale, "Frequency scale")                                                                     \
     X(AccessibleFineShift, "Fine frequency shift")                                                                     \
     /* Waveform list and dialogs */                                                                                    \

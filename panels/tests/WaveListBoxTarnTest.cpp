@@ -320,7 +320,7 @@ TEST_F(WaveListTest, ALargeLibraryDrawsOnlyTheVisibleItems)
     list->viewport()->grab(); // paints the visible items
     const int made = list->ThumbnailsMade();
     EXPECT_LE(made, 2 * visible);
-    list->scrollToTop(); // cached: nothing made again
+    list->scrollToTop();      // cached: nothing made again
     list->viewport()->grab(); // paints the visible items
     EXPECT_EQ(list->ThumbnailsMade(), made);
     EXPECT_EQ(list->Count(), 10008);
