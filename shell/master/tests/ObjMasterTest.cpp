@@ -42,10 +42,11 @@ private:
     std::vector<Call>& log_;
 };
 
-class Component : public TComponentTarn {
+// Either component base, logging what its dispatcher hands on.
+template <class Base> class Logged : public Base {
 public:
-    Component(std::string name, std::vector<Call>& log) : name_(std::move(name)), log_(log) {}
-    ~Component() override { DetachFromMaster(); }
+    Logged(std::string name, std::vector<Call>& log) : name_(std::move(name)), log_(log) {}
+    ~Logged() override { this->DetachFromMaster(); }
 
 protected:
     void ObjMasterNotify(Code code, std::int32_t index, void* data) override
@@ -57,22 +58,8 @@ private:
     std::string name_;
     std::vector<Call>& log_;
 };
-
-class Control : public TGraphicControlTarn {
-public:
-    Control(std::string name, std::vector<Call>& log) : name_(std::move(name)), log_(log) {}
-    ~Control() override { DetachFromMaster(); }
-
-protected:
-    void ObjMasterNotify(Code code, std::int32_t index, void* data) override
-    {
-        log_.push_back({name_, code, index, data});
-    }
-
-private:
-    std::string name_;
-    std::vector<Call>& log_;
-};
+using Component = Logged<TComponentTarn>;
+using Control = Logged<TGraphicControlTarn>;
 
 std::vector<std::string> Names(const std::vector<Call>& log)
 {
