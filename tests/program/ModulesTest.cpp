@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -48,6 +49,20 @@ QAction* Item(QMenu* menu, const char* caption)
     return nullptr;
 }
 
+// Fills the New-wave dialog once it is the modal window, then clicks OK.
+TStepper::Step NewWaveStep(std::function<void(TNewWaveForm&)> fill)
+{
+    return [fill = std::move(fill)] {
+        auto* dialog = qobject_cast<TNewWaveForm*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) {
+            return false;
+        }
+        fill(*dialog);
+        dialog->OkBtn->click();
+        return true;
+    };
+}
+
 TEST(Modules, EquationCreatesEditsAndNamesItself)
 {
     TStartedProgram run(true);
@@ -74,17 +89,11 @@ TEST(Modules, EquationCreatesEditsAndNamesItself)
                            ClickOk(field->window());
                            return true;
                        },
-                       [&] {
-                           auto* dialog = qobject_cast<TNewWaveForm*>(QApplication::activeModalWidget());
-                           if (dialog == nullptr) {
-                               return false;
-                           }
-                           dialog->NameEdit->setText(QStringLiteral("Sine 1000"));
-                           dialog->ModeBox->setCurrentIndex(1);
-                           dialog->SizeEdit->setText(QStringLiteral("1000"));
-                           dialog->OkBtn->click();
-                           return true;
-                       }},
+                       NewWaveStep([](TNewWaveForm& dialog) {
+                           dialog.NameEdit->setText(QStringLiteral("Sine 1000"));
+                           dialog.ModeBox->setCurrentIndex(1);
+                           dialog.SizeEdit->setText(QStringLiteral("1000"));
+                       })},
                       std::chrono::seconds(20));
     create->trigger();
     ASSERT_TRUE(creating.Finished());
@@ -149,6 +158,70 @@ TEST(Modules, EquationCreatesEditsAndNamesItself)
     EXPECT_TRUE(properties.Finished());
     EXPECT_EQ(editor.toStdString(), "Equation");
     EXPECT_FALSE(changed);
+    EXPECT_TRUE(run.dialogs.shown.empty());
+}
+
+TEST(Modules, HarmonicsCreatesAndOffersItsParametersAgain)
+{
+    TStartedProgram run(true);
+    ASSERT_TRUE(run.started);
+    TMainForm& form = run.Form();
+    QAction* create = Item(form.ModuleManagerTarn1().CreatorMenuItem, "Harmonics");
+    QAction* edit = Item(form.ModuleManagerTarn1().EditorMenuItem, "Harmonics");
+    ASSERT_NE(create, nullptr);
+    ASSERT_NE(edit, nullptr);
+    const std::size_t before = form.SettingsTarn1().Repository.size();
+    const auto spin = [](const char* name) {
+        QWidget* modal = QApplication::activeModalWidget();
+        return modal != nullptr ? modal->findChild<QDoubleSpinBox*>(QLatin1String(name)) : nullptr;
+    };
+    TStepper creating({[&] {
+                           QDoubleSpinBox* second = spin("Amplitude 2");
+                           if (second == nullptr) {
+                               return false;
+                           }
+                           EXPECT_EQ(spin("Amplitude 1")->value(), 1.0);
+                           second->setValue(0.5);
+                           spin("Amplitude 1")->setValue(0.25);
+                           ClickOk(second->window());
+                           return true;
+                       },
+                       NewWaveStep([](TNewWaveForm&) {})},
+                      std::chrono::seconds(20));
+    create->trigger();
+    ASSERT_TRUE(creating.Finished());
+    ASSERT_EQ(form.SettingsTarn1().Repository.size(), before + 1);
+    const TWaveformTarn& made = *form.SettingsTarn1().Repository.back();
+    ASSERT_EQ(made.SampleCount(), 8192);
+    EXPECT_TRUE(made.IsStandard);
+    for (int i = 0; i < 8192; i += 97) {
+        const double t = i / 8192.0;
+        const double v = 0.25 * std::sin(2 * std::numbers::pi * t) + 0.5 * std::sin(4 * std::numbers::pi * t);
+        EXPECT_NEAR(made.Samples()[i], 2048 + 2047 * v, 0.5) << i;
+    }
+    EXPECT_EQ(made.ModuleData.ModuleName, "TarnHarmonics");
+    const std::vector<std::uint16_t> samples(made.Samples(), made.Samples() + made.SampleCount());
+
+    TWaveListBoxTarn& list = form.WaveListBoxTarn1();
+    list.SetItemIndex(list.Count() - 1);
+    ASSERT_EQ(list.Item(list.Count() - 1), QString::fromStdString(made.Name));
+    double offered = 0;
+    TStepper editing({[&] {
+                         QDoubleSpinBox* second = spin("Amplitude 2");
+                         if (second == nullptr) {
+                             return false;
+                         }
+                         offered = second->value();
+                         second->setValue(1.0);
+                         second->window()->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
+                         return true;
+                     }},
+                     std::chrono::seconds(20));
+    edit->trigger();
+    ASSERT_TRUE(editing.Finished());
+    EXPECT_EQ(offered, 0.5);
+    // Cancel writes nothing.
+    EXPECT_TRUE(std::equal(samples.begin(), samples.end(), made.Samples()));
     EXPECT_TRUE(run.dialogs.shown.empty());
 }
 
