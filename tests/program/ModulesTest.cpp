@@ -6,6 +6,8 @@
 #include "panels/WaveListBoxTarn.h"
 #include "shell/Main.h"
 #include "shell/NewWaveScreen.h"
+#include "shell/TarnProgram.h"
+#include "shell/master/tests/TestApp.h"
 #include "shell/WavePropertiesScreen.h"
 #include "tests/program/ProgramHarness.h"
 
@@ -223,6 +225,28 @@ TEST(Modules, HarmonicsCreatesAndOffersItsParametersAgain)
     // Cancel writes nothing.
     EXPECT_TRUE(std::equal(samples.begin(), samples.end(), made.Samples()));
     EXPECT_TRUE(run.dialogs.shown.empty());
+}
+
+TEST(Modules, TheUsersDataFolderAddsItsModulesAfterTheProgramFolders)
+{
+    TestApp();
+    TProgramFolder folder;
+    std::filesystem::create_directories(folder.File("data") / "modules");
+    std::filesystem::copy_file(std::filesystem::path(TARN_BIN_DIR) / "modules" / "harmonics.so",
+                               folder.File("data") / "modules" / "harmonics.so");
+    TScriptedDialogs dialogs;
+    TProgramOptions options;
+    options.programFolder = folder.Path().string();
+    options.dataFolder = folder.File("data").string();
+    options.singleInstanceCheck = false;
+    TTarnProgram program(dialogs, options);
+    ASSERT_TRUE(program.Start());
+    const TModuleManagerTarn& modules = program.MainForm()->ModuleManagerTarn1();
+    EXPECT_EQ(modules.ModuleFolders,
+              (std::vector<std::filesystem::path>{folder.File("modules"), folder.File("data") / "modules"}));
+    ASSERT_EQ(modules.Modules().size(), 1u);
+    EXPECT_EQ(modules.Modules()[0].Caption, "Harmonics");
+    program.Finish();
 }
 
 } // namespace
