@@ -15,6 +15,9 @@ demo=build/run
 mkdir -p "$demo"
 cp -f build/bin/tarn build/bin/libtarndrv.so "$demo"/
 cp -f build/virtual/libvireo.so "$demo"/
+# The shipped plug-in modules.
+mkdir -p "$demo"/modules
+if [ -d build/bin/modules ]; then cp -f build/bin/modules/*.so "$demo"/modules/; fi
 # The user manual that "Help" opens.
 mkdir -p "$demo"/help
 cp -rf help/. "$demo"/help/

@@ -3,6 +3,7 @@
 #include "data/SettingsTarn.h"
 #include "data/StringsTarn.h"
 #include "device/DeviceAbstractionTarn.h"
+#include "modules/ModuleManagerTarn.h"
 #include "panels/ChannelWrapperTarn.h"
 #include "panels/FrequencyBarTarn.h"
 #include "panels/TriggerWrapperTarn.h"
@@ -84,6 +85,7 @@ TMainForm::~TMainForm()
     if (QWidget* client = takeCentralWidget()) {
         std::unique_ptr<QWidget> owned(client);
     }
+    moduleManager_.reset();
     triggerWrapper_.reset();
     for (auto wrapper = channelWrappers_.rbegin(); wrapper != channelWrappers_.rend(); ++wrapper) {
         wrapper->reset();
@@ -151,6 +153,19 @@ void TMainForm::WireComponents()
     triggerWrapper_->CreateControls(*groups_[GroupArm], *groups_[GroupTrigger], *groups_[GroupMode]);
     triggerWrapper_->SetObjMaster(objMaster_.get());
     triggerWrapper_->SetSettings(settings_.get());
+    // Module manager last: its menus are filled at omWireControls.
+    moduleManager_ = std::make_unique<TModuleManagerTarn>(dialogs_);
+    moduleManager_->EditorMenuItem = editByMenu_;
+    moduleManager_->CreatorMenuItem = createByMenu_;
+    moduleManager_->MainWindow = this;
+    moduleManager_->OnNewWaveDialog = [this](TModuleManagerTarn* sender, bool& success, const TWaveformData& data) {
+        ModuleManagerTarn1NewWaveDialog(sender, success, data);
+    };
+    moduleManager_->OnCreateWaveDialog = [this](TModuleManagerTarn* sender, bool& success, TWaveformTarn& wave) {
+        ModuleManagerTarn1CreateWaveDialog(sender, success, wave);
+    };
+    moduleManager_->SetObjMaster(objMaster_.get());
+    moduleManager_->SetSettings(settings_.get());
 }
 
 void TMainForm::BuildWaveGroup()
@@ -168,13 +183,13 @@ void TMainForm::BuildWaveGroup()
     waveList_->DuplicateMenuItem = popupMenu1_->addAction(Text(Strings::PopupDuplicate));
     waveList_->DeleteMenuItem = popupMenu1_->addAction(Text(Strings::PopupDelete));
     popupMenu1_->addSeparator();
-    popupMenu1_->addMenu(Text(Strings::PopupEditBy));
+    editByMenu_ = popupMenu1_->addMenu(Text(Strings::PopupEditBy));
     popupMenu1_->addSeparator();
     waveList_->PropertiesMenuItem = popupMenu1_->addAction(Text(Strings::PopupProperties));
     popupMenu2_ = new QMenu(this);
     QAction* new2 = popupMenu2_->addAction(Text(Strings::PopupNew));
     popupMenu2_->addSeparator();
-    popupMenu2_->addMenu(Text(Strings::PopupCreateBy));
+    createByMenu_ = popupMenu2_->addMenu(Text(Strings::PopupCreateBy));
     for (QAction* item : {new1, new2}) {
         connect(item, &QAction::triggered, this, &TMainForm::New1Click);
     }
@@ -201,9 +216,30 @@ void TMainForm::WaveListBoxTarn1PropertiesShow(TWaveListBoxTarn*, std::int32_t i
     if (index < 0 || static_cast<std::size_t>(index) >= settings_->Repository.size()) {
         return;
     }
-    // No plug-in modules are discovered yet, so no module is named the editor.
     TWavePropertiesForm form(this);
-    changed = form.Execute(*settings_->Repository[index], {});
+    changed = form.Execute(*settings_->Repository[index],
+                           [this](const TModuleData& data) { return moduleManager_->EditorCaption(data); });
+}
+
+void TMainForm::ModuleManagerTarn1NewWaveDialog(TModuleManagerTarn*, bool& success, const TWaveformData& data)
+{
+    TNewWaveForm form(dialogs_, this);
+    success = form.Execute(*settings_, &data);
+    if (success) {
+        TWaveformTarn& added = settings_->AddWaveform(form.Waveform());
+        moduleManager_->StampWaveform(added);
+        objMaster_->Notify(TObjMasterCode::omWaveformListChanged, -1);
+    }
+}
+
+void TMainForm::ModuleManagerTarn1CreateWaveDialog(TModuleManagerTarn*, bool& success, TWaveformTarn& wave)
+{
+    TNewWaveForm form(dialogs_, this);
+    success = form.Execute(*settings_, nullptr);
+    if (success) {
+        wave.Assign(form.Waveform());
+        moduleManager_->StampWaveform(wave);
+    }
 }
 
 void TMainForm::FormCreate()

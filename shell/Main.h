@@ -12,6 +12,8 @@ class QAction;
 class QGroupBox;
 class QMenu;
 class TSettingsTarn;
+class TWaveformTarn;
+struct TWaveformData;
 
 namespace tarn {
 
@@ -20,6 +22,7 @@ class TCommBrokenForm;
 class TDeviceAbstractionTarn;
 class TDialogService;
 class TFrequencyBarTarn;
+class TModuleManagerTarn;
 class TObjMasterTarn;
 class TTriggerWrapperTarn;
 class TWaveListBoxTarn;
@@ -44,6 +47,7 @@ public:
     TTriggerWrapperTarn& TriggerWrapperTarn1() { return *triggerWrapper_; }
     TWaveScreenTarn& WaveScreenTarn1() { return *waveScreen_; }
     TWaveListBoxTarn& WaveListBoxTarn1() { return *waveList_; }
+    TModuleManagerTarn& ModuleManagerTarn1() { return *moduleManager_; }
     // Pop-up menu 1 (on a list item) and 2 (on the empty list area).
     QMenu* PopupMenu1() const { return popupMenu1_; }
     QMenu* PopupMenu2() const { return popupMenu2_; }
@@ -89,6 +93,8 @@ public:
     void DeviceAbstractionTarn1CommBroken();
     void New1Click();
     void WaveListBoxTarn1PropertiesShow(TWaveListBoxTarn* sender, std::int32_t index, bool& changed);
+    void ModuleManagerTarn1NewWaveDialog(TModuleManagerTarn* sender, bool& success, const TWaveformData& data);
+    void ModuleManagerTarn1CreateWaveDialog(TModuleManagerTarn* sender, bool& success, TWaveformTarn& wave);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -109,6 +115,7 @@ private:
     std::unique_ptr<TDeviceAbstractionTarn> deviceAbstraction_;
     std::array<std::unique_ptr<TChannelWrapperTarn>, 2> channelWrappers_;
     std::unique_ptr<TTriggerWrapperTarn> triggerWrapper_;
+    std::unique_ptr<TModuleManagerTarn> moduleManager_;
     // In the "Frequency" group box, which owns it.
     TFrequencyBarTarn* frequencyBar_ = nullptr;
     // In the "Waveform" group box, which owns them.
@@ -116,6 +123,8 @@ private:
     TWaveListBoxTarn* waveList_ = nullptr;
     QMenu* popupMenu1_ = nullptr;
     QMenu* popupMenu2_ = nullptr;
+    QMenu* editByMenu_ = nullptr;
+    QMenu* createByMenu_ = nullptr;
 
     std::array<QGroupBox*, kGroupCount> groups_{};
     QMenu* filesMenu_ = nullptr;

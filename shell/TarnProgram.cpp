@@ -6,6 +6,7 @@
 #include "shell/Main.h"
 #include "shell/master/ObjMasterTarn.h"
 #include "shell/DataFolder.h"
+#include "modules/ModuleManagerTarn.h"
 #include "shell/SingleInstance.h"
 #include "shell/SplashScreen.h"
 #include "shell/TerminationSignals.h"
@@ -56,6 +57,7 @@ bool TTarnProgram::Start()
 
     Status(Strings::SplashCreatingUserInterface);
     mainForm_ = std::make_unique<TMainForm>(dialogs_);
+    SetModuleFolders();
     if (options_.mainFormCreated) {
         options_.mainFormCreated(*mainForm_);
     }
@@ -74,6 +76,19 @@ bool TTarnProgram::Start()
     }
     master.Notify(TObjMasterCode::omStart);
     return true;
+}
+
+void TTarnProgram::SetModuleFolders()
+{
+    // Modules come from the program's own folder; when the files live in the
+    // user's data folder, that folder's modules follow.
+    std::error_code ec;
+    const std::filesystem::path program = std::filesystem::absolute(options_.programFolder, ec);
+    std::vector<std::filesystem::path> folders{program / "modules"};
+    if (!dataFolder_.empty() && !std::filesystem::equivalent(dataFolder_, program, ec)) {
+        folders.push_back(std::filesystem::absolute(dataFolder_, ec) / "modules");
+    }
+    mainForm_->ModuleManagerTarn1().ModuleFolders = std::move(folders);
 }
 
 int TTarnProgram::Exec()

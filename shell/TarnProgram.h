@@ -51,6 +51,7 @@ public:
 
 private:
     void Status(const char* text);
+    void SetModuleFolders();
 
     TDialogService& dialogs_;
     TProgramOptions options_;

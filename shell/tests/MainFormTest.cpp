@@ -2,6 +2,7 @@
 #include "data/SettingsTarn.h"
 #include "data/StringsTarn.h"
 #include "device/DeviceAbstractionTarn.h"
+#include "modules/ModuleManagerTarn.h"
 #include "panels/ChannelWrapperTarn.h"
 #include "shell/master/DialogService.h"
 #include "panels/FrequencyBarTarn.h"
@@ -132,14 +133,24 @@ TEST_F(MainForm, ComponentsAreWiredToTheOneMasterAndSettings)
     EXPECT_EQ(form->ChannelWrapperTarn1().ChannelIndex(), 0);
     EXPECT_EQ(form->ChannelWrapperTarn2().ChannelIndex(), 1);
     // Frequency bar, waveform preview and list, device abstraction, channel
-    // panels L and H, trigger panel.
+    // panels L and H, trigger panel, module manager.
     EXPECT_EQ(form->FrequencyBarTarn1().ObjMaster(), &form->ObjMasterTarn1());
     EXPECT_EQ(form->FrequencyBarTarn1().Settings(), &form->SettingsTarn1());
     EXPECT_EQ(form->TriggerWrapperTarn1().ObjMaster(), &form->ObjMasterTarn1());
     EXPECT_EQ(form->TriggerWrapperTarn1().Settings(), &form->SettingsTarn1());
     EXPECT_EQ(form->WaveScreenTarn1().ObjMaster(), &form->ObjMasterTarn1());
     EXPECT_EQ(form->WaveListBoxTarn1().Settings(), &form->SettingsTarn1());
-    EXPECT_EQ(form->ObjMasterTarn1().ListenerCount(), 7u);
+    TModuleManagerTarn& modules = form->ModuleManagerTarn1();
+    EXPECT_EQ(modules.ObjMaster(), &form->ObjMasterTarn1());
+    EXPECT_EQ(modules.Settings(), &form->SettingsTarn1());
+    ASSERT_NE(modules.EditorMenuItem, nullptr);
+    ASSERT_NE(modules.CreatorMenuItem, nullptr);
+    EXPECT_EQ(modules.EditorMenuItem->title(), QStringLiteral("Edit by"));
+    EXPECT_TRUE(form->PopupMenu1()->actions().contains(modules.EditorMenuItem->menuAction()));
+    EXPECT_EQ(modules.CreatorMenuItem->title(), QStringLiteral("Create by"));
+    EXPECT_TRUE(form->PopupMenu2()->actions().contains(modules.CreatorMenuItem->menuAction()));
+    EXPECT_EQ(modules.MainWindow, form.get());
+    EXPECT_EQ(form->ObjMasterTarn1().ListenerCount(), 8u);
 }
 
 TEST_F(MainForm, ExitPreservingHOutputTellsTheDriverOnlyWhenConfirmed)

@@ -108,11 +108,14 @@ void TVirtualGenerator::ClearRequests() const
     reinterpret_cast<void (*)()>(Fn("VgClearRequestLog"))();
 }
 
-TStartedProgram::TStartedProgram()
+TStartedProgram::TStartedProgram(bool withModules)
 {
     TestApp();
     QApplication::setQuitOnLastWindowClosed(false);
     WriteDistinctSettings(folder.Path());
+    if (withModules) {
+        std::filesystem::copy(std::filesystem::path(TARN_BIN_DIR) / "modules", folder.File("modules"));
+    }
     vg = std::make_unique<TVirtualGenerator>(folder.File("libvireo.so"));
     TProgramOptions options;
     options.programFolder = folder.Path().string();

@@ -83,7 +83,8 @@ private:
 // distinct settings of DeviceExpectations and its window shown, before its
 // message loop; finished (saved) when destroyed.
 struct TStartedProgram {
-    TStartedProgram();
+    // withModules: the shipped plug-in modules go into the folder's modules/ first.
+    explicit TStartedProgram(bool withModules = false);
     ~TStartedProgram();
     TStartedProgram(const TStartedProgram&) = delete;
     TStartedProgram& operator=(const TStartedProgram&) = delete;

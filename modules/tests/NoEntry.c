@@ -1,0 +1,5 @@
+/* A shared library that is no module: it lacks AppRequest. */
+int NotAppRequest(int value)
+{
+    return value + 1;
+}

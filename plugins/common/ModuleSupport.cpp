@@ -1,0 +1,98 @@
+#include "ModuleSupport.h"
+
+namespace tarnplugin {
+
+namespace {
+
+TTarnRequestFunc request = nullptr;
+
+void SendText(const char* text, void* buffer, void* length)
+{
+    if (length != nullptr) {
+        *static_cast<int32_t*>(length) = static_cast<int32_t>(std::strlen(text));
+    }
+    if (buffer != nullptr) {
+        std::memcpy(buffer, text, std::strlen(text) + 1);
+    }
+}
+
+// The first block stored with the work waveform, when it is this module's.
+std::string StoredBlock()
+{
+    int32_t own = 0;
+    request(TARN_REQUEST_REWIND, 0, &own, nullptr);
+    if (own == 0) {
+        return {};
+    }
+    const void* block = nullptr;
+    int32_t length = -1;
+    request(TARN_REQUEST_NEXT_BLOCK, 0, &block, &length);
+    return length > 0 && block != nullptr
+               ? std::string(static_cast<const char*>(block), static_cast<std::size_t>(length))
+               : std::string();
+}
+
+// Writes the samples into the view and keeps the block with the waveform.
+void Fill(TWaveformData* view, const TSampleBlock& sample, const std::string& block)
+{
+    const std::vector<unsigned short> samples = sample(block, view->Count, view->Range);
+    std::memcpy(view->Samples, samples.data(), samples.size() * sizeof(unsigned short));
+    request(TARN_REQUEST_RESET_DATA, 0, nullptr, nullptr);
+    request(TARN_REQUEST_ADD_BLOCK, static_cast<intptr_t>(block.size()), const_cast<char*>(block.data()), nullptr);
+}
+
+void Run(QWidget* parent, bool edit, const TAskParameters& ask, const TSampleBlock& sample)
+{
+    std::string block;
+    if (request == nullptr || !ask(parent, edit ? StoredBlock() : std::string(), block)) {
+        return;
+    }
+    TWaveformData* view = nullptr;
+    if (edit) {
+        request(TARN_REQUEST_GET_DATA, 0, &view, nullptr);
+        if (view != nullptr && view->Count > 0) {
+            Fill(view, sample, block);
+            request(TARN_REQUEST_COMMIT, 0, nullptr, nullptr);
+        }
+        return;
+    }
+    // The New-wave dialog gives the work waveform its name, size and mode.
+    TTarnBool accepted = 0;
+    request(TARN_REQUEST_NEW_WAVE, 0, &view, &accepted);
+    if (accepted != 0 && view != nullptr && view->Count > 0) {
+        Fill(view, sample, block);
+        request(TARN_REQUEST_ADD_WAVE, 0, nullptr, nullptr);
+    }
+}
+
+} // namespace
+
+void ServeAppRequest(const TModuleDescription& module, const TAskParameters& ask, const TSampleBlock& sample,
+                     int32_t code, intptr_t param, void* p3, void* p4)
+{
+    switch (code) {
+    case TARN_MODULE_NAME:
+        SendText(module.name, p3, p4);
+        break;
+    case TARN_MODULE_CAPTION:
+        SendText(module.caption, p3, p4);
+        break;
+    case TARN_MODULE_KEY:
+        *static_cast<int32_t*>(p3) = module.key;
+        break;
+    case TARN_MODULE_FLAGS:
+        *static_cast<int32_t*>(p3) = module.flags;
+        break;
+    case TARN_MODULE_SET_REQUEST:
+        request = reinterpret_cast<TTarnRequestFunc>(p3);
+        break;
+    case TARN_MODULE_EDIT:
+    case TARN_MODULE_CREATE:
+        Run(reinterpret_cast<QWidget*>(param), code == TARN_MODULE_EDIT, ask, sample);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace tarnplugin

@@ -1,0 +1,32 @@
+// What every shipped module does the same way: answer the probe codes and run
+// create or edit around a dialog of its own. Built against the SDK header only.
+#pragma once
+#include "tarn/tarnmodule.h"
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace tarnplugin {
+
+struct TModuleDescription {
+    const char* name;
+    const char* caption;
+    int32_t key;
+    int32_t flags;
+};
+
+// Asks the user for the module's parameters, starting from the stored block
+// (empty when there is none); gives the new block, or false on Cancel.
+using TAskParameters = std::function<bool(QWidget* parent, const std::string& stored, std::string& block)>;
+// The samples for a block, count of them in codes 0 .. range - 1.
+using TSampleBlock = std::function<std::vector<unsigned short>(const std::string& block, int count, int range)>;
+
+// The body of AppRequest.
+void ServeAppRequest(const TModuleDescription& module, const TAskParameters& ask, const TSampleBlock& sample,
+                     int32_t code, intptr_t param, void* p3, void* p4);
+
+} // namespace tarnplugin

@@ -1,0 +1,155 @@
+// The "Harmonics" module: creates and edits waveforms as a sum of harmonics
+// 1 .. 32 with amplitude and phase, shown live; the parameters are kept with
+// the waveform as one data block.
+#include "HarmonicsMath.h"
+#include "ModuleSupport.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+#include <array>
+
+namespace {
+
+using tarnplugin::kHarmonicCount;
+using tarnplugin::THarmonics;
+
+constexpr tarnplugin::TModuleDescription kModule = {"TarnHarmonics", "Harmonics", 0x48524d31,
+                                                    TARN_FLAG_CREATE | TARN_FLAG_EDIT | TARN_FLAG_KEEP_DATA};
+constexpr int kPreviewSamples = 512;
+constexpr int kPreviewRange = 4096;
+
+class TPreview : public QWidget {
+public:
+    explicit TPreview(QWidget* parent) : QWidget(parent)
+    {
+        setMinimumSize(320, 160);
+        setAccessibleName(QStringLiteral("Preview"));
+    }
+    void Show(const THarmonics& harmonics)
+    {
+        samples_ = harmonics.Sample(kPreviewSamples, kPreviewRange);
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), palette().base());
+        painter.setPen(palette().mid().color());
+        painter.drawLine(0, height() / 2, width(), height() / 2);
+        painter.setPen(QPen(palette().highlight().color(), 1.5));
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPolygonF curve;
+        for (std::size_t i = 0; i < samples_.size(); ++i) {
+            curve << QPointF(static_cast<double>(i) * (width() - 1) / (samples_.size() - 1),
+                             (height() - 1) * (1.0 - static_cast<double>(samples_[i]) / (kPreviewRange - 1)));
+        }
+        painter.drawPolyline(curve);
+    }
+
+private:
+    std::vector<unsigned short> samples_;
+};
+
+class THarmonicsDialog : public QDialog {
+public:
+    THarmonicsDialog(QWidget* parent, const THarmonics& start) : QDialog(parent)
+    {
+        setWindowTitle(QString::fromUtf8(kModule.caption));
+        auto* layout = new QVBoxLayout(this);
+        Preview = new TPreview(this);
+        layout->addWidget(Preview);
+        auto* table = new QWidget;
+        auto* grid = new QGridLayout(table);
+        grid->addWidget(new QLabel(QStringLiteral("Harmonic")), 0, 0);
+        grid->addWidget(new QLabel(QStringLiteral("Amplitude")), 0, 1);
+        grid->addWidget(new QLabel(QStringLiteral("Phase (degrees)")), 0, 2);
+        for (int k = 0; k < kHarmonicCount; ++k) {
+            grid->addWidget(new QLabel(QString::number(k + 1)), k + 1, 0);
+            Amplitude[k] = Spin(0.0, 1.0, 0.05, start.Amplitude[k], QStringLiteral("Amplitude %1").arg(k + 1),
+                                QStringLiteral("Amplitude of harmonic %1, 1 = full scale").arg(k + 1));
+            Phase[k] = Spin(-360.0, 360.0, 15.0, start.Phase[k], QStringLiteral("Phase %1").arg(k + 1),
+                            QStringLiteral("Phase of harmonic %1 in degrees").arg(k + 1));
+            grid->addWidget(Amplitude[k], k + 1, 1);
+            grid->addWidget(Phase[k], k + 1, 2);
+        }
+        auto* scroll = new QScrollArea(this);
+        scroll->setWidget(table);
+        scroll->setMinimumHeight(240);
+        layout->addWidget(scroll);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+        for (QAbstractButton* button : buttons->buttons()) {
+            button->setAccessibleName(button->text());
+        }
+        layout->addWidget(buttons);
+        connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+        Preview->Show(Value());
+    }
+
+    THarmonics Value() const
+    {
+        THarmonics value;
+        for (int k = 0; k < kHarmonicCount; ++k) {
+            value.Amplitude[k] = Amplitude[k]->value();
+            value.Phase[k] = Phase[k]->value();
+        }
+        return value;
+    }
+
+    std::array<QDoubleSpinBox*, kHarmonicCount> Amplitude{};
+    std::array<QDoubleSpinBox*, kHarmonicCount> Phase{};
+    TPreview* Preview = nullptr;
+
+private:
+    QDoubleSpinBox* Spin(double low, double high, double step, double value, const QString& name, const QString& hint)
+    {
+        auto* spin = new QDoubleSpinBox;
+        spin->setRange(low, high);
+        spin->setSingleStep(step);
+        spin->setDecimals(3);
+        spin->setValue(value);
+        spin->setObjectName(name);
+        spin->setAccessibleName(name);
+        spin->setToolTip(hint);
+        spin->setAccessibleDescription(hint);
+        connect(spin, &QDoubleSpinBox::valueChanged, this, [this] { Preview->Show(Value()); });
+        return spin;
+    }
+};
+
+bool AskHarmonics(QWidget* parent, const std::string& stored, std::string& block)
+{
+    THarmonics start;
+    start.Amplitude[0] = 1.0;
+    if (const auto loaded = THarmonics::Load(stored)) {
+        start = *loaded;
+    }
+    THarmonicsDialog dialog(parent, start);
+    if (dialog.exec() != QDialog::Accepted) {
+        return false;
+    }
+    block = dialog.Value().Save();
+    return true;
+}
+
+std::vector<unsigned short> SampleHarmonics(const std::string& block, int count, int range)
+{
+    return THarmonics::Load(block).value_or(THarmonics{}).Sample(count, range);
+}
+
+} // namespace
+
+extern "C" __attribute__((visibility("default"))) void AppRequest(int32_t Code, intptr_t Param, void* P3, void* P4)
+{
+    tarnplugin::ServeAppRequest(kModule, AskHarmonics, SampleHarmonics, Code, Param, P3, P4);
+}

@@ -1,0 +1,253 @@
+// The shipped "Equation" module in the running program: Create by, Edit by and
+// the properties dialog, through the real menus and dialogs.
+#include "data/SettingsTarn.h"
+#include "data/WaveformTarn.h"
+#include "modules/ModuleManagerTarn.h"
+#include "panels/WaveListBoxTarn.h"
+#include "shell/Main.h"
+#include "shell/NewWaveScreen.h"
+#include "shell/TarnProgram.h"
+#include "shell/master/tests/TestApp.h"
+#include "shell/WavePropertiesScreen.h"
+#include "tests/program/ProgramHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace tarn::test {
+namespace {
+
+// The module's expression dialog when it is the modal window.
+QLineEdit* EquationEdit()
+{
+    QWidget* modal = QApplication::activeModalWidget();
+    return modal != nullptr ? modal->findChild<QLineEdit*>(QStringLiteral("EquationEdit")) : nullptr;
+}
+
+void ClickOk(QWidget* dialog)
+{
+    dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+}
+
+QAction* Item(QMenu* menu, const char* caption)
+{
+    for (QAction* item : menu->actions()) {
+        if (item->text() == QLatin1String(caption)) {
+            return item;
+        }
+    }
+    return nullptr;
+}
+
+// Fills the New-wave dialog once it is the modal window, then clicks OK.
+TStepper::Step NewWaveStep(std::function<void(TNewWaveForm&)> fill)
+{
+    return [fill = std::move(fill)] {
+        auto* dialog = qobject_cast<TNewWaveForm*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) {
+            return false;
+        }
+        fill(*dialog);
+        dialog->OkBtn->click();
+        return true;
+    };
+}
+
+TEST(Modules, EquationCreatesEditsAndNamesItself)
+{
+    TStartedProgram run(true);
+    ASSERT_TRUE(run.started);
+    TMainForm& form = run.Form();
+    TModuleManagerTarn& modules = form.ModuleManagerTarn1();
+    QAction* create = Item(modules.CreatorMenuItem, "Equation");
+    QAction* edit = Item(modules.EditorMenuItem, "Equation");
+    ASSERT_NE(create, nullptr);
+    ASSERT_NE(edit, nullptr);
+    const std::size_t before = form.SettingsTarn1().Repository.size();
+
+    QString error;
+    TStepper creating({[&] {
+                           QLineEdit* field = EquationEdit();
+                           if (field == nullptr) {
+                               return false;
+                           }
+                           // Nothing is written until the expression parses.
+                           field->setText(QStringLiteral("sin(2*pi*"));
+                           ClickOk(field->window());
+                           error = field->window()->findChild<QLabel*>(QStringLiteral("EquationError"))->text();
+                           field->setText(QStringLiteral("sin(2*pi*t)"));
+                           ClickOk(field->window());
+                           return true;
+                       },
+                       NewWaveStep([](TNewWaveForm& dialog) {
+                           dialog.NameEdit->setText(QStringLiteral("Sine 1000"));
+                           dialog.ModeBox->setCurrentIndex(1);
+                           dialog.SizeEdit->setText(QStringLiteral("1000"));
+                       })},
+                      std::chrono::seconds(20));
+    create->trigger();
+    ASSERT_TRUE(creating.Finished());
+    EXPECT_EQ(error.toStdString(), "Position 10: expression expected");
+    ASSERT_EQ(form.SettingsTarn1().Repository.size(), before + 1);
+    const TWaveformTarn& made = *form.SettingsTarn1().Repository.back();
+    EXPECT_EQ(made.Name, "Sine 1000");
+    EXPECT_FALSE(made.IsStandard);
+    ASSERT_EQ(made.SampleCount(), 1000);
+    std::int32_t worst = 0;
+    for (int i = 0; i < 1000; ++i) {
+        const double expected = 2048.0 + 2047.0 * std::sin(2.0 * std::numbers::pi * i / 1000.0);
+        worst = std::max(worst, static_cast<std::int32_t>(std::ceil(std::fabs(made.Samples()[i] - expected))));
+    }
+    EXPECT_LE(worst, 1);
+    EXPECT_EQ(made.MaxSample(), 4095);
+    EXPECT_EQ(made.MinSample(), 1);
+    EXPECT_EQ(made.ModuleData.ModuleName, "TarnEquation");
+    EXPECT_EQ(made.ModuleData.Blocks, (std::vector<std::string>{"sin(2*pi*t)"}));
+
+    // Edit by on it offers the stored expression; a new one replaces samples and block.
+    TWaveListBoxTarn& list = form.WaveListBoxTarn1();
+    for (int row = 0; row < list.Count(); ++row) {
+        if (list.Item(row) == QStringLiteral("Sine 1000")) {
+            list.SetItemIndex(row);
+        }
+    }
+    QString offered;
+    TStepper editing({[&] {
+                         QLineEdit* field = EquationEdit();
+                         if (field == nullptr) {
+                             return false;
+                         }
+                         offered = field->text();
+                         field->setText(QStringLiteral("square(t)"));
+                         ClickOk(field->window());
+                         return true;
+                     }},
+                     std::chrono::seconds(20));
+    edit->trigger();
+    ASSERT_TRUE(editing.Finished());
+    EXPECT_EQ(offered.toStdString(), "sin(2*pi*t)");
+    const TWaveformTarn& edited = *form.SettingsTarn1().Repository[before];
+    EXPECT_EQ(edited.SampleCount(), 1000);
+    EXPECT_EQ(edited.Samples()[0], 4095);
+    EXPECT_EQ(edited.Samples()[999], 1);
+    EXPECT_EQ(edited.ModuleData.Blocks, (std::vector<std::string>{"square(t)"}));
+
+    QString editor;
+    TStepper properties({[&] {
+                            auto* dialog = qobject_cast<TWavePropertiesForm*>(QApplication::activeModalWidget());
+                            if (dialog == nullptr) {
+                                return false;
+                            }
+                            editor = dialog->EditorText->text();
+                            dialog->CancelBtn->click();
+                            return true;
+                        }},
+                        std::chrono::seconds(20));
+    bool changed = true;
+    form.WaveListBoxTarn1PropertiesShow(&list, static_cast<std::int32_t>(before), changed);
+    EXPECT_TRUE(properties.Finished());
+    EXPECT_EQ(editor.toStdString(), "Equation");
+    EXPECT_FALSE(changed);
+    EXPECT_TRUE(run.dialogs.shown.empty());
+}
+
+TEST(Modules, HarmonicsCreatesAndOffersItsParametersAgain)
+{
+    TStartedProgram run(true);
+    ASSERT_TRUE(run.started);
+    TMainForm& form = run.Form();
+    QAction* create = Item(form.ModuleManagerTarn1().CreatorMenuItem, "Harmonics");
+    QAction* edit = Item(form.ModuleManagerTarn1().EditorMenuItem, "Harmonics");
+    ASSERT_NE(create, nullptr);
+    ASSERT_NE(edit, nullptr);
+    const std::size_t before = form.SettingsTarn1().Repository.size();
+    const auto spin = [](const char* name) {
+        QWidget* modal = QApplication::activeModalWidget();
+        return modal != nullptr ? modal->findChild<QDoubleSpinBox*>(QLatin1String(name)) : nullptr;
+    };
+    TStepper creating({[&] {
+                           QDoubleSpinBox* second = spin("Amplitude 2");
+                           if (second == nullptr) {
+                               return false;
+                           }
+                           EXPECT_EQ(spin("Amplitude 1")->value(), 1.0);
+                           second->setValue(0.5);
+                           spin("Amplitude 1")->setValue(0.25);
+                           ClickOk(second->window());
+                           return true;
+                       },
+                       NewWaveStep([](TNewWaveForm&) {})},
+                      std::chrono::seconds(20));
+    create->trigger();
+    ASSERT_TRUE(creating.Finished());
+    ASSERT_EQ(form.SettingsTarn1().Repository.size(), before + 1);
+    const TWaveformTarn& made = *form.SettingsTarn1().Repository.back();
+    ASSERT_EQ(made.SampleCount(), 8192);
+    EXPECT_TRUE(made.IsStandard);
+    for (int i = 0; i < 8192; i += 97) {
+        const double t = i / 8192.0;
+        const double v = 0.25 * std::sin(2 * std::numbers::pi * t) + 0.5 * std::sin(4 * std::numbers::pi * t);
+        EXPECT_NEAR(made.Samples()[i], 2048 + 2047 * v, 0.5) << i;
+    }
+    EXPECT_EQ(made.ModuleData.ModuleName, "TarnHarmonics");
+    const std::vector<std::uint16_t> samples(made.Samples(), made.Samples() + made.SampleCount());
+
+    TWaveListBoxTarn& list = form.WaveListBoxTarn1();
+    list.SetItemIndex(list.Count() - 1);
+    ASSERT_EQ(list.Item(list.Count() - 1), QString::fromStdString(made.Name));
+    double offered = 0;
+    TStepper editing({[&] {
+                         QDoubleSpinBox* second = spin("Amplitude 2");
+                         if (second == nullptr) {
+                             return false;
+                         }
+                         offered = second->value();
+                         second->setValue(1.0);
+                         second->window()->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
+                         return true;
+                     }},
+                     std::chrono::seconds(20));
+    edit->trigger();
+    ASSERT_TRUE(editing.Finished());
+    EXPECT_EQ(offered, 0.5);
+    // Cancel writes nothing.
+    EXPECT_TRUE(std::equal(samples.begin(), samples.end(), made.Samples()));
+    EXPECT_TRUE(run.dialogs.shown.empty());
+}
+
+TEST(Modules, TheUsersDataFolderAddsItsModulesAfterTheProgramFolders)
+{
+    TestApp();
+    TProgramFolder folder;
+    std::filesystem::create_directories(folder.File("data") / "modules");
+    std::filesystem::copy_file(std::filesystem::path(TARN_BIN_DIR) / "modules" / "harmonics.so",
+                               folder.File("data") / "modules" / "harmonics.so");
+    TScriptedDialogs dialogs;
+    TProgramOptions options;
+    options.programFolder = folder.Path().string();
+    options.dataFolder = folder.File("data").string();
+    options.singleInstanceCheck = false;
+    TTarnProgram program(dialogs, options);
+    ASSERT_TRUE(program.Start());
+    const TModuleManagerTarn& modules = program.MainForm()->ModuleManagerTarn1();
+    EXPECT_EQ(modules.ModuleFolders,
+              (std::vector<std::filesystem::path>{folder.File("modules"), folder.File("data") / "modules"}));
+    ASSERT_EQ(modules.Modules().size(), 1u);
+    EXPECT_EQ(modules.Modules()[0].Caption, "Harmonics");
+    program.Finish();
+}
+
+} // namespace
+} // namespace tarn::test
