@@ -8,6 +8,8 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   desktop-file-utils appstream dpkg-dev file
   clang libclang-rt-14-dev
+  umockdev libumockdev-dev
+  python3-pyvisa python3-pyvisa-py
 )
 missing=()
 for p in "${packages[@]}"; do
