@@ -97,7 +97,12 @@ public:
         connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
         connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
         connect(browse, &QPushButton::clicked, this, &TImportDialog::Browse);
-        connect(File, &QLineEdit::editingFinished, this, [this] { Load(); });
+        // Also emitted when the field loses focus, as when the dialog closes: only a new name reloads.
+        connect(File, &QLineEdit::editingFinished, this, [this] {
+            if (File->text() != loaded_) {
+                Load();
+            }
+        });
         connect(Column, &QSpinBox::valueChanged, this, [this] { Read(); });
         connect(Decimal, &QComboBox::currentIndexChanged, this, [this] { Read(); });
         connect(Kind, &QComboBox::currentIndexChanged, this, [this] { Update(); });
@@ -209,7 +214,7 @@ private:
         }
         summary += QStringLiteral(", resampled to %1.").arg(locale.toString(Size->value()));
         if (clamped > 0) {
-            summary += QStringLiteral(" %1 samples were outside the code range 0 .. %2 and were clipped.")
+            summary += QStringLiteral(" %1 sample(s) outside the code range 0 .. %2 clipped.")
                            .arg(locale.toString(clamped))
                            .arg(range_ - 1);
         }
