@@ -40,7 +40,7 @@ public:
         grid->addWidget(new QLabel(QStringLiteral("Amplitude")), 0, 1);
         grid->addWidget(new QLabel(QStringLiteral("Phase (degrees)")), 0, 2);
         for (int k = 0; k < kHarmonicCount; ++k) {
-            grid->addWidget(new QLabel(QString::number(k + 1)), k + 1, 0);
+            grid->addWidget(new QLabel(QString::number(k + 1)), k + 1, 0, Qt::AlignCenter);
             Amplitude[k] = Spin(0.0, 1.0, 0.05, start.Amplitude[k], QStringLiteral("Amplitude %1").arg(k + 1),
                                 QStringLiteral("Amplitude of harmonic %1, 1 = full scale").arg(k + 1));
             Phase[k] = Spin(-360.0, 360.0, 15.0, start.Phase[k], QStringLiteral("Phase %1").arg(k + 1),
@@ -50,6 +50,7 @@ public:
         }
         auto* scroll = new QScrollArea(this);
         scroll->setWidget(table);
+        scroll->setWidgetResizable(true);
         scroll->setMinimumHeight(240);
         layout->addWidget(scroll);
         auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

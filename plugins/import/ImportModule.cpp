@@ -41,7 +41,7 @@ public:
         setWindowTitle(QString::fromUtf8(kModule.caption));
         auto* layout = new QVBoxLayout(this);
         auto* form = new QFormLayout;
-        form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+        form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
         File = Named(new QLineEdit(this), "ImportFile",
                      QStringLiteral("Text or CSV file (one value per line or in columns), or a 16-bit PCM WAV file"));
         File->setMinimumWidth(300);
@@ -117,15 +117,12 @@ public:
         content_.clear();
         loaded_ = File->text();
         std::string error;
+        fileError_.clear();
         if (!loaded_.isEmpty() && !ReadImportFile(QFile::encodeName(loaded_).toStdString(), content_, error)) {
-            loaded_.clear();
-            content_.clear();
-            Status->setText(QString::fromStdString(error));
-            Show({});
-            return;
+            fileError_ = error;
         }
         Read();
-        if (values_.Ok()) {
+        if (values_.Ok() && !values_.Values.empty()) {
             Size->setValue(std::clamp(static_cast<int>(values_.Values.size()), 1, kMaxImportSize));
         }
     }
@@ -177,7 +174,10 @@ private:
 
     void Read()
     {
-        values_ = loaded_.isEmpty() ? TImportedValues{} : ReadImportValues(content_, Options());
+        values_ = loaded_.isEmpty() || !fileError_.empty() ? TImportedValues{} : ReadImportValues(content_, Options());
+        if (!fileError_.empty()) {
+            values_.Error = fileError_;
+        }
         Update();
     }
 
@@ -188,6 +188,7 @@ private:
         Decimal->setEnabled(text);
         Kind->setEnabled(text);
         FullScale->setEnabled(text && Kind->currentIndex() == static_cast<int>(TValueKind::Volts));
+        Status->setStyleSheet(values_.Ok() ? QString() : QStringLiteral("color: #b00000"));
         if (loaded_.isEmpty()) {
             Status->setText(QStringLiteral("Choose a file."));
             Show({});
@@ -230,6 +231,7 @@ private:
 
     int range_;
     QString loaded_;
+    std::string fileError_;
     std::string content_;
     TImportedValues values_;
 };
