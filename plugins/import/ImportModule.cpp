@@ -47,6 +47,7 @@ public:
         File->setMinimumWidth(300);
         auto* browse = Named(new QPushButton(QStringLiteral("Browse..."), this), "ImportBrowse",
                              QStringLiteral("Choose the file to import"));
+        browse->setAccessibleName(QStringLiteral("Browse"));
         auto* fileRow = new QHBoxLayout;
         fileRow->addWidget(File, 1);
         fileRow->addWidget(browse);

@@ -5,6 +5,8 @@
 #include "tests/program/ProgramHarness.h"
 #include "tests/screenshots/ScreenshotSupport.h"
 
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
@@ -47,6 +49,18 @@ void Capture(const char* module, const std::string& state, const std::function<v
                        }
                        window.Settle();
                        squeezed = SqueezedControls(*dialog);
+                       // Every control is named for screen readers, and has a hint unless it is a button.
+                       for (const QWidget* control : dialog->findChildren<QWidget*>()) {
+                           const bool button = qobject_cast<const QAbstractButton*>(control) != nullptr;
+                           if ((button || qobject_cast<const QLineEdit*>(control) != nullptr
+                                || qobject_cast<const QAbstractSpinBox*>(control) != nullptr
+                                || qobject_cast<const QComboBox*>(control) != nullptr)
+                               && control->parentWidget()->inherits("QAbstractSpinBox") == false
+                               && (control->accessibleName().isEmpty()
+                                   || (!button && control->accessibleDescription().isEmpty()))) {
+                               squeezed.push_back("unnamed " + control->objectName().toStdString());
+                           }
+                       }
                        picture = SavePicture(*dialog, state);
                        dialog->reject();
                        return true;
