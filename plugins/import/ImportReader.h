@@ -35,7 +35,7 @@ struct TImportedValues {
     bool Ok() const { return Error.empty(); }
 };
 
-constexpr std::size_t kMaxImportBytes = std::size_t{64} << 20;
+constexpr std::size_t kMaxImportBytes = std::size_t{16} << 20; // plenty for 16,384 samples
 constexpr int kMaxImportSize = 16384;
 
 // The whole file, or false with a message.

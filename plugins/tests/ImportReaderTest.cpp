@@ -218,6 +218,9 @@ TEST(ImportReader, ReadsFilesAndRefusesMissingOnes)
     std::string error;
     EXPECT_TRUE(ReadImportFile(path, content, error));
     EXPECT_EQ(content, "1\n2\n");
+    std::filesystem::resize_file(path, kMaxImportBytes + 1); // sparse: nothing is written
+    EXPECT_FALSE(ReadImportFile(path, content, error));
+    EXPECT_EQ(error, "The file is larger than 16 MB.");
     std::filesystem::remove(path);
     EXPECT_FALSE(ReadImportFile(path, content, error));
     EXPECT_EQ(error, "The file cannot be opened.");

@@ -1,5 +1,5 @@
-// The shipped "Equation" module in the running program: Create by, Edit by and
-// the properties dialog, through the real menus and dialogs.
+// The shipped modules in the running program: Create by, Edit by and the
+// properties dialog, through the real menus and dialogs.
 #include "data/SettingsTarn.h"
 #include "data/WaveformTarn.h"
 #include "modules/ModuleManagerTarn.h"
