@@ -77,7 +77,7 @@ TEST(ModuleScreens, EquationHarmonicsAndImport)
 {
     Capture("equation.so", "module_equation");
     Capture("harmonics.so", "module_harmonics");
-    const std::filesystem::path csv = std::filesystem::path(testing::TempDir()) / "module-screen.csv";
+    const std::filesystem::path csv = std::filesystem::path(testing::TempDir()) / "measurement.csv";
     {
         std::ofstream out(csv);
         out << "time;volts\n";
