@@ -144,6 +144,14 @@ int main(int argc, char** argv)
               + Call(69, 0) + Call(21, 1));
     Write(out / "device_function" / "broken", Call(2, 100) + Call(0xF0, 2) + Call(2, 200) + Call(15, 0) + Call(0xF1, 0)
                                                   + Call(6, 1) + Call(0xF2, 0) + Call(7, 1));
+
+    // Import: column, decimal mark, kind, full scale and size, then the file.
+    const std::string importOptions("\x02\x00\x01\x20\x40\x00", 6);
+    Write(out / "import_reader" / "csv", importOptions + "time;volts\n0;0,5\n1;-0.25\n2;\"1e-1\"\n");
+    Write(out / "import_reader" / "wave",
+          importOptions + "RIFF" + LittleEndian(44, 4) + "WAVEfmt " + LittleEndian(16, 4) + LittleEndian(1, 2)
+              + LittleEndian(2, 2) + LittleEndian(8000, 4) + LittleEndian(32000, 4) + LittleEndian(4, 2)
+              + LittleEndian(16, 2) + "data" + LittleEndian(8, 4) + samples.substr(0, 8));
     fs::remove_all(scratch);
     return 0;
 }

@@ -21,7 +21,7 @@ for f in usr/bin/tarn usr/bin/tarn-virtual usr/lib/tarn/tarn usr/lib/tarn/libtar
   [ -e "$root/$f" ] || fail "not installed: $f"
 done
 [ -d "$root/usr/lib/tarn/modules" ] && [ -d "$root/usr/lib/tarn/help" ] || fail "modules/ or help/ missing"
-for module in usr/lib/tarn/modules/equation.so usr/lib/tarn/modules/harmonics.so usr/lib/tarn/virtual/modules/equation.so usr/include/tarn/tarnmodule.h; do
+for module in usr/lib/tarn/modules/equation.so usr/lib/tarn/modules/harmonics.so usr/lib/tarn/modules/import.so usr/lib/tarn/virtual/modules/equation.so usr/include/tarn/tarnmodule.h; do
   [ -f "$root/$module" ] || fail "$module missing"
 done
 for f in usr/lib/tarn/help/help.htm usr/lib/tarn/help/images/main.png usr/lib/tarn/virtual/help/help.htm; do

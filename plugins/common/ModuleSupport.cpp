@@ -65,34 +65,55 @@ void Run(QWidget* parent, bool edit, const TAskParameters& ask, const TSampleBlo
     }
 }
 
+bool AnswerProbe(const TModuleDescription& module, int32_t code, void* p3, void* p4)
+{
+    switch (code) {
+    case TARN_MODULE_NAME:
+        SendText(module.name, p3, p4);
+        return true;
+    case TARN_MODULE_CAPTION:
+        SendText(module.caption, p3, p4);
+        return true;
+    case TARN_MODULE_KEY:
+        *static_cast<int32_t*>(p3) = module.key;
+        return true;
+    case TARN_MODULE_FLAGS:
+        *static_cast<int32_t*>(p3) = module.flags;
+        return true;
+    case TARN_MODULE_SET_REQUEST:
+        request = reinterpret_cast<TTarnRequestFunc>(p3);
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 void ServeAppRequest(const TModuleDescription& module, const TAskParameters& ask, const TSampleBlock& sample,
                      int32_t code, intptr_t param, void* p3, void* p4)
 {
-    switch (code) {
-    case TARN_MODULE_NAME:
-        SendText(module.name, p3, p4);
-        break;
-    case TARN_MODULE_CAPTION:
-        SendText(module.caption, p3, p4);
-        break;
-    case TARN_MODULE_KEY:
-        *static_cast<int32_t*>(p3) = module.key;
-        break;
-    case TARN_MODULE_FLAGS:
-        *static_cast<int32_t*>(p3) = module.flags;
-        break;
-    case TARN_MODULE_SET_REQUEST:
-        request = reinterpret_cast<TTarnRequestFunc>(p3);
-        break;
-    case TARN_MODULE_EDIT:
-    case TARN_MODULE_CREATE:
+    if (!AnswerProbe(module, code, p3, p4) && (code == TARN_MODULE_EDIT || code == TARN_MODULE_CREATE)) {
         Run(reinterpret_cast<QWidget*>(param), code == TARN_MODULE_EDIT, ask, sample);
-        break;
-    default:
-        break;
     }
+}
+
+void ServeCreateRequest(const TModuleDescription& module, const TMakeSamples& make, int32_t code, intptr_t param,
+                        void* p3, void* p4)
+{
+    if (AnswerProbe(module, code, p3, p4) || code != TARN_MODULE_CREATE || request == nullptr) {
+        return;
+    }
+    int32_t range = 4096;
+    request(TARN_REQUEST_SAMPLE_RANGE, 0, &range, nullptr);
+    std::vector<unsigned short> samples;
+    if (!make(reinterpret_cast<QWidget*>(param), range, samples) || samples.empty()) {
+        return;
+    }
+    // The New-wave dialog takes the buffer as it is; the program adds the waveform.
+    TWaveformData data{samples.data(), static_cast<int32_t>(samples.size()), range};
+    TTarnBool accepted = 0;
+    request(TARN_REQUEST_NEW_WAVE_DATA, 0, &data, &accepted);
 }
 
 } // namespace tarnplugin

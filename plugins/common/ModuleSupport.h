@@ -25,8 +25,16 @@ using TAskParameters = std::function<bool(QWidget* parent, const std::string& st
 // The samples for a block, count of them in codes 0 .. range - 1.
 using TSampleBlock = std::function<std::vector<unsigned short>(const std::string& block, int count, int range)>;
 
-// The body of AppRequest.
+// Makes a new waveform's samples (codes 0 .. range - 1) in the module's own
+// dialog; false on Cancel.
+using TMakeSamples = std::function<bool(QWidget* parent, int range, std::vector<unsigned short>& samples)>;
+
+// The body of AppRequest for a module that creates and edits through its data block.
 void ServeAppRequest(const TModuleDescription& module, const TAskParameters& ask, const TSampleBlock& sample,
                      int32_t code, intptr_t param, void* p3, void* p4);
+// The body of AppRequest for a module that only creates, from a buffer of its
+// own handed to the New-wave dialog (the size is then fixed).
+void ServeCreateRequest(const TModuleDescription& module, const TMakeSamples& make, int32_t code, intptr_t param,
+                        void* p3, void* p4);
 
 } // namespace tarnplugin

@@ -31,15 +31,22 @@ public:
         Edit->setAccessibleDescription(Edit->toolTip());
         Edit->setMinimumWidth(360);
         label->setBuddy(Edit);
+        auto* functions = new QLabel(Edit->toolTip(), this);
+        functions->setWordWrap(true);
+        functions->setForegroundRole(QPalette::PlaceholderText);
         Error = new QLabel(this);
         Error->setObjectName(QStringLiteral("EquationError"));
         Error->setAccessibleName(QStringLiteral("Error"));
+        Error->setAccessibleDescription(QStringLiteral("Why the expression does not parse"));
+        Error->setStyleSheet(QStringLiteral("color: #b00000"));
+        Error->setMinimumHeight(Error->fontMetrics().lineSpacing());
         auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
         for (QAbstractButton* button : buttons->buttons()) {
             button->setAccessibleName(button->text());
         }
         layout->addWidget(label);
         layout->addWidget(Edit);
+        layout->addWidget(functions);
         layout->addWidget(Error);
         layout->addWidget(buttons);
         connect(buttons, &QDialogButtonBox::accepted, this, &TEquationDialog::TryAccept);

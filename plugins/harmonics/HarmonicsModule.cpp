@@ -2,6 +2,7 @@
 // 1 .. 32 with amplitude and phase, shown live; the parameters are kept with
 // the waveform as one data block.
 #include "HarmonicsMath.h"
+#include "ModulePreview.h"
 #include "ModuleSupport.h"
 
 #include <QDialog>
@@ -9,7 +10,6 @@
 #include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QLabel>
-#include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -26,47 +26,13 @@ constexpr tarnplugin::TModuleDescription kModule = {"TarnHarmonics", "Harmonics"
 constexpr int kPreviewSamples = 512;
 constexpr int kPreviewRange = 4096;
 
-class TPreview : public QWidget {
-public:
-    explicit TPreview(QWidget* parent) : QWidget(parent)
-    {
-        setMinimumSize(320, 160);
-        setAccessibleName(QStringLiteral("Preview"));
-    }
-    void Show(const THarmonics& harmonics)
-    {
-        samples_ = harmonics.Sample(kPreviewSamples, kPreviewRange);
-        update();
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.fillRect(rect(), palette().base());
-        painter.setPen(palette().mid().color());
-        painter.drawLine(0, height() / 2, width(), height() / 2);
-        painter.setPen(QPen(palette().highlight().color(), 1.5));
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPolygonF curve;
-        for (std::size_t i = 0; i < samples_.size(); ++i) {
-            curve << QPointF(static_cast<double>(i) * (width() - 1) / (samples_.size() - 1),
-                             (height() - 1) * (1.0 - static_cast<double>(samples_[i]) / (kPreviewRange - 1)));
-        }
-        painter.drawPolyline(curve);
-    }
-
-private:
-    std::vector<unsigned short> samples_;
-};
-
 class THarmonicsDialog : public QDialog {
 public:
     THarmonicsDialog(QWidget* parent, const THarmonics& start) : QDialog(parent)
     {
         setWindowTitle(QString::fromUtf8(kModule.caption));
         auto* layout = new QVBoxLayout(this);
-        Preview = new TPreview(this);
+        Preview = new tarnplugin::TModulePreview(this);
         layout->addWidget(Preview);
         auto* table = new QWidget;
         auto* grid = new QGridLayout(table);
@@ -74,7 +40,7 @@ public:
         grid->addWidget(new QLabel(QStringLiteral("Amplitude")), 0, 1);
         grid->addWidget(new QLabel(QStringLiteral("Phase (degrees)")), 0, 2);
         for (int k = 0; k < kHarmonicCount; ++k) {
-            grid->addWidget(new QLabel(QString::number(k + 1)), k + 1, 0);
+            grid->addWidget(new QLabel(QString::number(k + 1)), k + 1, 0, Qt::AlignCenter);
             Amplitude[k] = Spin(0.0, 1.0, 0.05, start.Amplitude[k], QStringLiteral("Amplitude %1").arg(k + 1),
                                 QStringLiteral("Amplitude of harmonic %1, 1 = full scale").arg(k + 1));
             Phase[k] = Spin(-360.0, 360.0, 15.0, start.Phase[k], QStringLiteral("Phase %1").arg(k + 1),
@@ -84,6 +50,7 @@ public:
         }
         auto* scroll = new QScrollArea(this);
         scroll->setWidget(table);
+        scroll->setWidgetResizable(true);
         scroll->setMinimumHeight(240);
         layout->addWidget(scroll);
         auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -93,7 +60,7 @@ public:
         layout->addWidget(buttons);
         connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
         connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-        Preview->Show(Value());
+        ShowPreview();
     }
 
     THarmonics Value() const
@@ -108,9 +75,10 @@ public:
 
     std::array<QDoubleSpinBox*, kHarmonicCount> Amplitude{};
     std::array<QDoubleSpinBox*, kHarmonicCount> Phase{};
-    TPreview* Preview = nullptr;
+    tarnplugin::TModulePreview* Preview = nullptr;
 
 private:
+    void ShowPreview() { Preview->Show(Value().Sample(kPreviewSamples, kPreviewRange), kPreviewRange); }
     QDoubleSpinBox* Spin(double low, double high, double step, double value, const QString& name, const QString& hint)
     {
         auto* spin = new QDoubleSpinBox;
@@ -122,7 +90,7 @@ private:
         spin->setAccessibleName(name);
         spin->setToolTip(hint);
         spin->setAccessibleDescription(hint);
-        connect(spin, &QDoubleSpinBox::valueChanged, this, [this] { Preview->Show(Value()); });
+        connect(spin, &QDoubleSpinBox::valueChanged, this, [this] { ShowPreview(); });
         return spin;
     }
 };

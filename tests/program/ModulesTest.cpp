@@ -1,5 +1,5 @@
-// The shipped "Equation" module in the running program: Create by, Edit by and
-// the properties dialog, through the real menus and dialogs.
+// The shipped modules in the running program: Create by, Edit by and the
+// properties dialog, through the real menus and dialogs.
 #include "data/SettingsTarn.h"
 #include "data/WaveformTarn.h"
 #include "modules/ModuleManagerTarn.h"
@@ -19,11 +19,14 @@
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QPushButton>
+#include <QSpinBox>
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <numbers>
 
 namespace tarn::test {
@@ -224,6 +227,124 @@ TEST(Modules, HarmonicsCreatesAndOffersItsParametersAgain)
     EXPECT_EQ(offered, 0.5);
     // Cancel writes nothing.
     EXPECT_TRUE(std::equal(samples.begin(), samples.end(), made.Samples()));
+    EXPECT_TRUE(run.dialogs.shown.empty());
+}
+
+// The Import dialog once it is modal: the file is entered, the rest set by
+// prepare, and OK clicked; status receives the dialog's message about the file.
+TStepper::Step ImportStep(const std::filesystem::path& file, std::function<void(QWidget&)> prepare, QString& status)
+{
+    return [=, &status] {
+        QWidget* modal = QApplication::activeModalWidget();
+        auto* edit = modal != nullptr ? modal->findChild<QLineEdit*>(QStringLiteral("ImportFile")) : nullptr;
+        if (edit == nullptr) {
+            return false;
+        }
+        edit->setText(QString::fromStdString(file.string()));
+        emit edit->editingFinished();
+        prepare(*modal);
+        status = modal->findChild<QLabel*>(QStringLiteral("ImportStatus"))->text();
+        ClickOk(modal);
+        return true;
+    };
+}
+
+TEST(Modules, ImportReadsACsvAndAWaveFile)
+{
+    TStartedProgram run(true);
+    ASSERT_TRUE(run.started);
+    TMainForm& form = run.Form();
+    QAction* create = Item(form.ModuleManagerTarn1().CreatorMenuItem, "Import");
+    ASSERT_NE(create, nullptr);
+    EXPECT_EQ(Item(form.ModuleManagerTarn1().EditorMenuItem, "Import"), nullptr);
+    auto& repository = form.SettingsTarn1().Repository;
+    const std::size_t before = repository.size();
+
+    // Volts in the second column with decimal commas, at a full scale of 4 Vpp.
+    const std::vector<double> volts = {0.5, -1.25, 2, -2.5};
+    const std::filesystem::path csv = run.folder.File("measured.csv");
+    std::ofstream(csv) << "time;volts\n0;0,5\n1;-1,25\n2;2\n3;-2,5\n";
+    // A stereo WAV whose second channel must be ignored, and one of 8 bits.
+    const std::vector<std::int16_t> left = {1000, 3000, -20000, -10000, 32767, 32767, 0, -32768};
+    const auto wave = [&](const char* name, int bits) {
+        const std::filesystem::path path = run.folder.File(name);
+        std::ofstream out(path, std::ios::binary);
+        const auto put = [&out](std::uint32_t value, int size) {
+            for (int i = 0; i < size; ++i) {
+                out.put(static_cast<char>(value >> (8 * i)));
+            }
+        };
+        out << "RIFF";
+        put(36 + 32, 4);
+        out << "WAVEfmt ";
+        for (const auto& [value, size] : {std::pair{16, 4}, {1, 2}, {2, 2}, {8000, 4}, {32000, 4}, {4, 2}, {bits, 2}}) {
+            put(static_cast<std::uint32_t>(value), size);
+        }
+        out << "data";
+        put(32, 4);
+        for (const std::int16_t sample : left) {
+            put(static_cast<std::uint16_t>(sample), 2);
+            put(0x7FFF, 2);
+        }
+        return path;
+    };
+    QString refused;
+    QString csvStatus;
+    QString waveStatus;
+    bool okWhileRefused = true;
+    TStepper creating(
+        {ImportStep(
+             wave("eight.wav", 8),
+             [&](QWidget& dialog) {
+                 okWhileRefused = dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->isEnabled();
+                 auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("ImportFile"));
+                 refused = dialog.findChild<QLabel*>(QStringLiteral("ImportStatus"))->text();
+                 edit->setText(QString::fromStdString(csv.string()));
+                 emit edit->editingFinished();
+                 dialog.findChild<QSpinBox*>(QStringLiteral("ImportColumn"))->setValue(2);
+                 dialog.findChild<QComboBox*>(QStringLiteral("ImportKind"))->setCurrentIndex(1);
+                 dialog.findChild<QDoubleSpinBox*>(QStringLiteral("ImportFullScale"))->setValue(4);
+                 dialog.findChild<QSpinBox*>(QStringLiteral("ImportSize"))->setValue(8);
+             },
+             csvStatus),
+         NewWaveStep([](TNewWaveForm& dialog) { dialog.NameEdit->setText(QStringLiteral("Measured")); }),
+         ImportStep(
+             wave("stereo.wav", 16),
+             [](QWidget& dialog) { dialog.findChild<QSpinBox*>(QStringLiteral("ImportSize"))->setValue(4); },
+             waveStatus),
+         NewWaveStep([](TNewWaveForm& dialog) { dialog.NameEdit->setText(QStringLiteral("Recorded")); })},
+        std::chrono::seconds(20));
+    create->trigger();
+    ASSERT_EQ(creating.StepsDone(), 2u);
+    create->trigger();
+    ASSERT_TRUE(creating.Finished());
+    EXPECT_FALSE(okWhileRefused);
+    EXPECT_EQ(refused.toStdString(), "Only 16-bit WAV files can be read; this one has 8 bits per sample.");
+    EXPECT_EQ(csvStatus.toStdString(), "4 values from line 2, resampled to 8. 1 sample(s) outside the code range 0 .. "
+                                       "4095 clipped.");
+    EXPECT_EQ(waveStatus, QStringLiteral("WAV, 2 channel(s), %1 Hz: 8 samples of the first channel, resampled to 4.")
+                              .arg(QLocale().toString(8000)));
+    ASSERT_EQ(repository.size(), before + 2);
+
+    // Doubled: each value, then the mean with the next (the last with the first); halves to even.
+    std::vector<int> expected;
+    for (std::size_t i = 0; i < volts.size(); ++i) {
+        for (const double v : {volts[i], (volts[i] + volts[(i + 1) % volts.size()]) / 2}) {
+            expected.push_back(std::clamp(static_cast<int>(std::nearbyint(2048 + v / 2 * 2047)), 0, 4095));
+        }
+    }
+    const TWaveformTarn& measured = *repository[before];
+    EXPECT_EQ(measured.Name, "Measured");
+    EXPECT_EQ(std::vector<int>(measured.Samples(), measured.Samples() + measured.SampleCount()), expected);
+    EXPECT_EQ(measured.ModuleData.ModuleName, "TarnImport");
+    // Halved: the mean of each pair, full scale of the 16-bit samples to codes 1 .. 4095.
+    expected.clear();
+    for (std::size_t i = 0; i < left.size(); i += 2) {
+        expected.push_back(static_cast<int>(std::nearbyint(2048 + (left[i] + left[i + 1]) / 2.0 / 32767 * 2047)));
+    }
+    const TWaveformTarn& recorded = *repository[before + 1];
+    EXPECT_EQ(recorded.Name, "Recorded");
+    EXPECT_EQ(std::vector<int>(recorded.Samples(), recorded.Samples() + recorded.SampleCount()), expected);
     EXPECT_TRUE(run.dialogs.shown.empty());
 }
 
