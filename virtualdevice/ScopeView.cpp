@@ -27,7 +27,7 @@ double Peak(const std::vector<vg::EnvelopeColumn>& columns)
 
 } // namespace
 
-QString Engineering(double value, const char* unit, int digits)
+QString Engineering(double value, const char* unit, int digits, bool readout)
 {
     static const struct {
         double scale;
@@ -39,15 +39,20 @@ QString Engineering(double value, const char* unit, int digits)
     for (const auto& p : prefixes) {
         if (magnitude < p.scale * 0.99995 && p.scale != 1e-9)
             continue;
-        // Trailing zeros stay, as on an instrument's readout.
         const double scaled = value / p.scale;
         const int whole = static_cast<int>(std::floor(std::log10(std::max(std::abs(scaled), 1e-300))));
         int decimals = std::max(0, digits - 1 - whole);
         // 0.9999996 rounds up to 1.00000, one decimal fewer.
         if (std::abs(std::round(scaled * std::pow(10.0, decimals))) >= std::pow(10.0, digits))
             decimals = std::max(0, decimals - 1);
-        return QStringLiteral("%1 %2%3").arg(QString::number(scaled, 'f', decimals), QString::fromUtf8(p.prefix),
-                                             QString::fromUtf8(unit));
+        QString number = QString::number(scaled, 'f', decimals);
+        if (!readout && number.contains(QLatin1Char('.'))) {
+            while (number.endsWith(QLatin1Char('0')))
+                number.chop(1);
+            if (number.endsWith(QLatin1Char('.')))
+                number.chop(1);
+        }
+        return QStringLiteral("%1 %2%3").arg(number, QString::fromUtf8(p.prefix), QString::fromUtf8(unit));
     }
     return QString::number(value);
 }

@@ -36,8 +36,9 @@ private:
     double voltsPerDivision_ = 1.0;
 };
 
-// "12.5 mV", "30.0003 MHz": up to `digits` significant digits and an SI prefix.
-QString Engineering(double value, const char* unit, int digits = 6);
+// "12.5 mV", "30.0003 MHz": up to `digits` significant digits and an SI
+// prefix; a readout keeps its trailing zeros ("1.560 V"), a setting does not.
+QString Engineering(double value, const char* unit, int digits = 6, bool readout = false);
 // The smallest of 1, 2, 5 x 10^k volts per division that holds |peak| in four divisions.
 double ChooseVoltsPerDivision(double peak);
 

@@ -193,8 +193,9 @@ void VirtualDeviceWindow::Refresh()
         measured_[std::size_t(row)] = m;
         const double values[] = {m.vpp, m.vmax, m.vmin, m.vrms};
         for (int c = 0; c < 4; ++c)
-            numbers_[std::size_t(row)][std::size_t(c)]->setText(Engineering(values[c], "V", 4));
-        numbers_[std::size_t(row)][4]->setText(m.frequency > 0 ? Engineering(m.frequency, "Hz") : Text(Texts::None));
+            numbers_[std::size_t(row)][std::size_t(c)]->setText(Engineering(values[c], "V", 4, true));
+        numbers_[std::size_t(row)][4]->setText(m.frequency > 0 ? Engineering(m.frequency, "Hz", 6, true)
+                                                               : Text(Texts::None));
     }
     const int columns = scope_->TraceWidth();
     scope_->Show(model.Envelope(vg::AnalogOutput::L, load, periods, columns),

@@ -143,8 +143,10 @@ TEST(ScopeScale, VoltsPerDivisionHoldTheLargestPeakInFourDivisions)
                         Row{27.8, 10.0}, Row{41.0, 20.0}})
         EXPECT_DOUBLE_EQ(ChooseVoltsPerDivision(r.peak), r.expected) << r.peak;
     EXPECT_EQ(Engineering(30.0003e6, "Hz").toStdString(), "30.0003 MHz");
-    EXPECT_EQ(Engineering(-0.0125, "V", 4).toStdString(), "-12.50 mV");
-    EXPECT_EQ(Engineering(999.9996, "Hz").toStdString(), "1.00000 kHz");
+    EXPECT_EQ(Engineering(-0.0125, "V", 4, true).toStdString(), "-12.50 mV");
+    EXPECT_EQ(Engineering(999.9996, "Hz", 6, true).toStdString(), "1.00000 kHz");
+    EXPECT_EQ(Engineering(500e-3, "V").toStdString(), "500 mV");
+    EXPECT_EQ(Engineering(20e6, "Hz").toStdString(), "20 MHz");
     EXPECT_EQ(Engineering(0.0, "V").toStdString(), "0 V");
 }
 
