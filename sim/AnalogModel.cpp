@@ -205,7 +205,7 @@ std::vector<EnvelopeColumn> AnalogModel::Envelope(AnalogOutput output, double lo
         for (std::size_t c = first; c <= last && c < count; ++c) {
             const double a = std::max(begin, static_cast<double>(c) * width);
             const double b = std::min(end, static_cast<double>(c + 1) * width);
-            if (b <= a && !(c == first && a == begin))
+            if (b <= a)
                 continue;
             for (const double at : {a, b}) {
                 const double v = StepValue(steps.start[k], steps.level[k], (at - begin) * t) * scale;
