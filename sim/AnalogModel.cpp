@@ -118,11 +118,14 @@ double AnalogModel::StepValue(double from, double to, double dt) const
     return to + (from - to) * std::exp(-dt / tau_);
 }
 
-AnalogModel::Steps AnalogModel::Walk(int periods) const
+const AnalogModel::Steps& AnalogModel::Walk(int periods) const
 {
+    periods = std::clamp(periods, 1, kMaxPeriods);
+    if (walkedPeriods_ == periods)
+        return walked_;
     const std::size_t n = volts_.size();
-    const std::size_t total = n * static_cast<std::size_t>(std::clamp(periods, 1, kMaxPeriods));
-    Steps steps;
+    const std::size_t total = n * static_cast<std::size_t>(periods);
+    Steps& steps = walked_;
     steps.level.resize(total);
     for (std::size_t k = 0; k < total; ++k) {
         if (running_ || (shot_ && k < n))
@@ -145,6 +148,7 @@ AnalogModel::Steps AnalogModel::Walk(int periods) const
         y = steps.level[k] + (y - steps.level[k]) * decay_;
     }
     steps.end = y;
+    walkedPeriods_ = periods;
     return steps;
 }
 
@@ -159,7 +163,7 @@ double AnalogModel::OutputScale(AnalogOutput output, double load) const
 
 Measurement AnalogModel::Measure(AnalogOutput output, double load, int periods) const
 {
-    const Steps steps = Walk(periods);
+    const Steps& steps = Walk(periods);
     const double scale = OutputScale(output, load);
     // Within a step the filtered output moves monotonically, so the extremes
     // lie at step boundaries; without the filter they are the levels.
@@ -191,7 +195,7 @@ Measurement AnalogModel::Measure(AnalogOutput output, double load, int periods) 
 
 std::vector<EnvelopeColumn> AnalogModel::Envelope(AnalogOutput output, double load, int periods, int columns) const
 {
-    const Steps steps = Walk(periods);
+    const Steps& steps = Walk(periods);
     const double scale = OutputScale(output, load);
     const std::size_t count = static_cast<std::size_t>(std::max(columns, 1));
     constexpr double inf = std::numeric_limits<double>::infinity();
@@ -219,7 +223,7 @@ std::vector<EnvelopeColumn> AnalogModel::Envelope(AnalogOutput output, double lo
 
 std::vector<double> AnalogModel::Trace(AnalogOutput output, double load, int periods, int points) const
 {
-    const Steps steps = Walk(periods);
+    const Steps& steps = Walk(periods);
     const double scale = OutputScale(output, load);
     const std::size_t count = static_cast<std::size_t>(std::max(points, 1));
     const double width = static_cast<double>(steps.level.size()) / static_cast<double>(count);

@@ -83,8 +83,10 @@ private:
         std::vector<double> start; // filtered value as each step begins
         double end = 0.0;          // filtered value after the last step
     };
-    // Real channel 0 before the filter, for each step of the trace.
-    Steps Walk(int periods) const;
+    // Real channel 0 before the filter, for each step of the trace; the last
+    // walk is kept, since a window asks for both outputs over the same periods
+    // (so one model serves one thread at a time).
+    const Steps& Walk(int periods) const;
     double StepValue(double from, double to, double dt) const;
     double OutputScale(AnalogOutput output, double load) const;
 
@@ -105,6 +107,8 @@ private:
     double filterCorner_ = 0.0;
     double decay_ = 0.0; // per step of the filter, exp(-T / tau); 0 without filter
     double tau_ = 0.0;
+    mutable int walkedPeriods_ = 0;
+    mutable Steps walked_;
 };
 
 } // namespace vg
