@@ -197,19 +197,32 @@ TEST_F(DeviceSocketTest, TheVirtualLibraryUsesTheDeviceProgramOnlyWhileOneListen
     link.SingleWrite(7, 11);
     EXPECT_EQ(local.Register(7), 11);
 
-    ASSERT_EQ(server.Start(), "");
+    VirtualGenerator remote;
+    auto program = std::make_unique<DeviceServer>(remote, path);
+    ASSERT_EQ(program->Start(), "");
     // An open session stays where it was until the next opening.
     link.SingleWrite(7, 12);
     EXPECT_EQ(local.Register(7), 12);
     ASSERT_EQ(link.InitDevice(), 0);
     EXPECT_TRUE(transport.UsingDeviceProgram());
     link.SingleWrite(7, 13);
-    EXPECT_EQ(generator.Register(7), 13);
+    EXPECT_EQ(remote.Register(7), 13);
     EXPECT_EQ(local.Register(7), 12);
     // The device program unplugged is a missing device, not a reason to switch.
-    generator.SetPlugged(false);
+    remote.SetPlugged(false);
     EXPECT_EQ(link.InitDevice(), vireo::kInitNoDevice);
     EXPECT_TRUE(transport.UsingDeviceProgram());
+    remote.SetPlugged(true);
+    ASSERT_EQ(link.InitDevice(), 0);
+    // The device program gone: requests fail (the host notices a lost device),
+    // and the next opening finds the in-process generator again.
+    program.reset();
+    EXPECT_EQ(link.DeviceReady(), 0);
+    EXPECT_EQ(link.GetPowerState(), 0);
+    ASSERT_EQ(link.InitDevice(), 0);
+    EXPECT_FALSE(transport.UsingDeviceProgram());
+    link.SingleWrite(7, 14);
+    EXPECT_EQ(local.Register(7), 14);
 }
 
 TEST(DeviceSocketPath, TheEnvironmentChoosesThenTheRuntimeFolderThenAPrivateFolder)
