@@ -15,6 +15,9 @@ demo=build/run
 mkdir -p "$demo"
 cp -f build/bin/tarn build/bin/libtarndrv.so "$demo"/
 cp -f build/virtual/libvireo.so "$demo"/
+# The virtual generator's window, started beside the program when a display is
+# available, and the launcher that does it (the installed tarn-virtual).
+cp -f build/bin/tarn-virtual-device packaging/tarn-virtual "$demo"/
 # The shipped plug-in modules.
 mkdir -p "$demo"/modules
 if [ -d build/bin/modules ]; then cp -f build/bin/modules/*.so "$demo"/modules/; fi
@@ -24,4 +27,4 @@ cp -rf help/. "$demo"/help/
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   echo "No display found; try: xvfb-run ./run.sh, or QT_QPA_PLATFORM=offscreen (messages then go to standard error)."
 fi
-exec "$demo"/tarn "$@"
+exec "$demo"/tarn-virtual "$@"

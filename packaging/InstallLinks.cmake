@@ -14,7 +14,8 @@ foreach(file tarn libtarndrv.so)
 endforeach()
 
 file(MAKE_DIRECTORY "${root}/${TARN_INSTALL_BINDIR}")
-foreach(pair "tarn=${program}/tarn" "tarn-virtual=${program}/virtual/tarn")
+foreach(pair "tarn=${program}/tarn" "tarn-virtual=${program}/virtual/tarn-virtual"
+             "tarn-virtual-device=${program}/virtual/tarn-virtual-device")
   string(REPLACE "=" ";" pair "${pair}")
   list(GET pair 0 name)
   list(GET pair 1 target)

@@ -1,6 +1,7 @@
 // The process-wide virtual device behind the virtual libvireo.so, and its
 // inspection API. It lives as long as the process; only VgReset renews it.
-#include "sim/SimTransport.h"
+// The inspection API always sees this in-process generator, never a device program.
+#include "sim/SocketTransport.h"
 #include "sim/VirtualGeneratorApi.h"
 #include "usb/Backend.h"
 #include "usb/Guard.h"
@@ -23,7 +24,9 @@ namespace vireo {
 
 std::unique_ptr<Transport> CreateTransport()
 {
-    return std::make_unique<vg::SimTransport>(Generator());
+    // A device program listening on the user's socket takes the place of the
+    // in-process generator, asked anew at every opening.
+    return std::make_unique<vg::SwitchingTransport>(Generator(), [] { return vg::DeviceSocketPath(); });
 }
 
 } // namespace vireo

@@ -40,6 +40,7 @@ void VirtualGenerator::PowerCycle()
     awaitedPackets_ = 0;
     awaitedRegister_ = 0;
     pendingRead_.clear();
+    shots_ = 0;
 }
 
 void VirtualGenerator::Reset()
@@ -135,6 +136,9 @@ void VirtualGenerator::Decode(const std::uint8_t* p)
         QueueReply(std::uint32_t(registers_[p[1]] >> 8) | std::uint32_t(registers_[p[1]] & 0xFF) << 8);
         break;
     case 0x26:
+        // The control word's pulse bit fires one shot as it rises.
+        if (p[1] == kControl && (p[3] & kPulseBit) != 0 && (registers_[kControl] & kPulseBit) == 0)
+            ++shots_;
         registers_[p[1]] = static_cast<std::uint16_t>(p[2] << 8 | p[3]);
         ++writeCounts_[p[1]];
         if (p[1] == kWriteStart)

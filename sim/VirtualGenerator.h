@@ -3,6 +3,8 @@
 // a configuration of the programmable logic, and queues the replies that the
 // next bulk reads return. One instance stands for one physical device.
 #pragma once
+#include "sim/GeneratorState.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -24,6 +26,10 @@ public:
     // The sample data port and the register holding the first word to write.
     static constexpr std::uint8_t kSamplePort = 11;
     static constexpr std::uint8_t kWriteStart = 13;
+    // The control word and its bits the bench reacts to.
+    static constexpr std::uint8_t kControl = 10;
+    static constexpr std::uint16_t kTriggerOnBit = 1;
+    static constexpr std::uint16_t kPulseBit = 8;
 
     struct LogEntry {
         std::int32_t function;
@@ -67,6 +73,12 @@ public:
                          std::int32_t capacity) const;
     void ClearRequestLog();
 
+    // The test bench around the device (VirtualGeneratorBench.cpp): a copy of
+    // what the analog side reads, and an edge on the trigger input, which
+    // fires a shot while external triggering is on.
+    GeneratorState State() const;
+    void TriggerIn();
+
 private:
     enum class Awaiting { Nothing, Configuration, FifoData };
 
@@ -102,6 +114,7 @@ private:
     std::uint8_t awaitedRegister_ = 0;
     std::deque<std::uint8_t> pendingRead_;
     std::int32_t protocolErrors_ = 0;
+    std::int32_t shots_ = 0;
     std::deque<LogEntry> log_;
     std::size_t logBytes_ = 0;
 };

@@ -16,6 +16,7 @@ DESTDIR="$root" cmake --install "$build" --prefix /usr >/dev/null
 fail() { echo "FAIL: $*"; exit 1; }
 for f in usr/bin/tarn usr/bin/tarn-virtual usr/lib/tarn/tarn usr/lib/tarn/libtarndrv.so usr/lib/tarn/libvireo.so \
          usr/lib/tarn/virtual/tarn usr/lib/tarn/virtual/libtarndrv.so usr/lib/tarn/virtual/libvireo.so \
+         usr/lib/tarn/virtual/tarn-virtual usr/lib/tarn/virtual/tarn-virtual-device usr/bin/tarn-virtual-device \
          usr/lib/udev/rules.d/60-tarn-generator.rules usr/share/applications/org.tarnproject.Tarn.desktop \
          usr/share/metainfo/org.tarnproject.Tarn.metainfo.xml; do
   [ -e "$root/$f" ] || fail "not installed: $f"

@@ -15,6 +15,7 @@ package=$(ls "$work"/out/tarn_*.deb)
 contents=$(dpkg-deb --contents "$package")
 for f in ./usr/bin/tarn ./usr/bin/tarn-virtual ./usr/lib/tarn/tarn ./usr/lib/tarn/libtarndrv.so \
          ./usr/lib/tarn/libvireo.so ./usr/lib/tarn/virtual/tarn ./usr/lib/tarn/virtual/libvireo.so \
+         ./usr/lib/tarn/virtual/tarn-virtual-device ./usr/bin/tarn-virtual-device \
          ./usr/lib/tarn/modules/ ./usr/lib/tarn/help/ ./usr/lib/udev/rules.d/60-tarn-generator.rules \
          ./usr/share/applications/org.tarnproject.Tarn.desktop \
          ./usr/share/applications/org.tarnproject.TarnVirtual.desktop \

@@ -1,0 +1,37 @@
+// The device program's window "Virtual generator" with a signal on both outputs.
+#include "tests/screenshots/ScreenshotSupport.h"
+#include "virtualdevice/VirtualDeviceWindow.h"
+#include "virtualdevice/tests/BenchSignal.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QSpinBox>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace tarn::test {
+namespace {
+
+TEST(VirtualDeviceScreens, SignalOnBothOutputsWithA50OhmLoad)
+{
+    TScreenWindow screen; // the application and the screen scale, as for every picture
+    vdev::test::BenchSignal bench;
+    ASSERT_EQ(bench.Start(2600, 2700), 0);
+    bench.device.SetFilter(2);
+    vdev::VirtualDeviceWindow window(bench.generator, nullptr);
+    window.PeriodsBox()->setValue(3);
+    window.LoadBox()->setCurrentIndex(1);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QApplication::processEvents();
+    window.Refresh();
+    QApplication::processEvents();
+    for (QGroupBox* group : window.findChildren<QGroupBox*>())
+        EXPECT_EQ(SqueezedControls(*group), std::vector<std::string>{}) << group->title().toStdString();
+    EXPECT_TRUE(std::filesystem::exists(SavePicture(window, "virtual_device")));
+}
+
+} // namespace
+} // namespace tarn::test
