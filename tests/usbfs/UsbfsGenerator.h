@@ -1,0 +1,99 @@
+// The generator emulated at the Linux usbfs level: a umockdev test bed with
+// one USB device carrying the generator's ids and descriptors, and an ioctl
+// handler that serves the usbfs requests libusb issues. Bulk and control
+// traffic is answered by a VirtualGenerator model. Works only in a process
+// started under umockdev-wrapper (libumockdev-preload.so.0 preloaded).
+#pragma once
+#include "sim/VirtualGenerator.h"
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+typedef struct _UMockdevTestbed UMockdevTestbed;
+typedef struct _UMockdevIoctlBase UMockdevIoctlBase;
+typedef struct _UMockdevIoctlClient UMockdevIoctlClient;
+typedef struct _UMockdevIoctlData UMockdevIoctlData;
+
+namespace tarn::usbfs {
+
+// How the next transfers go wrong at the bus.
+enum class TFault {
+    SubmitRefused, // the submit ioctl itself fails (EIO)
+    Stall,         // reaped with -EPIPE
+    Error,         // reaped with -EPROTO
+    NoAnswer,      // never completes; the host's timeout discards it
+};
+
+class TUsbfsGenerator {
+public:
+    // Bulk endpoints 0x01 (OUT) and 0x81 (IN) on interface 0.
+    static constexpr unsigned char kEndpointOut = 0x01;
+    static constexpr unsigned char kEndpointIn = 0x81;
+    static constexpr const char* kDevNode = "/dev/bus/usb/001/001";
+
+    // An empty test bed; nothing is plugged in.
+    TUsbfsGenerator();
+    ~TUsbfsGenerator();
+    TUsbfsGenerator(const TUsbfsGenerator&) = delete;
+    TUsbfsGenerator& operator=(const TUsbfsGenerator&) = delete;
+
+    // True when this process runs with umockdev's preload library.
+    static bool InMockEnvironment();
+
+    // Adds the device with both bulk endpoints of this packet size; the model
+    // reports the same size. Plugging in is a power cycle of the model.
+    void Plug(std::uint16_t packetSize = 64);
+    // Removes the device (with its uevent); every later request fails with ENODEV.
+    void Unplug();
+    // The device node is replaced by something opening refuses.
+    void RefuseOpening();
+    // The next count bulk or control transfers fail this way.
+    void FailNextTransfers(int count, TFault fault);
+
+    vg::VirtualGenerator& Model() { return model_; }
+    // How often each ioctl request arrived, whether handled or not.
+    std::map<unsigned long, int> Ioctls() const;
+    // Requests this handler does not know (answered ENOTTY).
+    int UnknownIoctls() const;
+    // URBs submitted and not yet reaped or discarded.
+    int UrbsInFlight() const;
+
+private:
+    struct TUrb {
+        UMockdevIoctlData* data = nullptr; // our reference to the client's usbdevfs_urb
+        UMockdevIoctlClient* client = nullptr;
+        bool complete = false;
+        int status = 0;
+        int actualLength = 0;
+    };
+
+    static int HandleIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, void* self);
+    bool Handle(UMockdevIoctlClient* client);
+    void Submit(UMockdevIoctlClient* client);
+    void Reap(UMockdevIoctlClient* client);
+    void Discard(UMockdevIoctlClient* client);
+    // Runs the transfer against the model; fills status and length.
+    void Transfer(TUrb& urb, unsigned char* buffer);
+
+    vg::VirtualGenerator model_;
+    UMockdevTestbed* testbed_ = nullptr;
+    UMockdevIoctlBase* handler_ = nullptr;
+    std::string sysPath_;
+
+    mutable std::mutex mutex_;
+    bool plugged_ = false;
+    // The model's session of each open handle; 0 or stale after an unplug.
+    std::map<UMockdevIoctlClient*, std::uint64_t> clients_;
+    std::uint64_t session_ = 0; // of the request being handled
+    std::deque<TUrb> urbs_;
+    int faultCount_ = 0;
+    TFault fault_ = TFault::Error;
+    std::map<unsigned long, int> ioctls_;
+    int unknown_ = 0;
+};
+
+} // namespace tarn::usbfs
