@@ -127,6 +127,7 @@ void TUsbfsGenerator::Plug(std::uint16_t packetSize)
                                            "A: busnum=1\\n\n"
                                            "A: devnum=1\\n\n"
                                            "A: speed=480\\n\n"
+                                           "A: dev=189:0\\n\n"
                                            "H: descriptors=")
                                + Hex(Descriptors(packetSize)) + "\n";
     umockdev_testbed_add_from_string(testbed_, record.c_str(), nullptr);
@@ -141,6 +142,9 @@ void TUsbfsGenerator::Unplug()
         plugged_ = false;
     }
     model_.SetPlugged(false);
+    // This umockdev sends no uevent of its own on removal; libusb learns of
+    // the unplug from it. The dev attribute lets the node go with the device.
+    umockdev_testbed_uevent(testbed_, kSysPath, "remove");
     umockdev_testbed_remove_device(testbed_, kSysPath);
 }
 
@@ -154,9 +158,10 @@ void TUsbfsGenerator::RefuseOpening()
     mkdir(node.c_str(), 0700);
 }
 
-void TUsbfsGenerator::FailNextTransfers(int count, TFault fault)
+void TUsbfsGenerator::FailNextTransfers(int count, TFault fault, int after)
 {
     std::lock_guard lock(mutex_);
+    faultAfter_ = after;
     faultCount_ = count;
     fault_ = fault;
 }
@@ -202,9 +207,10 @@ bool TUsbfsGenerator::Handle(UMockdevIoctlClient* client)
     switch (request) {
     case USBDEVFS_GET_CAPABILITIES: {
         TDataRef caps{Resolve(arg, 0, sizeof(std::uint32_t))};
-        // One URB per transfer, whatever its length.
-        const std::uint32_t value =
-            USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION | USBDEVFS_CAP_NO_PACKET_SIZE_LIM;
+        // As an xHCI host: scatter-gather makes libusb send each bulk transfer
+        // as one URB, which the model takes whole.
+        const std::uint32_t value = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION
+                                    | USBDEVFS_CAP_NO_PACKET_SIZE_LIM | USBDEVFS_CAP_BULK_SCATTER_GATHER;
         std::memcpy(caps.data->data, &value, sizeof value);
         umockdev_ioctl_client_complete(client, 0, 0);
         return true;
@@ -270,22 +276,34 @@ void TUsbfsGenerator::Submit(UMockdevIoctlClient* client)
         return;
     }
     TUrb entry{urbData, client};
-    if (faultCount_ > 0) {
+    const bool faulty = faultCount_ > 0 && faultAfter_-- <= 0;
+    if (faulty && fault_ == TFault::SubmitRefused) {
         --faultCount_;
-        if (fault_ == TFault::SubmitRefused) {
-            g_object_unref(urbData);
-            umockdev_ioctl_client_complete(client, -1, EIO);
-            return;
+        g_object_unref(urbData);
+        umockdev_ioctl_client_complete(client, -1, EIO);
+        return;
+    }
+    TDataRef buffer{Resolve(urbData, offsetof(usbdevfs_urb, buffer), static_cast<std::size_t>(urb->buffer_length))};
+    if (buffer.data == nullptr) {
+        g_object_unref(urbData);
+        umockdev_ioctl_client_complete(client, -1, EFAULT);
+        return;
+    }
+    if (faulty) {
+        --faultCount_;
+        // The device takes part and loses the exchange as the model does for a
+        // failed request: a bulk write its data and announcement, a read the
+        // replies waiting, a command request its packets.
+        if (fault_ != TFault::NoAnswer) {
+            std::vector<unsigned char> scratch(buffer.data->data, buffer.data->data + urb->buffer_length);
+            model_.FailNextRequests(1);
+            Transfer(entry, scratch.data());
+            model_.FailNextRequests(0);
         }
         entry.complete = fault_ != TFault::NoAnswer;
         entry.status = fault_ == TFault::Stall ? -EPIPE : -EPROTO;
+        entry.actualLength = 0;
     } else {
-        TDataRef buffer{Resolve(urbData, offsetof(usbdevfs_urb, buffer), static_cast<std::size_t>(urb->buffer_length))};
-        if (buffer.data == nullptr) {
-            g_object_unref(urbData);
-            umockdev_ioctl_client_complete(client, -1, EFAULT);
-            return;
-        }
         Transfer(entry, buffer.data->data);
     }
     urbs_.push_back(entry);

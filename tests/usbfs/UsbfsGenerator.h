@@ -51,8 +51,10 @@ public:
     void Unplug();
     // The device node is replaced by something opening refuses.
     void RefuseOpening();
-    // The next count bulk or control transfers fail this way.
-    void FailNextTransfers(int count, TFault fault);
+    // After `after` more transfers have gone through, the next count bulk or
+    // control transfers fail this way. Data the device sent on a failed IN
+    // transfer is lost, as on the wire.
+    void FailNextTransfers(int count, TFault fault, int after = 0);
 
     vg::VirtualGenerator& Model() { return model_; }
     // How often each ioctl request arrived, whether handled or not.
@@ -90,6 +92,7 @@ private:
     std::map<UMockdevIoctlClient*, std::uint64_t> clients_;
     std::uint64_t session_ = 0; // of the request being handled
     std::deque<TUrb> urbs_;
+    int faultAfter_ = 0;
     int faultCount_ = 0;
     TFault fault_ = TFault::Error;
     std::map<unsigned long, int> ioctls_;
