@@ -195,15 +195,27 @@ TEST_F(UsbfsLibrary, FailedTransfersAreReportedAndTheLinkRecovers)
         bool reported; // the ready test answers without calling back
     };
     const std::vector<Case> cases = {
-        {TFault::SubmitRefused, "read", 0, true}, {TFault::Stall, "read", 1, true},
-        {TFault::Error, "read", 1, true},         {TFault::Stall, "fifo write", 1, true},
-        {TFault::NoAnswer, "read", 1, true},      {TFault::Error, "configuration", 2, true},
-        {TFault::Stall, "ready", 0, false},       {TFault::NoAnswer, "ready", 0, false},
+        {TFault::SubmitRefused, "read", 0, true},
+        {TFault::Stall, "read", 1, true},
+        {TFault::Error, "read", 1, true},
+        {TFault::Stall, "fifo write", 1, true},
+        {TFault::NoAnswer, "read", 1, true},
+        {TFault::Error, "configuration", 2, true},
+        {TFault::SubmitRefused, "fifo write", 0, true},
+        {TFault::SubmitRefused, "configuration", 0, true},
+        {TFault::Stall, "ready", 0, false},
+        {TFault::NoAnswer, "ready", 0, false},
     };
     generator->Plug();
     ASSERT_EQ(library->USBInitDevice(), vireo::kInitOk);
     std::vector<std::uint8_t> image(kConfigurationImageSize, 0x5A);
-    std::vector<std::uint16_t> samples(256, 0x1111);
+    // Data that reads as register writes to 0x30 if taken for command packets.
+    std::vector<std::uint8_t> samples(512);
+    for (std::size_t i = 0; i < samples.size(); i += 4) {
+        const std::uint8_t writeRegister[] = {0x26, 0x30, 0xBE, 0xEF};
+        std::copy(std::begin(writeRegister), std::end(writeRegister), samples.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+    std::copy(samples.begin(), samples.end(), image.begin());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.call);
         SCOPED_TRACE(static_cast<int>(c.fault));
@@ -224,6 +236,7 @@ TEST_F(UsbfsLibrary, FailedTransfersAreReportedAndTheLinkRecovers)
         }
         EXPECT_EQ(g_failures > 0, c.reported);
         EXPECT_EQ(generator->UrbsInFlight(), 0) << "every URB reaped or discarded";
+        EXPECT_EQ(Model().RegisterWriteCount(0x30), 0) << "data sent without its announcement";
 
         library->USBSingleWrite(7, 0x0F0F);
         EXPECT_EQ(library->USBSingleRead(7), 0x0F0F);
