@@ -77,6 +77,7 @@ TUsbfsGenerator::TUsbfsGenerator() : testbed_(umockdev_testbed_new()), handler_(
                          auto& generator = *static_cast<TUsbfsGenerator*>(self);
                          std::lock_guard lock(generator.mutex_);
                          generator.clients_.erase(client);
+                         generator.out_.clear();
                          std::erase_if(generator.urbs_, [client](TUrb& urb) {
                              if (urb.client != client)
                                  return false;
@@ -158,6 +159,18 @@ void TUsbfsGenerator::RefuseOpening()
     mkdir(node.c_str(), 0700);
 }
 
+void TUsbfsGenerator::SetScatterGather(bool on)
+{
+    std::lock_guard lock(mutex_);
+    scatterGather_ = on;
+}
+
+int TUsbfsGenerator::LargestUrb() const
+{
+    std::lock_guard lock(mutex_);
+    return largestUrb_;
+}
+
 void TUsbfsGenerator::FailNextTransfers(int count, TFault fault, int after)
 {
     std::lock_guard lock(mutex_);
@@ -207,10 +220,10 @@ bool TUsbfsGenerator::Handle(UMockdevIoctlClient* client)
     switch (request) {
     case USBDEVFS_GET_CAPABILITIES: {
         TDataRef caps{Resolve(arg, 0, sizeof(std::uint32_t))};
-        // As an xHCI host: scatter-gather makes libusb send each bulk transfer
-        // as one URB, which the model takes whole.
+        // As an xHCI host, or one without scatter-gather.
         const std::uint32_t value = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION
-                                    | USBDEVFS_CAP_NO_PACKET_SIZE_LIM | USBDEVFS_CAP_BULK_SCATTER_GATHER;
+                                    | USBDEVFS_CAP_NO_PACKET_SIZE_LIM
+                                    | (scatterGather_ ? USBDEVFS_CAP_BULK_SCATTER_GATHER : 0u);
         std::memcpy(caps.data->data, &value, sizeof value);
         umockdev_ioctl_client_complete(client, 0, 0);
         return true;
@@ -276,6 +289,10 @@ void TUsbfsGenerator::Submit(UMockdevIoctlClient* client)
         return;
     }
     TUrb entry{urbData, client};
+    if ((urb->flags & USBDEVFS_URB_BULK_CONTINUATION) == 0)
+        DeliverOut(); // the transfer gathered so far is whole
+    if (urb->type == USBDEVFS_URB_TYPE_BULK)
+        largestUrb_ = std::max(largestUrb_, urb->buffer_length);
     const bool faulty = faultCount_ > 0 && faultAfter_-- <= 0;
     if (faulty && fault_ == TFault::SubmitRefused) {
         --faultCount_;
@@ -303,6 +320,9 @@ void TUsbfsGenerator::Submit(UMockdevIoctlClient* client)
         entry.complete = fault_ != TFault::NoAnswer;
         entry.status = fault_ == TFault::Stall ? -EPIPE : -EPROTO;
         entry.actualLength = 0;
+    } else if (urb->endpoint == kEndpointOut) {
+        entry.outPending = true;
+        out_.insert(out_.end(), buffer.data->data, buffer.data->data + urb->buffer_length);
     } else {
         Transfer(entry, buffer.data->data);
     }
@@ -351,8 +371,26 @@ void TUsbfsGenerator::Transfer(TUrb& entry, unsigned char* buffer)
     }
 }
 
+void TUsbfsGenerator::DeliverOut()
+{
+    if (std::none_of(urbs_.begin(), urbs_.end(), [](const TUrb& u) { return u.outPending; }))
+        return;
+    const bool ok = model_.AwaitsBulkData() ? model_.BulkWrite(session_, out_.data(), out_.size())
+                                            : model_.SendCommands(session_, out_.data(), out_.size());
+    out_.clear();
+    for (TUrb& urb : urbs_) {
+        if (!urb.outPending)
+            continue;
+        urb.outPending = false;
+        urb.complete = true;
+        urb.status = ok ? 0 : -EPIPE;
+        urb.actualLength = ok ? reinterpret_cast<const usbdevfs_urb*>(urb.data->data)->buffer_length : 0;
+    }
+}
+
 void TUsbfsGenerator::Reap(UMockdevIoctlClient* client)
 {
+    DeliverOut();
     const auto done =
         std::find_if(urbs_.begin(), urbs_.end(), [client](const TUrb& u) { return u.client == client && u.complete; });
     if (done == urbs_.end()) {

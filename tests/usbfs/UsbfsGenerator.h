@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 typedef struct _UMockdevTestbed UMockdevTestbed;
 typedef struct _UMockdevIoctlBase UMockdevIoctlBase;
@@ -49,6 +50,9 @@ public:
     void Plug(std::uint16_t packetSize = 64);
     // Removes the device (with its uevent); every later request fails with ENODEV.
     void Unplug();
+    // Whether the host controller does scatter-gather (as xHCI does); without
+    // it libusb splits bulk transfers into URBs of 16 KiB. Before opening.
+    void SetScatterGather(bool on);
     // The device node is replaced by something opening refuses.
     void RefuseOpening();
     // After `after` more transfers have gone through, the next count bulk or
@@ -63,12 +67,15 @@ public:
     int UnknownIoctls() const;
     // URBs submitted and not yet reaped or discarded.
     int UrbsInFlight() const;
+    // The longest bulk URB so far, in bytes.
+    int LargestUrb() const;
 
 private:
     struct TUrb {
         UMockdevIoctlData* data = nullptr; // our reference to the client's usbdevfs_urb
         UMockdevIoctlClient* client = nullptr;
         bool complete = false;
+        bool outPending = false; // part of the OUT transfer being gathered
         int status = 0;
         int actualLength = 0;
     };
@@ -80,6 +87,8 @@ private:
     void Discard(UMockdevIoctlClient* client);
     // Runs the transfer against the model; fills status and length.
     void Transfer(TUrb& urb, unsigned char* buffer);
+    // Hands the gathered OUT transfer to the model and completes its URBs.
+    void DeliverOut();
 
     vg::VirtualGenerator model_;
     UMockdevTestbed* testbed_ = nullptr;
@@ -92,6 +101,11 @@ private:
     std::map<UMockdevIoctlClient*, std::uint64_t> clients_;
     std::uint64_t session_ = 0; // of the request being handled
     std::deque<TUrb> urbs_;
+    // The device sees one byte stream; the model takes transfers whole. URBs
+    // of one transfer are gathered until the host reaps or starts another.
+    std::vector<std::uint8_t> out_;
+    bool scatterGather_ = true;
+    int largestUrb_ = 0;
     int faultAfter_ = 0;
     int faultCount_ = 0;
     TFault fault_ = TFault::Error;

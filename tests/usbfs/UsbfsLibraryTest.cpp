@@ -32,9 +32,17 @@ protected:
     {
         if (!TUsbfsGenerator::InMockEnvironment())
             GTEST_SKIP() << "needs umockdev's preload library: run under umockdev-wrapper";
+        FreshBed();
+        ASSERT_TRUE(library->Loaded()) << dlerror();
+    }
+    // A new test bed and a newly loaded library, so a new libusb scans it.
+    void FreshBed()
+    {
+        // One test bed at a time: the old one's end clears the new one's environment.
+        library.reset();
+        generator.reset();
         generator = std::make_unique<TUsbfsGenerator>();
         library = std::make_unique<THardwareLibrary>();
-        ASSERT_TRUE(library->Loaded()) << dlerror();
         g_failures = 0;
         library->USBSetCallBackFunction(&CountFailure);
     }
@@ -93,12 +101,7 @@ TEST_F(UsbfsLibrary, OpeningFindsTheDeviceOrSaysWhyNot)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        // A fresh bed and a fresh libusb for each.
-        // One test bed at a time: the old one's end clears the new one's environment.
-        library.reset();
-        generator.reset();
-        generator = std::make_unique<TUsbfsGenerator>();
-        library = std::make_unique<THardwareLibrary>();
+        FreshBed();
         c.bed(*generator);
         EXPECT_EQ(library->USBInitDevice(), c.result);
         EXPECT_EQ(library->DeviceReady(), c.result == vireo::kInitOk ? 1 : 0);
@@ -111,17 +114,19 @@ TEST_F(UsbfsLibrary, OpeningFindsTheDeviceOrSaysWhyNot)
 }
 
 // Everything the program sends, checked in the model byte for byte, at the
-// full-speed and the high-speed packet size.
+// full-speed and the high-speed packet size, and through split URBs.
 TEST_F(UsbfsLibrary, TrafficReachesTheModelByteExact)
 {
-    for (const std::uint16_t packetSize : {std::uint16_t{64}, std::uint16_t{512}}) {
+    struct Host {
+        std::uint16_t packetSize;
+        bool scatterGather; // without it, libusb sends URBs of at most 16 KiB
+    };
+    for (const Host host : {Host{64, true}, Host{512, true}, Host{64, false}}) {
+        const std::uint16_t packetSize = host.packetSize;
         SCOPED_TRACE(packetSize);
-        // One test bed at a time: the old one's end clears the new one's environment.
-        library.reset();
-        generator.reset();
-        generator = std::make_unique<TUsbfsGenerator>();
-        library = std::make_unique<THardwareLibrary>();
-        library->USBSetCallBackFunction(&CountFailure);
+        SCOPED_TRACE(host.scatterGather);
+        FreshBed();
+        generator->SetScatterGather(host.scatterGather);
         generator->Plug(packetSize);
         ASSERT_EQ(library->USBInitDevice(), vireo::kInitOk);
         EXPECT_EQ(library->USBGetPacketSize(), packetSize);
@@ -182,6 +187,7 @@ TEST_F(UsbfsLibrary, TrafficReachesTheModelByteExact)
 
         EXPECT_EQ(g_failures, 0);
         EXPECT_EQ(Model().ProtocolErrorCount(), 0);
+        EXPECT_EQ(generator->LargestUrb() == int(kConfigurationImageSize), host.scatterGather);
     }
 }
 
