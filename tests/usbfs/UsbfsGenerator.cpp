@@ -23,8 +23,8 @@ namespace {
 constexpr const char* kSysPath = "/sys/devices/usb1";
 
 // Device descriptor, then one configuration: interface 0, vendor class, with
-// a bulk OUT and a bulk IN endpoint of the given packet size.
-std::vector<std::uint8_t> Descriptors(std::uint16_t packetSize)
+// a bulk OUT and a bulk (or interrupt) IN endpoint of the given packet size.
+std::vector<std::uint8_t> Descriptors(std::uint16_t packetSize, bool bulkIn)
 {
     const auto lo = [](unsigned v) { return static_cast<std::uint8_t>(v & 0xFF); };
     const auto hi = [](unsigned v) { return static_cast<std::uint8_t>(v >> 8); };
@@ -38,7 +38,8 @@ std::vector<std::uint8_t> Descriptors(std::uint16_t packetSize)
             9, 0x04, 0, 0, 2, 0xFF, 0x00, 0x00, 0,
             // endpoints
             7, 0x05, TUsbfsGenerator::kEndpointOut, 0x02, lo(packetSize), hi(packetSize), 0, //
-            7, 0x05, TUsbfsGenerator::kEndpointIn, 0x02, lo(packetSize), hi(packetSize), 0};
+            7, 0x05, TUsbfsGenerator::kEndpointIn, bulkIn ? std::uint8_t{0x02} : std::uint8_t{0x03}, lo(packetSize),
+            hi(packetSize), 1};
 }
 
 std::string Hex(const std::vector<std::uint8_t>& bytes)
@@ -106,7 +107,7 @@ bool TUsbfsGenerator::InMockEnvironment()
     return preload != nullptr && std::strstr(preload, "libumockdev-preload") != nullptr;
 }
 
-void TUsbfsGenerator::Plug(std::uint16_t packetSize)
+void TUsbfsGenerator::Plug(std::uint16_t packetSize, bool bulkIn)
 {
     {
         std::lock_guard lock(mutex_);
@@ -130,7 +131,7 @@ void TUsbfsGenerator::Plug(std::uint16_t packetSize)
                                            "A: speed=480\\n\n"
                                            "A: dev=189:0\\n\n"
                                            "H: descriptors=")
-                               + Hex(Descriptors(packetSize)) + "\n";
+                               + Hex(Descriptors(packetSize, bulkIn)) + "\n";
     umockdev_testbed_add_from_string(testbed_, record.c_str(), nullptr);
 }
 
@@ -169,6 +170,12 @@ int TUsbfsGenerator::LargestUrb() const
 {
     std::lock_guard lock(mutex_);
     return largestUrb_;
+}
+
+void TUsbfsGenerator::RefuseClaiming()
+{
+    std::lock_guard lock(mutex_);
+    claimRefused_ = true;
 }
 
 void TUsbfsGenerator::FailNextTransfers(int count, TFault fault, int after)
@@ -212,7 +219,25 @@ bool TUsbfsGenerator::Handle(UMockdevIoctlClient* client)
     // A handle opened before an unplug stays dead, as a kernel's does.
     const auto known = clients_.try_emplace(client, plugged_ ? model_.Attach() : 0).first;
     if (!plugged_ || known->second == 0 || known->second != model_.Attach()) {
-        umockdev_ioctl_client_complete(client, -1, ENODEV);
+        // Its URBs end with -ESHUTDOWN and can still be reaped. A kernel also
+        // signals POLLERR on the node, which a file in the test bed cannot.
+        const bool reap = request == USBDEVFS_REAPURB || request == USBDEVFS_REAPURBNDELAY;
+        const bool any =
+            std::any_of(urbs_.begin(), urbs_.end(), [client](const TUrb& u) { return u.client == client; });
+        if (!reap || !any) {
+            umockdev_ioctl_client_complete(client, -1, ENODEV);
+            return true;
+        }
+        for (TUrb& urb : urbs_) {
+            if (urb.client != client || (urb.complete && !urb.outPending))
+                continue;
+            urb.outPending = false;
+            urb.complete = true;
+            urb.status = -ESHUTDOWN;
+            urb.actualLength = 0;
+        }
+        out_.clear();
+        Reap(client);
         return true;
     }
     session_ = known->second;
@@ -222,24 +247,22 @@ bool TUsbfsGenerator::Handle(UMockdevIoctlClient* client)
         TDataRef caps{Resolve(arg, 0, sizeof(std::uint32_t))};
         // As an xHCI host, or one without scatter-gather.
         const std::uint32_t value = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION
-                                    | USBDEVFS_CAP_NO_PACKET_SIZE_LIM
+                                    | USBDEVFS_CAP_NO_PACKET_SIZE_LIM | USBDEVFS_CAP_REAP_AFTER_DISCONNECT
                                     | (scatterGather_ ? USBDEVFS_CAP_BULK_SCATTER_GATHER : 0u);
         std::memcpy(caps.data->data, &value, sizeof value);
         umockdev_ioctl_client_complete(client, 0, 0);
         return true;
     }
     case USBDEVFS_CLAIMINTERFACE:
-    case USBDEVFS_RELEASEINTERFACE: {
+    case USBDEVFS_RELEASEINTERFACE:
+    case USBDEVFS_DISCONNECT_CLAIM: {
+        // Each argument starts with the interface number.
         TDataRef number{Resolve(arg, 0, sizeof(unsigned int))};
         unsigned int interface = 0;
         std::memcpy(&interface, number.data->data, sizeof interface);
-        umockdev_ioctl_client_complete(client, interface == 0 ? 0 : -1, interface == 0 ? 0 : EINVAL);
-        return true;
-    }
-    case USBDEVFS_DISCONNECT_CLAIM: {
-        TDataRef claim{Resolve(arg, 0, sizeof(usbdevfs_disconnect_claim))};
-        const auto& value = *reinterpret_cast<const usbdevfs_disconnect_claim*>(claim.data->data);
-        umockdev_ioctl_client_complete(client, value.interface == 0 ? 0 : -1, value.interface == 0 ? 0 : EINVAL);
+        const bool claim = request != USBDEVFS_RELEASEINTERFACE;
+        const int error = interface != 0 ? EINVAL : claim && claimRefused_ ? EBUSY : 0;
+        umockdev_ioctl_client_complete(client, error == 0 ? 0 : -1, error);
         return true;
     }
     case USBDEVFS_GETDRIVER:

@@ -47,7 +47,8 @@ public:
 
     // Adds the device with both bulk endpoints of this packet size; the model
     // reports the same size. Plugging in is a power cycle of the model.
-    void Plug(std::uint16_t packetSize = 64);
+    // Without bulkIn the IN endpoint is an interrupt one.
+    void Plug(std::uint16_t packetSize = 64, bool bulkIn = true);
     // Removes the device (with its uevent); every later request fails with ENODEV.
     void Unplug();
     // Whether the host controller does scatter-gather (as xHCI does); without
@@ -55,6 +56,8 @@ public:
     void SetScatterGather(bool on);
     // The device node is replaced by something opening refuses.
     void RefuseOpening();
+    // Claiming interface 0 fails as when another program holds it (EBUSY).
+    void RefuseClaiming();
     // After `after` more transfers have gone through, the next count bulk or
     // control transfers fail this way. Data the device sent on a failed IN
     // transfer is lost, as on the wire.
@@ -105,6 +108,7 @@ private:
     // of one transfer are gathered until the host reaps or starts another.
     std::vector<std::uint8_t> out_;
     bool scatterGather_ = true;
+    bool claimRefused_ = false;
     int largestUrb_ = 0;
     int faultAfter_ = 0;
     int faultCount_ = 0;

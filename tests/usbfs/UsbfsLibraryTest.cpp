@@ -15,6 +15,7 @@
 #include <memory>
 #include <random>
 #include <set>
+#include <thread>
 #include <vector>
 
 namespace tarn::usbfs {
@@ -98,6 +99,14 @@ TEST_F(UsbfsLibrary, OpeningFindsTheDeviceOrSaysWhyNot)
          },
          vireo::kInitOpenFailed,
          {}},
+        {"interface held elsewhere",
+         [](TUsbfsGenerator& g) {
+             g.Plug();
+             g.RefuseClaiming();
+         },
+         vireo::kInitNoHandle,
+         {USBDEVFS_GET_CAPABILITIES, USBDEVFS_DISCONNECT_CLAIM}},
+        {"no bulk IN endpoint", [](TUsbfsGenerator& g) { g.Plug(64, false); }, vireo::kInitDetailUnavailable, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -270,6 +279,20 @@ TEST_F(UsbfsLibrary, UnplugBetweenCallsIsNoticedAndReplugNeedsAnOpen)
     library->USBSingleWrite(5, 0x0606);
     EXPECT_EQ(Model().Register(5), 0x0606);
     EXPECT_EQ(library->DeviceReady(), 1);
+
+    // Unplugged while a read waits for its reply: it fails at once, not at its timeout.
+    g_failures = 0;
+    generator->FailNextTransfers(1, TFault::NoAnswer, 1);
+    std::thread unplug([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        generator->Unplug();
+    });
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(library->USBSingleRead(5), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1500));
+    unplug.join();
+    EXPECT_EQ(g_failures, 1);
+    EXPECT_EQ(library->USBInitDevice(), vireo::kInitNoDevice);
 }
 
 } // namespace
