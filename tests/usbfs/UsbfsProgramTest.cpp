@@ -20,19 +20,24 @@
 namespace tarn::usbfs {
 namespace {
 
-// What the generator holds: registers, sample memory, EEPROM, power, logic.
+// What the generator holds: registers (and how often each was written),
+// sample memory, EEPROM, power, logic.
 struct TDeviceImage {
-    std::vector<int> registers, samples, eeprom;
+    std::vector<int> registers, writes, samples, eeprom;
     int power = -1, configured = -1;
     bool operator==(const TDeviceImage&) const = default;
 };
 
-TDeviceImage Image(const std::function<int(int)>& reg, const std::function<int(int)>& sample,
-                   const std::function<int(int)>& eeprom, int power, int configured)
+using TReader = std::function<int(int)>;
+
+TDeviceImage Image(const TReader& reg, const TReader& writes, const TReader& sample, const TReader& eeprom, int power,
+                   int configured)
 {
     TDeviceImage image;
-    for (int i = 0; i < int{vg::VirtualGenerator::kRegisterCount}; ++i)
+    for (int i = 0; i < int{vg::VirtualGenerator::kRegisterCount}; ++i) {
         image.registers.push_back(reg(i));
+        image.writes.push_back(writes(i));
+    }
     for (int i = 0; i < int{vg::VirtualGenerator::kSampleWords}; ++i)
         image.samples.push_back(sample(i));
     for (int i = 0; i < int{vg::VirtualGenerator::kEepromSize}; ++i)
@@ -44,13 +49,15 @@ TDeviceImage Image(const std::function<int(int)>& reg, const std::function<int(i
 
 TDeviceImage ModelImage(const vg::VirtualGenerator& m)
 {
-    return Image([&](int i) { return m.Register(i); }, [&](int i) { return m.SampleWord(i); },
-                 [&](int i) { return m.EepromByte(i); }, m.Power(), m.Configured());
+    return Image([&](int i) { return m.Register(i); }, [&](int i) { return m.RegisterWriteCount(i); },
+                 [&](int i) { return m.SampleWord(i); }, [&](int i) { return m.EepromByte(i); }, m.Power(),
+                 m.Configured());
 }
 
 void ExpectSameDevice(const TDeviceImage& hardware, const TDeviceImage& virtualRun)
 {
     EXPECT_EQ(hardware.registers, virtualRun.registers);
+    EXPECT_EQ(hardware.writes, virtualRun.writes);
     EXPECT_TRUE(hardware.samples == virtualRun.samples) << "sample memory differs";
     EXPECT_EQ(hardware.eeprom, virtualRun.eeprom);
     EXPECT_EQ(hardware.power, virtualRun.power);
@@ -102,8 +109,8 @@ TEST_F(UsbfsProgram, DriverLibraryReachesTheSameRegistersAsOverTheVirtualVariant
         setup.Vg.Reset();
         DriveSession(setup);
         const auto get = [&](const char* name) { return setup.UsbSymbol<std::int32_t (*)(std::int32_t)>(name); };
-        virtualRun = Image(get("VgGetRegister"), get("VgGetSampleWord"), get("VgGetEEPROMByte"),
-                           setup.UsbSymbol<std::int32_t (*)()>("VgGetPower")(),
+        virtualRun = Image(get("VgGetRegister"), get("VgGetRegisterWriteCount"), get("VgGetSampleWord"),
+                           get("VgGetEEPROMByte"), setup.UsbSymbol<std::int32_t (*)()>("VgGetPower")(),
                            setup.UsbSymbol<std::int32_t (*)()>("VgIsConfigured")());
     }
     TUsbfsGenerator generator;
@@ -124,8 +131,9 @@ TEST_F(UsbfsProgram, StartUpReachesTheSameRegistersAsOverTheVirtualVariant)
         test::TStartedProgram started;
         ASSERT_TRUE(started.started) << "start-up over the virtual variant";
         const test::TVirtualGenerator& vg = *started.vg;
-        virtualRun = Image([&](int i) { return vg.Register(i); }, [&](int i) { return vg.SampleWord(i); },
-                           [&](int i) { return vg.EEPROMByte(i); }, vg.Power(), -1);
+        virtualRun =
+            Image([&](int i) { return vg.Register(i); }, [&](int i) { return vg.RegisterWriteCount(i); },
+                  [&](int i) { return vg.SampleWord(i); }, [&](int i) { return vg.EEPROMByte(i); }, vg.Power(), -1);
     }
     TUsbfsGenerator generator;
     generator.Plug();
