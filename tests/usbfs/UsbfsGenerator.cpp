@@ -59,13 +59,17 @@ UMockdevIoctlData* Resolve(UMockdevIoctlData* data, std::size_t offset, std::siz
     return umockdev_ioctl_data_resolve(data, offset, length, nullptr);
 }
 
+// Owns one reference to resolved client memory.
 struct TDataRef {
-    UMockdevIoctlData* data;
+    explicit TDataRef(UMockdevIoctlData* owned) : data(owned) {}
+    TDataRef(const TDataRef&) = delete;
+    TDataRef& operator=(const TDataRef&) = delete;
     ~TDataRef()
     {
         if (data != nullptr)
             g_object_unref(data);
     }
+    UMockdevIoctlData* data;
 };
 
 } // namespace
