@@ -68,6 +68,10 @@ public:
     void FailNextRequests(std::int32_t n);
     std::int32_t ProtocolErrorCount() const;
     std::int32_t PendingReadBytes() const;
+    // Whether the next bulk OUT transfer carries announced data (after a 0x20
+    // or 0x29 packet) rather than command packets: a device on the bus tells
+    // the two apart only this way.
+    bool AwaitsBulkData() const;
     std::int32_t RequestCount() const;
     std::int32_t Request(std::int32_t i, std::int32_t* function, std::int32_t* succeeded, std::uint8_t* bytes,
                          std::int32_t capacity) const;

@@ -115,6 +115,12 @@ std::int32_t VirtualGenerator::PendingReadBytes() const
     return static_cast<std::int32_t>(pendingRead_.size());
 }
 
+bool VirtualGenerator::AwaitsBulkData() const
+{
+    std::lock_guard lock(mutex_);
+    return awaiting_ != Awaiting::Nothing;
+}
+
 std::int32_t VirtualGenerator::RequestCount() const
 {
     std::lock_guard lock(mutex_);

@@ -53,11 +53,17 @@ void UsbLink::Queue(const Packet& packet)
 
 void UsbLink::FlushBuffer()
 {
-    if (length_ == 0)
-        return;
     // Not reported, and the packets are dropped whatever the outcome.
-    transport_.SendCommands(buffer_.data(), length_);
+    Flush();
+}
+
+bool UsbLink::Flush()
+{
+    if (length_ == 0)
+        return true;
+    const bool sent = transport_.SendCommands(buffer_.data(), length_);
     length_ = 0;
+    return sent;
 }
 
 std::array<std::uint8_t, 4> UsbLink::ReadReply()
@@ -111,7 +117,12 @@ std::int32_t UsbLink::ConfigureFPGA(const void* data, std::int32_t length)
     }
     const std::uint16_t count = CountRoundedUp(static_cast<std::uint64_t>(length));
     Queue({kOpConfigure, Byte(count, 8), Byte(count, 0), 0x21});
-    FlushBuffer();
+    // Unannounced, the image would reach the device as command packets; and
+    // no reply would follow.
+    if (!Flush()) {
+        Fail();
+        return 0;
+    }
     const bool written = Write(data, static_cast<std::size_t>(length));
     if (!written)
         Fail();
@@ -144,8 +155,7 @@ std::int32_t UsbLink::FifoRead(std::uint8_t opcode, std::int32_t address, void* 
 {
     const auto count = static_cast<std::uint16_t>(amount / packetSize_);
     Queue({opcode, Byte(static_cast<std::uint32_t>(address), 0), Byte(count, 8), Byte(count, 0)});
-    FlushBuffer();
-    if (!Read(data, amount)) {
+    if (!Flush() || !Read(data, amount)) {
         Fail();
         return 0;
     }
@@ -166,8 +176,8 @@ std::int32_t UsbLink::FIFOWrite(std::int32_t address, const void* data, std::uin
 {
     const std::uint16_t count = CountRoundedUp(amount);
     Queue({kOpFifoWrite, Byte(static_cast<std::uint32_t>(address), 0), Byte(count, 8), Byte(count, 0)});
-    FlushBuffer();
-    if (!Write(data, amount)) {
+    // Unannounced, the data would reach the device as command packets.
+    if (!Flush() || !Write(data, amount)) {
         Fail();
         return 0;
     }

@@ -47,6 +47,8 @@ private:
     void Queue(const Packet& packet);
     void MakeRoom(std::size_t bytes);
     void Fail();
+    // Sends the command buffer; false when the transfer failed.
+    bool Flush();
     // Request 9 of 4 bytes; zeros when it fails.
     std::array<std::uint8_t, 4> ReadReply();
     // Requests 7 and 9; a null buffer with bytes to move fails as a lost transfer.

@@ -135,7 +135,7 @@ TStartedProgram::~TStartedProgram()
         program->Finish();
 }
 
-TProgramFolder::TProgramFolder(bool withDriver)
+TProgramFolder::TProgramFolder(bool withDriver, const std::filesystem::path& usbLibrary)
 {
     namespace fs = std::filesystem;
     std::random_device random;
@@ -144,7 +144,8 @@ TProgramFolder::TProgramFolder(bool withDriver)
     if (withDriver) {
         fs::copy_file(fs::path(TARN_BIN_DIR) / "libtarndrv.so", path_ / "libtarndrv.so");
     }
-    fs::copy_file(fs::path(TARN_VIRTUAL_LIB_DIR) / "libvireo.so", path_ / "libvireo.so");
+    fs::copy_file(usbLibrary.empty() ? fs::path(TARN_VIRTUAL_LIB_DIR) / "libvireo.so" : usbLibrary,
+                  path_ / "libvireo.so");
 }
 
 TProgramFolder::~TProgramFolder()

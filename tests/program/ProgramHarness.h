@@ -67,8 +67,9 @@ private:
 // A fresh folder under the system's temporary folder, removed at the end.
 class TProgramFolder {
 public:
-    // withDriver: copy libtarndrv.so; the virtual libvireo.so is always copied.
-    explicit TProgramFolder(bool withDriver = true);
+    // withDriver: copy libtarndrv.so; libvireo.so is always copied, the
+    // virtual one unless another is named.
+    explicit TProgramFolder(bool withDriver = true, const std::filesystem::path& usbLibrary = {});
     ~TProgramFolder();
     TProgramFolder(const TProgramFolder&) = delete;
     TProgramFolder& operator=(const TProgramFolder&) = delete;

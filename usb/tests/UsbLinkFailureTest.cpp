@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace vireo::test {
 namespace {
 
@@ -109,6 +111,27 @@ TEST_F(UsbLinkFailures, ConfigurationWithFailedWriteIsRefusedEvenWithAReply)
     ASSERT_EQ(transport.requests.size(), 3u);
     EXPECT_EQ(transport.requests[2].function, 9);
     EXPECT_TRUE(transport.readData.empty());
+}
+
+// Data whose announcement was lost would be taken for command packets.
+TEST_F(UsbLinkFailures, TransfersWhoseAnnouncementFailedSendNoDataAndReport)
+{
+    Bytes data(1000, 0x26);
+    const std::vector<std::function<std::int32_t()>> calls = {
+        [&] { return link.FIFOWrite(11, data.data(), 1000); },
+        [&] { return link.ConfigureFPGA(data.data(), 1000); },
+        [&] { return link.FIFORead(11, data.data(), 128); },
+    };
+    for (const auto& call : calls) {
+        g_calls = 0;
+        transport.failing = {6};
+        transport.requests.clear();
+        transport.readData = {1, 0, 0, 0};
+        EXPECT_EQ(call(), 0);
+        EXPECT_EQ(g_calls, 1);
+        ASSERT_EQ(transport.requests.size(), 1u);
+        EXPECT_EQ(transport.requests[0].function, 6);
+    }
 }
 
 TEST_F(UsbLinkFailures, ConfigurationWithFailedReplyReportsAndReturnsZero)
