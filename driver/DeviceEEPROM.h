@@ -14,7 +14,9 @@ struct TCalibration {
     std::int32_t CalShiftZeroHigh = 2130; // shift code for 0 V at CalLevelHigh
     std::int32_t CalShiftZeroLow = 2130;  // shift code for 0 V at CalLevelLow
     std::int32_t CalShiftGain = 1064;     // shift converter counts per volt
-    double AttenuatorFactor = 0.1;
+    // Nominal attenuator: the -20 dB relay alone. The word's own scale would give
+    // 0.1 here and attenuate a second time by ten.
+    double AttenuatorFactor = 1.0;
     std::uint32_t SerialNumber = 0;
 };
 

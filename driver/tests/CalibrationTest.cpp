@@ -79,7 +79,7 @@ TEST(Calibration, ImagesThatWouldDivideByZeroFallBackToDefaults)
     EXPECT_TRUE(TDeviceEEPROM{noAttenuatorWord}.CheckSumMatches());
     EXPECT_FALSE(TDeviceEEPROM{noAttenuatorWord}.Extract(cal));
     EXPECT_EQ(cal.CalLevelHigh, 1647);
-    EXPECT_DOUBLE_EQ(cal.AttenuatorFactor, 0.1);
+    EXPECT_DOUBLE_EQ(cal.AttenuatorFactor, 1.0);
 
     auto flatLevels = ValidEEPROM();
     flatLevels[3] = flatLevels[1];

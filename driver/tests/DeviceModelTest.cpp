@@ -94,8 +94,8 @@ TEST_F(DeviceModel, AttenuatorRewritesConvertersBeforeRelayRegister)
     Device->SetOutput(true);
     Rec.Take();
     Device->SetAttenuator(1);
-    // Default factor 0.1: level code 169, shift 2204 (written twice).
-    EXPECT_EQ(Rec.Take(), (Calls{"Q1=169", "S10=64", "S2=2204", "S2=2204", "S8=26"}));
+    // Nominal factor 1.0: the converters keep their codes, the relay alone attenuates.
+    EXPECT_EQ(Rec.Take(), (Calls{"Q1=1832", "S10=64", "S2=2872", "S2=2872", "S8=26"}));
     Device->SetAttenuator(2); // only exactly 1 switches it in
     EXPECT_EQ(Rec.Take(), (Calls{"Q1=1832", "S10=64", "S2=2872", "S2=2872", "S8=10"}));
 }

@@ -60,7 +60,7 @@ TEST_F(Initialization, BrokenCalibrationGivesFiveWithDefaultsAndStillClearsFlag)
     EXPECT_EQ(FlagByte, 0);
     EXPECT_EQ(Device->SerialNumber(), 0u);
     EXPECT_EQ(Device->Calibration().CalLevelHigh, 1647);
-    EXPECT_DOUBLE_EQ(Device->Calibration().AttenuatorFactor, 0.1);
+    EXPECT_DOUBLE_EQ(Device->Calibration().AttenuatorFactor, 1.0);
 }
 
 TEST_F(Initialization, ReinitialisingReleasesThePreviousBindingFirst)

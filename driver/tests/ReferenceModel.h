@@ -15,7 +15,7 @@ using TCallList = std::vector<std::string>;
 
 struct TCal {
     long long High = 1647, Low = 151, ZeroHigh = 2130, ZeroLow = 2130, Gain = 1064;
-    double Attenuator = 0.1;
+    double Attenuator = 1.0; // nominal when the page is refused
     std::uint32_t Serial = 0;
 };
 
