@@ -52,6 +52,7 @@ void VirtualGenerator::Reset()
     packetSize_ = kDefaultPacketSize;
     plugged_ = true;
     failNext_ = 0;
+    unplugAfter_ = -1;
     configurationCount_ = 0;
     protocolErrors_ = 0;
     log_.clear();
@@ -66,6 +67,14 @@ std::uint64_t VirtualGenerator::Attach()
 
 bool VirtualGenerator::Admit(std::uint64_t session)
 {
+    if (unplugAfter_ == 0) {
+        // Pulled out between two requests, as a cable is.
+        unplugAfter_ = -1;
+        plugged_ = false;
+        ++session_;
+    } else if (unplugAfter_ > 0) {
+        --unplugAfter_;
+    }
     if (failNext_ > 0) {
         --failNext_;
         return false;

@@ -60,6 +60,11 @@ public:
     void SetPacketSize(std::int32_t size);
     void SetPlugged(bool plugged);
     void FailNextRequests(std::int32_t n);
+    std::int32_t PendingFailures() const;
+    // n >= 0: the request after the next n finds the device unplugged; n < 0 disarms.
+    void UnplugAfterRequests(std::int32_t n);
+    std::int32_t UnplugCountdown() const;
+    bool Plugged() const;
     std::int32_t ProtocolErrorCount() const;
     std::int32_t PendingReadBytes() const;
     std::int32_t RequestCount() const;
@@ -95,6 +100,7 @@ private:
     bool plugged_ = true;
     std::uint64_t session_ = 1;
     std::int32_t failNext_ = 0;
+    std::int32_t unplugAfter_ = -1;
     std::int32_t configurationCount_ = 0;
     bool configured_ = false;
     Awaiting awaiting_ = Awaiting::Nothing;

@@ -103,6 +103,30 @@ void VirtualGenerator::FailNextRequests(std::int32_t n)
     failNext_ = std::max(n, 0);
 }
 
+std::int32_t VirtualGenerator::PendingFailures() const
+{
+    std::lock_guard lock(mutex_);
+    return failNext_;
+}
+
+void VirtualGenerator::UnplugAfterRequests(std::int32_t n)
+{
+    std::lock_guard lock(mutex_);
+    unplugAfter_ = std::max(n, -1);
+}
+
+std::int32_t VirtualGenerator::UnplugCountdown() const
+{
+    std::lock_guard lock(mutex_);
+    return unplugAfter_;
+}
+
+bool VirtualGenerator::Plugged() const
+{
+    std::lock_guard lock(mutex_);
+    return plugged_;
+}
+
 std::int32_t VirtualGenerator::ProtocolErrorCount() const
 {
     std::lock_guard lock(mutex_);
