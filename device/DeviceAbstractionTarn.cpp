@@ -31,7 +31,8 @@ std::string Lines(const char* first, const char* second)
 } // namespace
 
 TDeviceAbstractionTarn::TDeviceAbstractionTarn(TDialogService& dialogs, QObject* parent)
-    : TComponentTarn(parent), dialogs_(dialogs), driverFactory_([] { return std::make_unique<TDAO_Tarn>(); })
+    : TComponentTarn(parent), dialogs_(dialogs), driverFactory_([] { return std::make_unique<TDAO_Tarn>(); }),
+      pollIntervalMs_(kPollIntervalMs)
 {
 }
 
@@ -45,6 +46,14 @@ TDeviceAbstractionTarn::~TDeviceAbstractionTarn()
 bool TDeviceAbstractionTarn::PollActive() const
 {
     return pollTimer_ && pollTimer_->isActive();
+}
+
+void TDeviceAbstractionTarn::SetPollInterval(int milliseconds)
+{
+    pollIntervalMs_ = milliseconds;
+    if (pollTimer_) {
+        pollTimer_->setInterval(milliseconds);
+    }
 }
 
 void TDeviceAbstractionTarn::ObjMasterNotify(TObjMasterCode code, std::int32_t index, void* data)
@@ -241,7 +250,7 @@ void TDeviceAbstractionTarn::Start()
     }
     if (!pollTimer_) {
         pollTimer_ = std::make_unique<QTimer>();
-        pollTimer_->setInterval(kPollIntervalMs);
+        pollTimer_->setInterval(pollIntervalMs_);
         connect(pollTimer_.get(), &QTimer::timeout, this, &TDeviceAbstractionTarn::PollDevice);
     }
     pollTimer_->start();
