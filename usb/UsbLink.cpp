@@ -55,9 +55,12 @@ void UsbLink::FlushBuffer()
 {
     if (length_ == 0)
         return;
-    // Not reported, and the packets are dropped whatever the outcome.
-    transport_.SendCommands(buffer_.data(), length_);
+    // The packets are dropped whatever the outcome. A failure is reported:
+    // the device no longer holds what the caller believes it sent.
+    const bool sent = transport_.SendCommands(buffer_.data(), length_);
     length_ = 0;
+    if (!sent)
+        Fail();
 }
 
 std::array<std::uint8_t, 4> UsbLink::ReadReply()
