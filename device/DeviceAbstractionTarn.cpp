@@ -224,8 +224,9 @@ void TDeviceAbstractionTarn::ApplyAllSettings()
     }
     if (ValueAt(device.Level, 0, value))
         driver_->SetLevel(value);
-    // The user's shift, not DevShift: a pending step-mode shift is sent as well.
-    if (ValueAt(device.Shift, 0, value))
+    // The shift in the device, as everywhere else: a pending step-mode shift
+    // waits for "OUT" here too, and the panels' "shift in device" stays true.
+    if (ValueAt(device.DevShift, 0, value))
         driver_->SetShift(value);
     if (ValueAt(device.OutputAtn, 0, value))
         driver_->SetOutputAttenuator(value);
