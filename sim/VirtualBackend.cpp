@@ -120,3 +120,7 @@ VG_EXPORT int32_t VgIsPlugged(void)
 {
     return Guard([] { return Generator().Plugged() ? 1 : 0; }, 0);
 }
+VG_EXPORT void VgFailRequestsAfter(int32_t after, int32_t n)
+{
+    Guard([&] { Generator().FailRequestsAfter(after, n); });
+}

@@ -52,6 +52,7 @@ void VirtualGenerator::Reset()
     packetSize_ = kDefaultPacketSize;
     plugged_ = true;
     failNext_ = 0;
+    failAfter_ = 0;
     unplugAfter_ = -1;
     configurationCount_ = 0;
     protocolErrors_ = 0;
@@ -75,7 +76,9 @@ bool VirtualGenerator::Admit(std::uint64_t session)
     } else if (unplugAfter_ > 0) {
         --unplugAfter_;
     }
-    if (failNext_ > 0) {
+    if (failAfter_ > 0) {
+        --failAfter_;
+    } else if (failNext_ > 0) {
         --failNext_;
         return false;
     }

@@ -82,6 +82,10 @@ void VgUnplugAfterRequests(int32_t n);
 int32_t VgGetUnplugCountdown(void);
 // 1 while plugged in, 0 while unplugged.
 int32_t VgIsPlugged(void);
+// The next `after` requests are served as usual and the n after them fail, as
+// with VgFailNextRequests (which it replaces); VgGetPendingFailures counts the n
+// until they have failed.
+void VgFailRequestsAfter(int32_t after, int32_t n);
 
 #ifdef __cplusplus
 }

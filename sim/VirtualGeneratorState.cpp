@@ -101,6 +101,14 @@ void VirtualGenerator::FailNextRequests(std::int32_t n)
 {
     std::lock_guard lock(mutex_);
     failNext_ = std::max(n, 0);
+    failAfter_ = 0;
+}
+
+void VirtualGenerator::FailRequestsAfter(std::int32_t after, std::int32_t n)
+{
+    std::lock_guard lock(mutex_);
+    failNext_ = std::max(n, 0);
+    failAfter_ = std::max(after, 0);
 }
 
 std::int32_t VirtualGenerator::PendingFailures() const

@@ -145,7 +145,7 @@ TEST_F(VirtualGeneratorTest, InjectedFailuresLoseWhatTheyCarried)
     EXPECT_EQ(gen.Register(1), 0);
 }
 
-TEST_F(VirtualGeneratorTest, UnplugAfterRequestsServesThoseThenUnplugsUntilPluggedIn)
+TEST_F(VirtualGeneratorTest, FaultsArmedForLaterStrikeAfterTheirCountOfRequests)
 {
     gen.UnplugAfterRequests(2);
     EXPECT_EQ(gen.UnplugCountdown(), 2);
@@ -173,6 +173,15 @@ TEST_F(VirtualGeneratorTest, UnplugAfterRequestsServesThoseThenUnplugsUntilPlugg
     EXPECT_EQ(gen.PendingFailures(), 3);
     gen.Reset();
     EXPECT_EQ(gen.UnplugCountdown(), -1);
+    EXPECT_EQ(gen.PendingFailures(), 0);
+    // Failures later on: two served, one failed, then served again.
+    gen.FailRequestsAfter(2, 1);
+    EXPECT_TRUE(Send({0x26, 1, 0, 10}));
+    EXPECT_TRUE(gen.Ready(session));
+    EXPECT_EQ(gen.PendingFailures(), 1);
+    EXPECT_FALSE(gen.Ready(session));
+    EXPECT_TRUE(gen.Ready(session));
+    EXPECT_EQ(gen.PendingFailures(), 0);
     EXPECT_TRUE(Send({0x26, 1, 0, 9}));
     EXPECT_TRUE(gen.Plugged());
 }

@@ -135,6 +135,10 @@ void TVirtualGenerator::FailNextRequests(std::int32_t n) const
 {
     reinterpret_cast<void (*)(std::int32_t)>(Fn("VgFailNextRequests"))(n);
 }
+void TVirtualGenerator::FailRequestsAfter(std::int32_t after, std::int32_t n) const
+{
+    reinterpret_cast<void (*)(std::int32_t, std::int32_t)>(Fn("VgFailRequestsAfter"))(after, n);
+}
 std::int32_t TVirtualGenerator::PendingFailures() const
 {
     return reinterpret_cast<std::int32_t (*)()>(Fn("VgGetPendingFailures"))();

@@ -66,6 +66,7 @@ public:
     std::vector<bool> RequestOutcomes() const;
     // Fault injection of VirtualGeneratorApi.h.
     void FailNextRequests(std::int32_t n) const;
+    void FailRequestsAfter(std::int32_t after, std::int32_t n) const;
     std::int32_t PendingFailures() const;
     void UnplugAfterRequests(std::int32_t n) const;
     std::int32_t UnplugCountdown() const;

@@ -41,7 +41,8 @@ const std::set<std::string> kVirtualExtras{"VgReset",
                                            "VgGetPendingFailures",
                                            "VgUnplugAfterRequests",
                                            "VgGetUnplugCountdown",
-                                           "VgIsPlugged"};
+                                           "VgIsPlugged",
+                                           "VgFailRequestsAfter"};
 
 std::string Dir(const char* variable, const char* fallback)
 {
