@@ -5,12 +5,14 @@
 #include "panels/ChannelWrapperTarn.h"
 #include "panels/HLEditTarn.h"
 #include "shell/Main.h"
+#include "shell/master/ObjMasterTarn.h"
 #include "tests/program/ProgramHarness.h"
 #include "tests/soak/ProgramSoak.h"
 
 #include <gtest/gtest.h>
 
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 namespace tarn::test {
@@ -64,6 +66,38 @@ TEST_F(SoakFindings, AReconnectionInStepModeRestoresTheShiftInTheDeviceNotThePen
     Form().DeviceAbstractionTarn1().PollDevice();
     EXPECT_EQ(Form().CommBrokenCount(), 1);
     EXPECT_EQ(L().DevShiftEdit->text(), shown);
+    ExpectDeviceHolds(*run.vg, S(), calibration);
+}
+
+// Requests that failed while the re-initialisation read the calibration page
+// counted as a device with a broken page: the reconnection succeeded and the
+// generator ran on the default calibration (a tenfold level behind -20 dB).
+TEST_F(SoakFindings, FailuresWhileReadingTheCalibrationFailTheReconnectionAttempt)
+{
+    int attempts = 0, succeeded = 0;
+    struct TWatch {
+        int& attempts;
+        int& succeeded;
+        void Handle(TObjMasterCode code, std::int32_t, void* data)
+        {
+            if (code == TObjMasterCode::omReconnect) {
+                ++attempts;
+                succeeded += *static_cast<bool*>(data) ? 1 : 0;
+            }
+        }
+    } watch{attempts, succeeded};
+    Form().ObjMasterTarn1().RegisterListener(TObjMasterNotifyEvent::Bind<&TWatch::Handle>(&watch));
+    run.vg->SetPlugged(false);
+    // Inside the window: plugged in, and reads of the level fields at the head of the page fail.
+    QTimer::singleShot(0, [this] {
+        run.vg->SetPlugged(true);
+        run.vg->FailRequestsAfter(8, 5);
+    });
+    Form().DeviceAbstractionTarn1().PollDevice();
+    Form().ObjMasterTarn1().UnregisterListener(TObjMasterNotifyEvent::Bind<&TWatch::Handle>(&watch));
+    EXPECT_EQ(Form().CommBrokenCount(), 1);
+    EXPECT_EQ(succeeded, 1);
+    EXPECT_GE(attempts, 2);
     ExpectDeviceHolds(*run.vg, S(), calibration);
 }
 

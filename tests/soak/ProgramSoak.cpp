@@ -229,9 +229,10 @@ void TProgramSoak::FaultInsideWindow(bool opening)
     --faultsInWindow_;
     replugAfter_ = attempts_ + Uniform(1, 3);
     if (Uniform(0, 1) == 0) {
-        const int n = Uniform(1, 40);
-        vg.FailNextRequests(n);
-        Step("fail the next " + std::to_string(n) + " requests");
+        // Anywhere in the re-initialisation and the settings sent after it.
+        const int after = Uniform(0, 600), n = Uniform(1, 8);
+        vg.FailRequestsAfter(after, n);
+        Step("fail " + std::to_string(n) + " requests after the next " + std::to_string(after));
     } else {
         const int n = Uniform(0, 600);
         vg.UnplugAfterRequests(n);
