@@ -39,7 +39,8 @@ std::string Describe(const TSettingsTarn& s)
 {
     std::ostringstream out;
     const TDeviceSettings& d = s.Device;
-    out.precision(17);
+    // The file keeps 15 significant digits of a number.
+    out.precision(15);
     out << "frequency " << d.Frequency << " mode " << d.FrequencyMode << "\n";
     const std::pair<const char*, const TIntArray*> lists[] = {
         {"level", &d.Level},   {"shift", &d.Shift},        {"shiftmode", &d.ShiftMode}, {"devshift", &d.DevShift},
