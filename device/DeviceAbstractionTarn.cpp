@@ -31,7 +31,8 @@ std::string Lines(const char* first, const char* second)
 } // namespace
 
 TDeviceAbstractionTarn::TDeviceAbstractionTarn(TDialogService& dialogs, QObject* parent)
-    : TComponentTarn(parent), dialogs_(dialogs), driverFactory_([] { return std::make_unique<TDAO_Tarn>(); })
+    : TComponentTarn(parent), dialogs_(dialogs), driverFactory_([] { return std::make_unique<TDAO_Tarn>(); }),
+      pollIntervalMs_(kPollIntervalMs)
 {
 }
 
@@ -45,6 +46,14 @@ TDeviceAbstractionTarn::~TDeviceAbstractionTarn()
 bool TDeviceAbstractionTarn::PollActive() const
 {
     return pollTimer_ && pollTimer_->isActive();
+}
+
+void TDeviceAbstractionTarn::SetPollInterval(int milliseconds)
+{
+    pollIntervalMs_ = milliseconds;
+    if (pollTimer_) {
+        pollTimer_->setInterval(milliseconds);
+    }
 }
 
 void TDeviceAbstractionTarn::ObjMasterNotify(TObjMasterCode code, std::int32_t index, void* data)
@@ -215,8 +224,9 @@ void TDeviceAbstractionTarn::ApplyAllSettings()
     }
     if (ValueAt(device.Level, 0, value))
         driver_->SetLevel(value);
-    // The user's shift, not DevShift: a pending step-mode shift is sent as well.
-    if (ValueAt(device.Shift, 0, value))
+    // The shift in the device, as everywhere else: a pending step-mode shift
+    // waits for "OUT" here too, and the panels' "shift in device" stays true.
+    if (ValueAt(device.DevShift, 0, value))
         driver_->SetShift(value);
     if (ValueAt(device.OutputAtn, 0, value))
         driver_->SetOutputAttenuator(value);
@@ -241,7 +251,7 @@ void TDeviceAbstractionTarn::Start()
     }
     if (!pollTimer_) {
         pollTimer_ = std::make_unique<QTimer>();
-        pollTimer_->setInterval(kPollIntervalMs);
+        pollTimer_->setInterval(pollIntervalMs_);
         connect(pollTimer_.get(), &QTimer::timeout, this, &TDeviceAbstractionTarn::PollDevice);
     }
     pollTimer_->start();

@@ -33,6 +33,8 @@ public:
     TDriverAbstraction* Driver() const { return driver_.get(); }
     bool CommBrokenReported() const { return commBrokenReported_; }
     bool PollActive() const;
+    // Tests: the poll's interval instead of 500 ms, from now on.
+    void SetPollInterval(int milliseconds);
     // Replaces the real driver object of the search (tests).
     void SetDriverFactory(TDriverFactory factory) { driverFactory_ = std::move(factory); }
 
@@ -55,6 +57,7 @@ private:
     std::unique_ptr<QTimer> pollTimer_;
     std::unique_ptr<TDriverAbstraction> driver_;
     bool commBrokenReported_ = false;
+    int pollIntervalMs_;
 };
 
 } // namespace tarn

@@ -11,7 +11,7 @@ TFailureFlag& DriverFailureFlag()
 extern "C" void TarnDriverFailureCallback(std::int32_t code)
 {
     // Bit 0 inverted: the library's 0 becomes the caller's 1.
-    DriverFailureFlag().Write(static_cast<std::uint8_t>(code) ^ 1u);
+    DriverFailureFlag().Report(static_cast<std::uint8_t>(code) ^ 1u);
 }
 
 } // namespace tarn::drv

@@ -14,9 +14,17 @@ public:
         if (Address_ != nullptr)
             *Address_ = value;
     }
+    // A failed transfer: counted, and the value written.
+    void Report(std::uint8_t value)
+    {
+        ++Failures_;
+        Write(value);
+    }
+    std::uint32_t Failures() const { return Failures_; }
 
 private:
     std::uint8_t* Address_ = nullptr;
+    std::uint32_t Failures_ = 0;
 };
 
 // The one flag of the library, reached by the USB library's callback.

@@ -70,6 +70,7 @@ void TVireoDevice::Queue(std::uint8_t reg, std::int32_t value)
 
 std::int32_t TVireoDevice::Initialize()
 {
+    const std::uint32_t failuresBefore = Flag_.Failures();
     Port_.reset();
     Port_ = Factory_ ? Factory_() : nullptr;
     if (!Port_)
@@ -85,9 +86,13 @@ std::int32_t TVireoDevice::Initialize()
             return 4;
     }
     Port_->SetPowerOnOff(1);
-    const std::int32_t result = ReadCalibration() ? 0 : 5;
+    const bool calibrated = ReadCalibration();
+    // A transfer that failed on the way leaves a device without power or a
+    // calibration page read as zeros, not a broken page: no usable device yet.
+    if (Flag_.Failures() != failuresBefore)
+        return 3;
     Flag_.Write(0);
-    return result;
+    return calibrated ? 0 : 5;
 }
 
 void TVireoDevice::Destroy()

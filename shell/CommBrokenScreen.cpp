@@ -50,6 +50,11 @@ bool TCommBrokenForm::RetryActive() const
     return retryTimer_->isActive();
 }
 
+void TCommBrokenForm::SetRetryInterval(int milliseconds)
+{
+    retryTimer_->setInterval(milliseconds);
+}
+
 bool TCommBrokenForm::Execute()
 {
     reconnected_ = false;

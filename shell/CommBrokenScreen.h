@@ -18,6 +18,8 @@ public:
     bool Execute();
     QPushButton* ExitButton() const { return exitButton_; }
     bool RetryActive() const;
+    // Tests: retries at a shorter interval than the user's 500 ms.
+    void SetRetryInterval(int milliseconds);
 
 private:
     void RetryTick();

@@ -347,6 +347,9 @@ void TMainForm::DeviceAbstractionTarn1CommBroken()
 {
     ++commBrokenCount_;
     TCommBrokenForm form(*objMaster_, this);
+    if (commBrokenRetryMs_ > 0) {
+        form.SetRetryInterval(commBrokenRetryMs_);
+    }
     commBrokenForm_ = &form;
     const bool reconnected = form.Execute();
     commBrokenForm_ = nullptr;

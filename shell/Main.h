@@ -63,6 +63,8 @@ public:
     // The communication-broken window while it is shown.
     TCommBrokenForm* CommBrokenForm() const { return commBrokenForm_; }
     int CommBrokenCount() const { return commBrokenCount_; }
+    // Tests: the retry interval of the communication-broken windows to come (0: their own).
+    void SetCommBrokenRetryInterval(int milliseconds) { commBrokenRetryMs_ = milliseconds; }
 
     // The seven group boxes: "Output L", "Output H", "Waveform", "ARM",
     // "Trigger", "Mode", "Frequency".
@@ -137,6 +139,7 @@ private:
     QAction* about1_ = nullptr;
     TCommBrokenForm* commBrokenForm_ = nullptr;
     int commBrokenCount_ = 0;
+    int commBrokenRetryMs_ = 0;
     bool exitConfirmed_ = false;
     bool terminateRequested_ = false;
     bool mainLoopStarted_ = false;

@@ -107,3 +107,23 @@ VG_EXPORT void VgClearRequestLog(void)
 {
     Guard([] { Generator().ClearRequestLog(); });
 }
+VG_EXPORT int32_t VgGetPendingFailures(void)
+{
+    return Guard([] { return Generator().PendingFailures(); }, 0);
+}
+VG_EXPORT void VgUnplugAfterRequests(int32_t n)
+{
+    Guard([&] { Generator().UnplugAfterRequests(n); });
+}
+VG_EXPORT int32_t VgGetUnplugCountdown(void)
+{
+    return Guard([] { return Generator().UnplugCountdown(); }, -1);
+}
+VG_EXPORT int32_t VgIsPlugged(void)
+{
+    return Guard([] { return Generator().Plugged() ? 1 : 0; }, 0);
+}
+VG_EXPORT void VgFailRequestsAfter(int32_t after, int32_t n)
+{
+    Guard([&] { Generator().FailRequestsAfter(after, n); });
+}

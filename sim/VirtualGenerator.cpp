@@ -53,6 +53,8 @@ void VirtualGenerator::Reset()
     packetSize_ = kDefaultPacketSize;
     plugged_ = true;
     failNext_ = 0;
+    failAfter_ = 0;
+    unplugAfter_ = -1;
     configurationCount_ = 0;
     protocolErrors_ = 0;
     log_.clear();
@@ -67,7 +69,17 @@ std::uint64_t VirtualGenerator::Attach()
 
 bool VirtualGenerator::Admit(std::uint64_t session)
 {
-    if (failNext_ > 0) {
+    if (unplugAfter_ == 0) {
+        // Pulled out between two requests, as a cable is.
+        unplugAfter_ = -1;
+        plugged_ = false;
+        ++session_;
+    } else if (unplugAfter_ > 0) {
+        --unplugAfter_;
+    }
+    if (failAfter_ > 0) {
+        --failAfter_;
+    } else if (failNext_ > 0) {
         --failNext_;
         return false;
     }

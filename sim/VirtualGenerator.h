@@ -66,6 +66,13 @@ public:
     void SetPacketSize(std::int32_t size);
     void SetPlugged(bool plugged);
     void FailNextRequests(std::int32_t n);
+    // The n requests that follow the next after ones fail.
+    void FailRequestsAfter(std::int32_t after, std::int32_t n);
+    std::int32_t PendingFailures() const;
+    // n >= 0: the request after the next n finds the device unplugged; n < 0 disarms.
+    void UnplugAfterRequests(std::int32_t n);
+    std::int32_t UnplugCountdown() const;
+    bool Plugged() const;
     std::int32_t ProtocolErrorCount() const;
     std::int32_t PendingReadBytes() const;
     // Whether the next bulk OUT transfer carries announced data (after a 0x20
@@ -111,6 +118,8 @@ private:
     bool plugged_ = true;
     std::uint64_t session_ = 1;
     std::int32_t failNext_ = 0;
+    std::int32_t failAfter_ = 0;
+    std::int32_t unplugAfter_ = -1;
     std::int32_t configurationCount_ = 0;
     bool configured_ = false;
     Awaiting awaiting_ = Awaiting::Nothing;

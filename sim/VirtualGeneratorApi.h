@@ -71,6 +71,22 @@ int32_t VgGetRequestCount(void);
 int32_t VgGetRequest(int32_t i, int32_t* function, int32_t* succeeded, uint8_t* bytes, int32_t capacity);
 void VgClearRequestLog(void);
 
+// More fault injection, for faults in the middle of an operation.
+// Requests still to fail from VgFailNextRequests.
+int32_t VgGetPendingFailures(void);
+// The next n requests (n >= 0) are served as usual, then the device is
+// unplugged as by VgSetPlugged(0): the request after them fails, and so does
+// every later one until it is plugged in again. n < 0 disarms; VgReset does too.
+void VgUnplugAfterRequests(int32_t n);
+// Requests left before an armed unplug, -1 when none is armed.
+int32_t VgGetUnplugCountdown(void);
+// 1 while plugged in, 0 while unplugged.
+int32_t VgIsPlugged(void);
+// The next `after` requests are served as usual and the n after them fail, as
+// with VgFailNextRequests (which it replaces); VgGetPendingFailures counts the n
+// until they have failed.
+void VgFailRequestsAfter(int32_t after, int32_t n);
+
 #ifdef __cplusplus
 }
 #endif

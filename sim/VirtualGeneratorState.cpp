@@ -101,6 +101,38 @@ void VirtualGenerator::FailNextRequests(std::int32_t n)
 {
     std::lock_guard lock(mutex_);
     failNext_ = std::max(n, 0);
+    failAfter_ = 0;
+}
+
+void VirtualGenerator::FailRequestsAfter(std::int32_t after, std::int32_t n)
+{
+    std::lock_guard lock(mutex_);
+    failNext_ = std::max(n, 0);
+    failAfter_ = std::max(after, 0);
+}
+
+std::int32_t VirtualGenerator::PendingFailures() const
+{
+    std::lock_guard lock(mutex_);
+    return failNext_;
+}
+
+void VirtualGenerator::UnplugAfterRequests(std::int32_t n)
+{
+    std::lock_guard lock(mutex_);
+    unplugAfter_ = std::max(n, -1);
+}
+
+std::int32_t VirtualGenerator::UnplugCountdown() const
+{
+    std::lock_guard lock(mutex_);
+    return unplugAfter_;
+}
+
+bool VirtualGenerator::Plugged() const
+{
+    std::lock_guard lock(mutex_);
+    return plugged_;
 }
 
 std::int32_t VirtualGenerator::ProtocolErrorCount() const

@@ -53,8 +53,10 @@ void UsbLink::Queue(const Packet& packet)
 
 void UsbLink::FlushBuffer()
 {
-    // Not reported, and the packets are dropped whatever the outcome.
-    Flush();
+    // The packets are dropped whatever the outcome. A failure is reported:
+    // the device no longer holds what the caller believes it sent.
+    if (!Flush())
+        Fail();
 }
 
 bool UsbLink::Flush()

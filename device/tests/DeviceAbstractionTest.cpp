@@ -264,7 +264,7 @@ TEST_F(DeviceAbstraction, StartSendsEverySettingInOrderThenPowerStateAndPolls)
     master.Notify(Code::omStart);
     const std::vector<std::string> expected = {
         "LoadWaveform 81921", "SetFrequencyMode 1", "SetFrequency 1234",     "ApplyFrequency",
-        "SetLevel 100",       "SetShift 2100",      "SetOutputAttenuator 1", "SetOutputOnOff 0",
+        "SetLevel 100",       "SetShift 2000",      "SetOutputAttenuator 1", "SetOutputOnOff 0",
         "SetFilter 2",        "SetTriggerMode 1",   "SetArmOnOff 1",         "SetArmStopLevel 0",
         "SetRunOnOff 0",      "SetTriggerOnOff 1",  "SetTriggerLeading 0",   "GetPowerState"};
     EXPECT_EQ(shared.calls, expected);

@@ -63,6 +63,19 @@ TEST_F(Initialization, BrokenCalibrationGivesFiveWithDefaultsAndStillClearsFlag)
     EXPECT_DOUBLE_EQ(Device->Calibration().AttenuatorFactor, 1.0);
 }
 
+TEST_F(Initialization, AFailedTransferOnTheWayIsNoDeviceAndKeepsTheFlagSet)
+{
+    Rec.EEPROM = ValidEEPROM();
+    Flag.Register(&FlagByte);
+    Rec.FailureReports = &Flag;
+    Rec.FailingEEPROMAddress = 256 + 2; // inside the level fields
+    EXPECT_EQ(Run(), 3);
+    EXPECT_EQ(FlagByte, 1);
+    Rec.FailingEEPROMAddress = -1;
+    EXPECT_EQ(Run(), 0) << "the next attempt reads the page whole";
+    EXPECT_EQ(FlagByte, 0);
+}
+
 TEST_F(Initialization, ReinitialisingReleasesThePreviousBindingFirst)
 {
     Rec.EEPROM = ValidEEPROM();

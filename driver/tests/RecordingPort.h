@@ -24,6 +24,9 @@ struct TRecord {
     std::int32_t PowerState = 1;
     TDeviceEEPROM::TImage EEPROM{};
     bool EEPROMReadsFail = false;
+    // This EEPROM address fails as a transfer: reported to the flag, read as 0.
+    std::int32_t FailingEEPROMAddress = -1;
+    TFailureFlag* FailureReports = nullptr;
     // Data handed over in bulk.
     std::vector<std::uint8_t> LastImage;
     std::vector<std::uint16_t> LastFIFOWords;
@@ -80,6 +83,10 @@ public:
             R_.Calls.push_back("ReadFromEEPROM 256..");
         if (R_.EEPROMReadsFail)
             return -1;
+        if (address == R_.FailingEEPROMAddress && R_.FailureReports != nullptr) {
+            R_.FailureReports->Report(1);
+            return 0;
+        }
         const int i = address - 256;
         // Upper bytes of the reply carry noise the reader must drop.
         return (i >= 0 && i < 256) ? (0x5A00 | R_.EEPROM[static_cast<std::size_t>(i)]) : -1;

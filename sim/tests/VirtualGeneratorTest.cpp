@@ -145,6 +145,47 @@ TEST_F(VirtualGeneratorTest, InjectedFailuresLoseWhatTheyCarried)
     EXPECT_EQ(gen.Register(1), 0);
 }
 
+TEST_F(VirtualGeneratorTest, FaultsArmedForLaterStrikeAfterTheirCountOfRequests)
+{
+    gen.UnplugAfterRequests(2);
+    EXPECT_EQ(gen.UnplugCountdown(), 2);
+    EXPECT_TRUE(Send({0x26, 1, 0, 5}));
+    gen.FailNextRequests(1); // a failed request counts too
+    EXPECT_FALSE(gen.Ready(session));
+    EXPECT_EQ(gen.UnplugCountdown(), 0);
+    EXPECT_TRUE(gen.Plugged());
+    EXPECT_FALSE(Send({0x26, 1, 0, 6}));
+    EXPECT_FALSE(gen.Plugged());
+    EXPECT_EQ(gen.UnplugCountdown(), -1);
+    EXPECT_EQ(gen.Register(1), 5);
+    EXPECT_EQ(gen.Attach(), 0u);
+    gen.SetPlugged(true);
+    session = gen.Attach();
+    EXPECT_TRUE(Send({0x26, 1, 0, 7}));
+    EXPECT_EQ(gen.Register(1), 7);
+    EXPECT_EQ(gen.PendingFailures(), 0);
+    // Disarmed, and reset disarms as well.
+    gen.UnplugAfterRequests(0);
+    gen.UnplugAfterRequests(-5);
+    EXPECT_TRUE(Send({0x26, 1, 0, 8}));
+    gen.UnplugAfterRequests(0);
+    gen.FailNextRequests(3);
+    EXPECT_EQ(gen.PendingFailures(), 3);
+    gen.Reset();
+    EXPECT_EQ(gen.UnplugCountdown(), -1);
+    EXPECT_EQ(gen.PendingFailures(), 0);
+    // Failures later on: two served, one failed, then served again.
+    gen.FailRequestsAfter(2, 1);
+    EXPECT_TRUE(Send({0x26, 1, 0, 10}));
+    EXPECT_TRUE(gen.Ready(session));
+    EXPECT_EQ(gen.PendingFailures(), 1);
+    EXPECT_FALSE(gen.Ready(session));
+    EXPECT_TRUE(gen.Ready(session));
+    EXPECT_EQ(gen.PendingFailures(), 0);
+    EXPECT_TRUE(Send({0x26, 1, 0, 9}));
+    EXPECT_TRUE(gen.Plugged());
+}
+
 TEST_F(VirtualGeneratorTest, UnplugEndsSessionsAndPluggingInIsAPowerCycle)
 {
     Send({0x26, 1, 0, 7, 0x2D, 0x20, 0, 0, 0x02, 0x13, 0, 0, 0x03, 0x01, 0x10, 0x77, 0x01, 0, 0, 0x2A});

@@ -189,13 +189,14 @@ TEST_F(VirtualLibraryTest, UnpluggedDeviceFailsAndMustBeOpenedAgain)
 {
     vg.USBSingleWrite(2, 0x0800);
     vg.VgSetPlugged(0);
-    EXPECT_EQ(vg.USBGetPowerState(), 0);
-    EXPECT_EQ(g_failures, 1);
-    vg.USBSingleWrite(2, 0x0100); // not reported
-    EXPECT_EQ(vg.DeviceReady(), 0);
-    EXPECT_EQ(g_failures, 1);
+    EXPECT_EQ(vg.USBGetPowerState(), 0); // its query and its reply read fail
+    EXPECT_EQ(g_failures, 2);
+    vg.USBSingleWrite(2, 0x0100);
+    EXPECT_EQ(g_failures, 3);
+    EXPECT_EQ(vg.DeviceReady(), 0); // not reported
+    EXPECT_EQ(g_failures, 3);
     EXPECT_EQ(vg.USBInitDevice(), 516);
-    EXPECT_EQ(g_failures, 1);
+    EXPECT_EQ(g_failures, 3);
 
     vg.VgSetPlugged(1);
     EXPECT_EQ(vg.DeviceReady(), 0); // the old handle is gone with the old device
@@ -203,21 +204,21 @@ TEST_F(VirtualLibraryTest, UnpluggedDeviceFailsAndMustBeOpenedAgain)
     EXPECT_EQ(vg.DeviceReady(), 1);
     EXPECT_EQ(vg.VgGetRegister(2), 0); // plugging in again is a power cycle
     EXPECT_EQ(vg.USBGetPowerState(), 1);
-    EXPECT_EQ(g_failures, 1);
+    EXPECT_EQ(g_failures, 3);
 }
 
 TEST_F(VirtualLibraryTest, FailNextRequestsFailsExactlyThatMany)
 {
     vg.VgFailNextRequests(2);
-    vg.USBSingleWrite(4, 0x1111); // request 6 fails silently
+    vg.USBSingleWrite(4, 0x1111); // request 6 fails, and says so
     EXPECT_EQ(vg.VgGetRegister(4), 0);
-    EXPECT_EQ(g_failures, 0);
-    EXPECT_EQ(vg.USBGetPowerState(), 0); // its packet is lost, and its read fails
     EXPECT_EQ(g_failures, 1);
+    EXPECT_EQ(vg.USBGetPowerState(), 0); // its packet is lost; its read finds no reply
+    EXPECT_EQ(g_failures, 3);
     vg.USBSingleWrite(4, 0x2222);
     EXPECT_EQ(vg.VgGetRegister(4), 0x2222);
     EXPECT_EQ(vg.USBGetPowerState(), 1);
-    EXPECT_EQ(g_failures, 1);
+    EXPECT_EQ(g_failures, 3);
     int ok = 1;
     LoggedBytes(0, nullptr, &ok);
     EXPECT_EQ(ok, 0);

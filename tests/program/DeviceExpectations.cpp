@@ -1,6 +1,7 @@
 #include "tests/program/DeviceExpectations.h"
 
 #include "data/SettingsTarn.h"
+#include "sim/CalibrationImage.h"
 #include "tests/program/ProgramHarness.h"
 
 #include <gtest/gtest.h>
@@ -61,9 +62,25 @@ double GeneratorFrequency(const TVirtualGenerator& vg, bool standard)
     return standard ? clock / (16384 - vg.Register(7)) : clock;
 }
 
-void ExpectDeviceHolds(const TVirtualGenerator& vg, const TSettingsTarn& settings, const TCalibration& cal)
+void WriteCalibration(const TVirtualGenerator& vg, const TCalibration& cal)
+{
+    vg::Calibration c;
+    c.levelHigh = static_cast<std::uint16_t>(cal.levelHigh);
+    c.levelLow = static_cast<std::uint16_t>(cal.levelLow);
+    c.shiftZeroHigh = static_cast<std::uint16_t>(cal.shiftZeroHigh);
+    c.shiftZeroLow = static_cast<std::uint16_t>(cal.shiftZeroLow);
+    c.shiftGain = static_cast<std::uint16_t>(cal.shiftGain);
+    c.attenuatorWord = static_cast<std::uint16_t>(std::lround(32767.5 / cal.attenuatorFactor));
+    const vg::CalibrationImage page = vg::MakeCalibrationImage(c);
+    for (int i = 0; i < static_cast<int>(page.size()); ++i)
+        vg.SetEEPROMByte(256 + i, page[static_cast<std::size_t>(i)]);
+}
+
+void ExpectDeviceHolds(const TVirtualGenerator& vg, const TSettingsTarn& settings, const TCalibration& cal,
+                       std::optional<double> applied)
 {
     const TDeviceSettings& d = settings.Device;
+    const double frequency = applied.value_or(d.Frequency);
     const long double hi = cal.levelHigh, lo = cal.levelLow;
     const bool atn = d.OutputAtn[0] == 1;
     const long double level = d.Level[0];
@@ -87,22 +104,32 @@ void ExpectDeviceHolds(const TVirtualGenerator& vg, const TSettingsTarn& setting
 
     int control = (d.TriggerLeading ? 2 : 0) | (d.ArmStopLevel ? 32 : 0) | 64 | (on && levelCode != 0 ? 128 : 0);
     control |= d.TriggerMode == 0 ? (d.ArmOnOff ? 16 : 0) | (d.RunOnOff ? 4 : 0) : (d.TriggerOnOff ? 1 : 0);
-    EXPECT_EQ(vg.Register(10), control) << "control word";
+    // Bit 6 is left low by a frequency change that leaves a divided clock, until
+    // the next control word: which one came last is the driver's order of writes.
+    EXPECT_EQ(vg.Register(10) | 64, control) << "control word";
 
     const TWaveformTarn& wave = *d.Waveforms[0];
+    const std::vector<std::uint16_t> memory = vg.SampleMemory();
+    int mismatches = 0;
     if (wave.IsStandard) {
-        const int samples = std::clamp(
-            static_cast<int>(std::nearbyint(std::exp2(std::floor(std::log2(100000000.0 / d.Frequency))))), 2, 8192);
+        const int samples =
+            static_cast<int>(std::clamp(std::exp2(std::floor(std::log2(100000000.0 / frequency))), 2.0, 8192.0));
         EXPECT_EQ(vg.Register(7), 16384 - samples) << "playback start";
+        // The full-rate level of the decimation set, from word 0, spans 0 .. max - min.
+        const int n = wave.SampleCount();
+        const int lowest = *std::min_element(wave.Samples(), wave.Samples() + n);
+        for (int i = 0; i < n; ++i)
+            mismatches += memory[static_cast<std::size_t>(i)] != wave.Samples()[i] - lowest;
+        EXPECT_EQ(mismatches, 0) << "sample memory";
     } else {
         const int n = wave.SampleCount();
         EXPECT_EQ(vg.Register(7), 16384 - n) << "playback start";
-        int mismatches = 0;
         for (int i = 0; i < n; ++i)
-            mismatches += vg.SampleWord(16384 - n + i) != wave.Samples()[i];
+            mismatches += memory[static_cast<std::size_t>(16384 - n + i)] != wave.Samples()[i];
         EXPECT_EQ(mismatches, 0) << "sample memory";
     }
-    EXPECT_NEAR(d.DeviceFrequency, d.Frequency, d.Frequency * 1e-3) << "frequency in device";
+    EXPECT_NEAR(d.DeviceFrequency, frequency, frequency * 1e-3) << "frequency in device";
+    EXPECT_NEAR(GeneratorFrequency(vg, wave.IsStandard), frequency, frequency * 1e-3) << "frequency produced";
 }
 
 } // namespace tarn::test

@@ -2,6 +2,7 @@
 // settings, worked out independently from the device's register description.
 #pragma once
 #include <filesystem>
+#include <optional>
 
 class TSettingsTarn;
 
@@ -27,8 +28,14 @@ void WriteDistinctSettings(const std::filesystem::path& folder);
 // played samples (standard).
 double GeneratorFrequency(const TVirtualGenerator& vg, bool standard);
 
+// Writes a calibration page with a valid check sum into the device's EEPROM.
+void WriteCalibration(const TVirtualGenerator& vg, const TCalibration& cal);
+
 // Checks level, shift, relays, control word, playback start, sample memory
-// and frequency against settings (gtest expectations).
-void ExpectDeviceHolds(const TVirtualGenerator& vg, const TSettingsTarn& settings, const TCalibration& cal);
+// and frequency against settings (gtest expectations). The device plays the
+// frequency in software, or applied when given (a step-mode frequency not yet
+// set, or set when the frequency in software was another).
+void ExpectDeviceHolds(const TVirtualGenerator& vg, const TSettingsTarn& settings, const TCalibration& cal,
+                       std::optional<double> applied = std::nullopt);
 
 } // namespace tarn::test

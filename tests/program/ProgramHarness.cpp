@@ -1,11 +1,16 @@
 #include "tests/program/ProgramHarness.h"
 
+#include "panels/WaveListBoxTarn.h"
+#include "panels/WaveScreenTarn.h"
 #include "shell/Main.h"
 #include "shell/master/tests/TestApp.h"
 #include "tests/program/DeviceExpectations.h"
 
 #include <QApplication>
+#include <QDrag>
+#include <QDragEnterEvent>
 #include <QTest>
+#include <QWindow>
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -64,6 +69,12 @@ std::int32_t TVirtualGenerator::SampleWord(std::int32_t index) const
 {
     return reinterpret_cast<std::int32_t (*)(std::int32_t)>(Fn("VgGetSampleWord"))(index);
 }
+std::vector<std::uint16_t> TVirtualGenerator::SampleMemory() const
+{
+    std::vector<std::uint16_t> words(16384);
+    reinterpret_cast<std::int32_t (*)(std::uint16_t*, std::int32_t)>(Fn("VgCopySamples"))(words.data(), 16384);
+    return words;
+}
 std::int32_t TVirtualGenerator::EEPROMByte(std::int32_t address) const
 {
     return reinterpret_cast<std::int32_t (*)(std::int32_t)>(Fn("VgGetEEPROMByte"))(address);
@@ -108,7 +119,44 @@ void TVirtualGenerator::ClearRequests() const
     reinterpret_cast<void (*)()>(Fn("VgClearRequestLog"))();
 }
 
-TStartedProgram::TStartedProgram(bool withModules)
+std::vector<bool> TVirtualGenerator::RequestOutcomes() const
+{
+    using Get = std::int32_t (*)(std::int32_t, std::int32_t*, std::int32_t*, std::uint8_t*, std::int32_t);
+    std::vector<bool> outcomes;
+    const std::int32_t n = reinterpret_cast<std::int32_t (*)()>(Fn("VgGetRequestCount"))();
+    for (std::int32_t i = 0; i < n; ++i) {
+        std::int32_t function = 0, succeeded = 0;
+        reinterpret_cast<Get>(Fn("VgGetRequest"))(i, &function, &succeeded, nullptr, 0);
+        outcomes.push_back(succeeded != 0);
+    }
+    return outcomes;
+}
+void TVirtualGenerator::FailNextRequests(std::int32_t n) const
+{
+    reinterpret_cast<void (*)(std::int32_t)>(Fn("VgFailNextRequests"))(n);
+}
+void TVirtualGenerator::FailRequestsAfter(std::int32_t after, std::int32_t n) const
+{
+    reinterpret_cast<void (*)(std::int32_t, std::int32_t)>(Fn("VgFailRequestsAfter"))(after, n);
+}
+std::int32_t TVirtualGenerator::PendingFailures() const
+{
+    return reinterpret_cast<std::int32_t (*)()>(Fn("VgGetPendingFailures"))();
+}
+void TVirtualGenerator::UnplugAfterRequests(std::int32_t n) const
+{
+    reinterpret_cast<void (*)(std::int32_t)>(Fn("VgUnplugAfterRequests"))(n);
+}
+std::int32_t TVirtualGenerator::UnplugCountdown() const
+{
+    return reinterpret_cast<std::int32_t (*)()>(Fn("VgGetUnplugCountdown"))();
+}
+bool TVirtualGenerator::Plugged() const
+{
+    return reinterpret_cast<std::int32_t (*)()>(Fn("VgIsPlugged"))() != 0;
+}
+
+TStartedProgram::TStartedProgram(bool withModules, const std::function<void(const TVirtualGenerator&)>& prepare)
 {
     TestApp();
     QApplication::setQuitOnLastWindowClosed(false);
@@ -117,6 +165,8 @@ TStartedProgram::TStartedProgram(bool withModules)
         std::filesystem::copy(std::filesystem::path(TARN_BIN_DIR) / "modules", folder.File("modules"));
     }
     vg = std::make_unique<TVirtualGenerator>(folder.File("libvireo.so"));
+    if (vg->Loaded() && prepare)
+        prepare(*vg);
     TProgramOptions options;
     options.programFolder = folder.Path().string();
     options.singleInstanceCheck = false;
@@ -197,6 +247,51 @@ TStepper::Step TStepper::Wait(std::chrono::milliseconds time)
         }
         return std::chrono::steady_clock::now() - *started >= time;
     };
+}
+
+Qt::DropAction DropOnPreview(TMainForm& form, QDrag& drag)
+{
+    QWidget& preview = form.WaveScreenTarn1();
+    const QPoint at = preview.mapTo(&form, preview.rect().center());
+    QWidget* target = form.childAt(at);
+    if (target != &preview)
+        return Qt::IgnoreAction;
+    const QPointF local = target->mapFrom(&form, at);
+    QDragEnterEvent enter(local.toPoint(), drag.supportedActions(), drag.mimeData(), Qt::LeftButton, {});
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return Qt::IgnoreAction;
+    QDropEvent drop(local, drag.supportedActions(), drag.mimeData(), Qt::LeftButton, {});
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
+}
+
+bool DragListItem(TMainForm& form, int row)
+{
+    TWaveListBoxTarn& list = form.WaveListBoxTarn1();
+    list.doItemsLayout();
+    list.scrollTo(list.model()->index(row, 0));
+    const QPoint at = list.viewport()->mapTo(&form, list.visualRect(list.model()->index(row, 0)).center());
+    bool dragged = false;
+    list.DragRunner = [&form, &dragged](QDrag& drag) {
+        dragged = true;
+        return DropOnPreview(form, drag);
+    };
+    QWindow* window = form.windowHandle();
+    QTest::mousePress(window, Qt::LeftButton, {}, at);
+    QTest::mouseMove(window, at + QPoint(0, 2 * QApplication::startDragDistance()));
+    QTest::mouseRelease(window, Qt::LeftButton, {}, at);
+    list.DragRunner = nullptr;
+    return dragged;
+}
+
+int ListRow(TMainForm& form, const QString& caption)
+{
+    const TWaveListBoxTarn& list = form.WaveListBoxTarn1();
+    for (int row = 0; row < list.Count(); ++row)
+        if (list.Item(row) == caption)
+            return row;
+    return -1;
 }
 
 } // namespace tarn::test

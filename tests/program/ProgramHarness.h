@@ -7,6 +7,8 @@
 
 #include <QTimer>
 
+class QDrag;
+
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -49,6 +51,8 @@ public:
     std::int32_t Register(std::int32_t reg) const;
     std::int32_t RegisterWriteCount(std::int32_t reg) const;
     std::int32_t SampleWord(std::int32_t index) const;
+    // All 16,384 words of the sample memory.
+    std::vector<std::uint16_t> SampleMemory() const;
     std::int32_t EEPROMByte(std::int32_t address) const;
     void SetEEPROMByte(std::int32_t address, std::int32_t value) const;
     std::int32_t Power() const;
@@ -58,6 +62,15 @@ public:
     // The 4-byte command packets of every request since the last clear, in order.
     std::vector<std::array<std::uint8_t, 4>> CommandPackets() const;
     void ClearRequests() const;
+    // Whether each logged request succeeded, in order.
+    std::vector<bool> RequestOutcomes() const;
+    // Fault injection of VirtualGeneratorApi.h.
+    void FailNextRequests(std::int32_t n) const;
+    void FailRequestsAfter(std::int32_t after, std::int32_t n) const;
+    std::int32_t PendingFailures() const;
+    void UnplugAfterRequests(std::int32_t n) const;
+    std::int32_t UnplugCountdown() const;
+    bool Plugged() const;
 
 private:
     void* Fn(const char* name) const;
@@ -84,8 +97,10 @@ private:
 // distinct settings of DeviceExpectations and its window shown, before its
 // message loop; finished (saved) when destroyed.
 struct TStartedProgram {
-    // withModules: the shipped plug-in modules go into the folder's modules/ first.
-    explicit TStartedProgram(bool withModules = false);
+    // withModules: the shipped plug-in modules go into the folder's modules/ first;
+    // prepare: sets up the generator before the program finds it.
+    explicit TStartedProgram(bool withModules = false,
+                             const std::function<void(const TVirtualGenerator&)>& prepare = {});
     ~TStartedProgram();
     TStartedProgram(const TStartedProgram&) = delete;
     TStartedProgram& operator=(const TStartedProgram&) = delete;
@@ -119,5 +134,15 @@ private:
     QTimer ticker_;
     QTimer deadline_;
 };
+
+// The platform's part of a drag from the waveform list, done by hand since the
+// headless platform drops nothing: the pointer goes onto the preview, the
+// widget there is offered the drag and it is dropped there if accepted.
+Qt::DropAction DropOnPreview(TMainForm& form, QDrag& drag);
+// Presses on the list item in row, moves past the drag distance and drops the
+// item on the preview, as the mouse does; false when the list started no drag.
+bool DragListItem(TMainForm& form, int row);
+// The row of the list item with that caption, -1 when none.
+int ListRow(TMainForm& form, const QString& caption);
 
 } // namespace tarn::test

@@ -31,53 +31,13 @@ protected:
 
     TMainForm& Form() { return run.Form(); }
     TSettingsTarn& S() { return Form().SettingsTarn1(); }
-    QWindow* Window() { return Form().windowHandle(); }
-    QPoint InWindow(QWidget* w, QPoint p) { return w->mapTo(&Form(), p); }
-    QPoint PreviewCentre() { return InWindow(&Form().WaveScreenTarn1(), Form().WaveScreenTarn1().rect().center()); }
-
-    // What the platform does with a drag, done by hand since the headless
-    // platform drops nothing: the pointer goes onto the preview, the widget
-    // there is offered the drag, and it is dropped there if accepted.
-    Qt::DropAction DropOnPreview(QDrag& drag)
-    {
-        const QPoint at = PreviewCentre();
-        QWidget* target = Form().childAt(at);
-        EXPECT_EQ(target, &Form().WaveScreenTarn1());
-        const QPointF local = target->mapFrom(&Form(), at);
-        QDragEnterEvent enter(local.toPoint(), drag.supportedActions(), drag.mimeData(), Qt::LeftButton, {});
-        QApplication::sendEvent(target, &enter);
-        if (!enter.isAccepted())
-            return Qt::IgnoreAction;
-        QDropEvent drop(local, drag.supportedActions(), drag.mimeData(), Qt::LeftButton, {});
-        QApplication::sendEvent(target, &drop);
-        return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
-    }
-
-    // Presses on list item row, moves past the drag distance and drops on the preview.
+    // Drags the item in row onto the preview with the mouse.
     void DragItem(int row)
     {
-        TWaveListBoxTarn& list = Form().WaveListBoxTarn1();
-        list.doItemsLayout();
-        list.scrollTo(list.model()->index(row, 0));
-        const QPoint at = InWindow(list.viewport(), list.visualRect(list.model()->index(row, 0)).center());
-        list.DragRunner = [this, &list](QDrag& drag) {
-            EXPECT_TRUE(list.Dragging());
-            ++drags;
-            return DropOnPreview(drag);
-        };
-        QTest::mousePress(Window(), Qt::LeftButton, {}, at);
-        QTest::mouseMove(Window(), at + QPoint(0, 2 * QApplication::startDragDistance()));
-        QTest::mouseRelease(Window(), Qt::LeftButton, {}, at);
+        drags += DragListItem(Form(), row) ? 1 : 0;
+        EXPECT_FALSE(Form().WaveListBoxTarn1().Dragging());
     }
-
-    int Row(const char* name)
-    {
-        TWaveListBoxTarn& list = Form().WaveListBoxTarn1();
-        for (int row = 0; row < list.Count(); ++row)
-            if (list.Item(row) == name)
-                return row;
-        return -1;
-    }
+    int Row(const char* name) { return ListRow(Form(), QString::fromUtf8(name)); }
 
     TStartedProgram run;
     int drags = 0;
@@ -132,7 +92,7 @@ TEST_F(WaveformDrag, ADragFromElsewhereIsRefused)
     mime->setData("application/x-tarn-waveform", "0");
     mime->setText("Sine");
     drag.setMimeData(mime);
-    EXPECT_EQ(DropOnPreview(drag), Qt::IgnoreAction);
+    EXPECT_EQ(DropOnPreview(Form(), drag), Qt::IgnoreAction);
     EXPECT_EQ(S().Device.Waveforms[0]->Name, name);
 }
 

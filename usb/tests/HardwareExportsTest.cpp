@@ -91,7 +91,7 @@ TEST_F(HardwareExports, PacketsTravelOnTheBulkPairAndCountAtTheDevicePacketSize)
     EXPECT_EQ(g_failures, 0);
 }
 
-TEST_F(HardwareExports, OnlyBulkWritesReadsAndPacketSizeQueriesReportFailures)
+TEST_F(HardwareExports, EveryFailedRequestButTheReadyTestReports)
 {
     AttachGenerator();
     ASSERT_EQ(USBInitDevice(), 0);
@@ -100,17 +100,18 @@ TEST_F(HardwareExports, OnlyBulkWritesReadsAndPacketSizeQueriesReportFailures)
     USBSingleWrite(1, 1);
     USBSetPowerOnOff(0);
     USBWriteToEEPROM(1, 1);
+    EXPECT_EQ(g_failures, 3);
     EXPECT_EQ(DeviceReady(), 0);
-    EXPECT_EQ(g_failures, 0);
-    USBGetDeviceID();
-    EXPECT_EQ(g_failures, 1);
+    EXPECT_EQ(g_failures, 3);
+    USBGetDeviceID(); // the query's packet, then its reply
+    EXPECT_EQ(g_failures, 5);
     Bytes data(64);
     EXPECT_EQ(USBFIFOWrite(11, data.data(), 64), 0);
     EXPECT_EQ(USBFIFORead(11, data.data(), 64), 0);
-    EXPECT_EQ(g_failures, 3);
+    EXPECT_EQ(g_failures, 9);
     fake.devices[0].maxPacketSize = LIBUSB_ERROR_NOT_FOUND;
     USBGetPacketSize();
-    EXPECT_EQ(g_failures, 4);
+    EXPECT_EQ(g_failures, 10);
 }
 
 TEST_F(HardwareExports, AFailedPacketSizeQueryWhileOpeningReportsAndKeepsTheSize)

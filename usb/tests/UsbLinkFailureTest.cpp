@@ -65,16 +65,18 @@ TEST_F(UsbLinkFailures, EepromPreambleIsNeverSplitFromItsWrite)
     EXPECT_EQ(transport.requests[1].bytes, (Bytes{0x02, 0x13, 0, 0, 0x03, 0x01, 0x2C, 0x42}));
 }
 
-TEST_F(UsbLinkFailures, FailedFlushAndReadyAreNotReportedAndTheBufferEmpties)
+TEST_F(UsbLinkFailures, FailedFlushesReportTheReadyTestDoesNotAndTheBufferEmpties)
 {
     transport.failing = {6, 10};
     link.SingleWriteWithoutFlush(1, 1);
     link.SingleWrite(2, 2);
     link.SetPowerOnOff(1);
     link.WriteToEEPROM(1, 1);
+    EXPECT_EQ(g_calls, 3);
+    EXPECT_EQ(g_lastArgument, 0);
     EXPECT_EQ(link.DeviceReady(), 0);
     EXPECT_EQ(link.BufferLength(), 0u);
-    EXPECT_EQ(g_calls, 0);
+    EXPECT_EQ(g_calls, 3);
     EXPECT_EQ(transport.requests[0].bytes.size(), 8u);
 }
 
