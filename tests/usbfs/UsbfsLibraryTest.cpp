@@ -268,7 +268,7 @@ TEST_F(UsbfsLibrary, UnplugBetweenCallsIsNoticedAndReplugNeedsAnOpen)
 
     generator->Unplug();
     EXPECT_EQ(library->USBSingleRead(5), 0);
-    EXPECT_EQ(g_failures, 1);
+    EXPECT_EQ(g_failures, 2); // the query's packet, then its reply
     EXPECT_EQ(library->DeviceReady(), 0);
     EXPECT_EQ(library->USBInitDevice(), vireo::kInitNoDevice);
 
