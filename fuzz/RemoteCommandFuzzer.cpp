@@ -23,10 +23,20 @@ public:
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     tarn::fuzz::TFuzzInput input(data, size);
-    TSettingsTarn settings;
-    settings.SetDefaults();
+    // Made once: the standard waveforms cost more than a run. Each run starts
+    // from the first-start values again.
+    static TSettingsTarn settings;
+    static const TWaveformTarn* const sine = [] {
+        settings.SetDefaults();
+        settings.RecoverWaveforms();
+        return settings.Repository.front().get();
+    }();
     settings.ResetDeviceValues();
-    settings.RecoverWaveforms();
+    settings.Options->SetBoolValue(optFilterAutoset, true);
+    settings.Repository.resize(4);
+    if (settings.Device.Waveforms[0]->Name != sine->Name) {
+        settings.Device.Waveforms[0]->Assign(*sine);
+    }
     THost host;
     tarn::scpi::TScpiInstrument instrument(settings, host, "fuzz");
     tarn::scpi::TMessageFramer framer;

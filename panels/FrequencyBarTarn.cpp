@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -143,7 +144,18 @@ void TFrequencyBarTarn::ObjMasterNotify(TObjMasterCode code, std::int32_t index,
         model_.Snap(Frequency(), width());
         break;
     case TObjMasterCode::omFrequencyChanged:
+    case TObjMasterCode::omFrequencyModeChanged:
+    case TObjMasterCode::omApplyFrequency:
         RedrawAndPaint();
+        // The bar hears these before the device abstraction stores the
+        // frequency in device; once the announcement is over, show that too.
+        if (!refreshQueued_) {
+            refreshQueued_ = true;
+            QTimer::singleShot(0, this, [this] {
+                refreshQueued_ = false;
+                RedrawAndPaint();
+            });
+        }
         break;
     case TObjMasterCode::omWaveformLoaded:
         WaveformLoaded();

@@ -89,6 +89,8 @@ private:
     bool updating_ = false;
     // The view covered at least 7/8 of the range when last drawn.
     bool wideView_ = true;
+    // A redraw waits for the end of the announcement in progress.
+    bool refreshQueued_ = false;
     int wheelRest_ = 0;
 };
 
