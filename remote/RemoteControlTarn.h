@@ -39,6 +39,8 @@ public:
     bool Listening() const;
     std::uint16_t Port() const;
     bool HasClient() const { return client_ != nullptr; }
+    // Bytes of answers waiting for the client to read them.
+    std::int64_t PendingOutput() const { return client_ != nullptr ? client_->bytesToWrite() : 0; }
 
 protected:
     void ObjMasterNotify(TObjMasterCode code, std::int32_t index, void* data) override;

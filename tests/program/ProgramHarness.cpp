@@ -108,11 +108,13 @@ void TVirtualGenerator::ClearRequests() const
     reinterpret_cast<void (*)()>(Fn("VgClearRequestLog"))();
 }
 
-TStartedProgram::TStartedProgram(bool withModules)
+TStartedProgram::TStartedProgram(bool withModules, const std::function<void(const std::filesystem::path&)>& prepare)
 {
     TestApp();
     QApplication::setQuitOnLastWindowClosed(false);
     WriteDistinctSettings(folder.Path());
+    if (prepare)
+        prepare(folder.Path());
     if (withModules) {
         std::filesystem::copy(std::filesystem::path(TARN_BIN_DIR) / "modules", folder.File("modules"));
     }
