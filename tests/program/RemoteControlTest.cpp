@@ -10,6 +10,7 @@
 #include "panels/HLEditTarn.h"
 #include "remote/RemoteControlTarn.h"
 #include "shell/Main.h"
+#include "shell/master/tests/TestApp.h"
 #include "tests/program/DeviceExpectations.h"
 #include "tests/program/ProgramHarness.h"
 
@@ -282,6 +283,49 @@ TEST_F(RemoteControl, BadInputLeavesTheProgramWorkingAndTheQueueSaysWhy)
              EXPECT_EQ(a, "2000");
              EXPECT_NEAR(GeneratorFrequency(*run.vg, false), 2000.0, 0.5);
          })});
+}
+
+TEST(RemoteControlListening, APortTakenIsShownOnceAndTheOptionSwitchesListeningAtOnce)
+{
+    TestApp();
+    TProgramFolder folder;
+    WriteDistinctSettings(folder.Path());
+    QTcpServer holder;
+    ASSERT_TRUE(holder.listen(QHostAddress::LocalHost, 0));
+    const std::uint16_t port = holder.serverPort();
+    EnableRemote(folder.Path(), port);
+    TProgramOptions options;
+    options.programFolder = folder.Path().string();
+    options.singleInstanceCheck = false;
+    const auto start = [&](TScriptedDialogs& dialogs) {
+        auto program = std::make_unique<TTarnProgram>(dialogs, options);
+        EXPECT_TRUE(program->Start());
+        return program;
+    };
+    TScriptedDialogs first;
+    start(first)->Finish();
+    ASSERT_EQ(first.shown.size(), 1u);
+    EXPECT_NE(first.shown[0].text.find(std::to_string(port)), std::string::npos);
+    // The next start remembers that it was told.
+    TScriptedDialogs second;
+    const auto program = start(second);
+    EXPECT_TRUE(second.shown.empty());
+    TRemoteControlTarn& remote = program->MainForm()->RemoteControlTarn1();
+    EXPECT_FALSE(remote.Listening());
+    holder.close();
+    // As the options dialog's OK does: the option, then the settings announced.
+    const auto choose = [&](bool on) {
+        program->MainForm()->SettingsTarn1().Options->SetBoolValue(optRemoteControl, on);
+        for (std::int32_t phase = 0; phase < 10; ++phase)
+            program->MainForm()->ObjMasterTarn1().Notify(TObjMasterCode::omSettingsApplied, phase);
+    };
+    choose(true);
+    EXPECT_TRUE(remote.Listening());
+    EXPECT_EQ(remote.Port(), port);
+    choose(false);
+    EXPECT_FALSE(remote.Listening());
+    program->Finish();
+    EXPECT_TRUE(second.shown.empty());
 }
 
 } // namespace
