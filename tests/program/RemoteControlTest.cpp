@@ -13,6 +13,7 @@
 #include "shell/master/tests/TestApp.h"
 #include "tests/program/DeviceExpectations.h"
 #include "tests/program/ProgramHarness.h"
+#include "tests/program/ScpiClient.h"
 
 #include <gtest/gtest.h>
 
@@ -31,80 +32,6 @@ namespace tarn::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-// A port nobody listens on just now.
-std::uint16_t FreePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-// Remote control on, at the test's own port.
-void EnableRemote(const std::filesystem::path& folder, std::uint16_t port)
-{
-    TXMLSettings store;
-    store.LoadFromFile(folder / "settings.xml");
-    store.WriteBool("/options/RemoteControl", true);
-    store.WriteInt("/remote/port", port);
-    ASSERT_TRUE(store.SaveToFile(folder / "settings.xml"));
-}
-
-// The pyvisa side: scpi_client.py under the system's Python, which has pyvisa.
-class TScpiClient {
-public:
-    explicit TScpiClient(std::uint16_t port)
-    {
-        proc_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        proc_.start(QStringLiteral(TARN_SYSTEM_PYTHON), {QStringLiteral(TARN_SCPI_CLIENT), QString::number(port)});
-    }
-    ~TScpiClient()
-    {
-        proc_.closeWriteChannel();
-        if (!proc_.waitForFinished(5000))
-            proc_.kill();
-    }
-    TScpiClient(const TScpiClient&) = delete;
-    TScpiClient& operator=(const TScpiClient&) = delete;
-
-    // A step that sends the request and ends when its answer came.
-    TStepper::Step Ask(QJsonObject request, std::function<void(const QJsonObject&)> check = {})
-    {
-        auto sent = std::make_shared<bool>(false);
-        return [this, request, check, sent] {
-            if (!*sent) {
-                proc_.write(QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n');
-                *sent = true;
-                return false;
-            }
-            if (!proc_.canReadLine())
-                return false;
-            const QJsonObject answer = QJsonDocument::fromJson(proc_.readLine()).object();
-            EXPECT_TRUE(answer["ok"].toBool())
-                << answer["error"].toString().toStdString() << " for " << QJsonDocument(request).toJson().toStdString();
-            if (check)
-                check(answer);
-            return true;
-        };
-    }
-    TStepper::Step Write(const QString& text) { return Ask({{"op", "write"}, {"text", text}}); }
-    TStepper::Step Query(const QString& text, std::function<void(const std::string&)> check)
-    {
-        return Ask({{"op", "query"}, {"text", text}},
-                   [check](const QJsonObject& a) { check(a["answer"].toString().toStdString()); });
-    }
-    TStepper::Step Raw(const QByteArray& bytes) { return Ask({{"op", "raw"}, {"hex", QString(bytes.toHex())}}); }
-    // The oldest error code of the queue.
-    TStepper::Step ExpectError(int code, const char* context)
-    {
-        return Query("SYST:ERR?", [code, context](const std::string& a) {
-            EXPECT_EQ(std::stoi(a), code) << a << " after " << context;
-        });
-    }
-
-private:
-    QProcess proc_;
-};
 
 class RemoteControl : public ::testing::Test {
 protected:

@@ -71,6 +71,22 @@ def main():
                         time.sleep(0.01)
                 held.append(s)
                 out["answer"] = sent
+            elif op == "bench":
+                # Round trips as a script sees them, in milliseconds.
+                def timed(count, action):
+                    times = []
+                    for _ in range(count):
+                        start = time.perf_counter()
+                        action()
+                        times.append((time.perf_counter() - start) * 1000.0)
+                    times.sort()
+                    return {"median": times[len(times) // 2], "p90": times[len(times) * 9 // 10],
+                            "min": times[0], "count": count}
+                codes = [(i * 7) % 4096 for i in range(16384)]
+                out["query"] = timed(req["queries"], lambda: inst.query("FREQ 1000;:FREQ?"))
+                out["upload"] = timed(req["uploads"], lambda: (
+                    inst.write_binary_values('WAV:DATA "bench",', codes, datatype="H", is_big_endian=False),
+                    inst.query("*OPC?")))
             elif op == "release":
                 for s in held:
                     s.close()
