@@ -90,8 +90,6 @@ TOptionsForm::TOptionsForm(QWidget* owner)
     outputInfo_ = AddSection(*displayPage_);
     vrmsFromAC_ = new QCheckBox(QStringLiteral("VRms from AC"), displayPage_);
     SetTag(*vrmsFromAC_, OptionControlTagBase + optVrmsFromAC);
-    for (QCheckBox* box : {filterAutoset_, vrmsFromAC_})
-        box->move(2 * kMargin, autoset_.label->geometry().bottom() + kMargin);
     // A second section on the device page; FormCreate puts it below the filter check box.
     remote_ = AddSection(*devicePage_);
     remoteControl_ = new QCheckBox(QStringLiteral("Remote control"), devicePage_);
@@ -152,7 +150,10 @@ void TOptionsForm::FormCreate()
     }
     for (QPushButton* button : {ok_, cancel_})
         button->setAccessibleName(button->text());
-    // Placed once the check box above has its final size.
+    // Placed once labels and check boxes have their final sizes, each check
+    // box the same distance below its section label.
+    filterAutoset_->move(2 * kMargin, autoset_.label->geometry().bottom() + kMargin);
+    vrmsFromAC_->move(2 * kMargin, outputInfo_.label->geometry().bottom() + kMargin);
     remote_.label->move(kMargin, filterAutoset_->geometry().bottom() + 2 * kMargin);
     SetSectionText(remote_, Strings::OptionsSectionRemote);
     remoteControl_->move(2 * kMargin, remote_.label->geometry().bottom() + kMargin);
