@@ -126,6 +126,8 @@ void TRemoteControlTarn::Listen()
     connect(server_.get(), &QTcpServer::newConnection, this, &TRemoteControlTarn::NewConnection);
     const std::uint16_t port = Port();
     TXMLSettings& store = *s.XMLStore;
+    // Written out, so that the file shows where the port is chosen.
+    store.WriteInt(kPortPath, port);
     if (server_->listen(QHostAddress::LocalHost, port)) {
         if (store.ReadInt(kFailurePath, 0) != 0) {
             store.WriteInt(kFailurePath, 0);
@@ -172,6 +174,11 @@ void TRemoteControlTarn::NewConnection()
         connect(socket, &QTcpSocket::bytesWritten, this, &TRemoteControlTarn::Process);
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             if (socket == client_) {
+                // What it sent before it went is still carried out; the
+                // answers have nowhere to go.
+                draining_ = true;
+                Process();
+                draining_ = false;
                 ClientGone();
             }
         });
@@ -185,7 +192,7 @@ void TRemoteControlTarn::Process()
     }
     busy_ = true;
     const QPointer<QTcpSocket> socket = client_;
-    while (socket != nullptr && socket == client_ && socket->bytesToWrite() < kOutputLimit) {
+    while (socket != nullptr && socket == client_ && (draining_ || socket->bytesToWrite() < kOutputLimit)) {
         if (inputAt_ >= input_.size()) {
             input_ = socket->read(kReadChunk).toStdString();
             inputAt_ = 0;
@@ -206,7 +213,7 @@ void TRemoteControlTarn::Process()
         }
         // May open the communication-broken window, whose loop runs on.
         const std::string response = instrument_->Execute(message.Text);
-        if (!response.empty() && socket != nullptr && socket == client_) {
+        if (!response.empty() && socket != nullptr && socket == client_ && !draining_) {
             socket->write(response.data(), static_cast<qint64>(response.size()));
         }
     }

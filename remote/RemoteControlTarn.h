@@ -69,6 +69,8 @@ private:
     bool broken_ = false;
     // A command runs (perhaps in a nested event loop): input waits.
     bool busy_ = false;
+    // The client has gone: its remaining input runs without answers.
+    bool draining_ = false;
 };
 
 } // namespace tarn
