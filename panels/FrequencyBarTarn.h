@@ -91,6 +91,8 @@ private:
     bool wideView_ = true;
     // A redraw waits for the end of the announcement in progress.
     bool refreshQueued_ = false;
+    // The bar's own announcement is under way.
+    bool announcing_ = false;
     int wheelRest_ = 0;
 };
 
