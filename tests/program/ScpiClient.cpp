@@ -49,8 +49,15 @@ TStepper::Step TScpiClient::Ask(QJsonObject request, std::function<void(const QJ
             *sent = true;
             return false;
         }
-        if (!proc_.canReadLine())
+        if (!proc_.canReadLine()) {
+            // Without pyvisa the client ends at once: say so instead of waiting.
+            if (proc_.state() == QProcess::NotRunning && !proc_.canReadLine()) {
+                ADD_FAILURE() << "the pyvisa client ended (exit code " << proc_.exitCode()
+                              << "); are python3-pyvisa and python3-pyvisa-py installed for /usr/bin/python3?";
+                return true;
+            }
             return false;
+        }
         const QJsonObject answer = QJsonDocument::fromJson(proc_.readLine()).object();
         EXPECT_TRUE(answer["ok"].toBool())
             << answer["error"].toString().toStdString() << " for " << QJsonDocument(request).toJson().toStdString();
