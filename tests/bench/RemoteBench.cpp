@@ -16,8 +16,8 @@ using namespace std::chrono_literals;
 
 int main()
 {
-    const std::uint16_t port = FreePort();
-    TStartedProgram run(false, [port](const std::filesystem::path& folder) { EnableRemote(folder, port); });
+    TStartedProgram run;
+    const std::uint16_t port = EnableRemote(run, FreePort());
     if (!run.started) {
         std::fprintf(stderr, "the program did not start\n");
         return 1;

@@ -108,13 +108,11 @@ void TVirtualGenerator::ClearRequests() const
     reinterpret_cast<void (*)()>(Fn("VgClearRequestLog"))();
 }
 
-TStartedProgram::TStartedProgram(bool withModules, const std::function<void(const std::filesystem::path&)>& prepare)
+TStartedProgram::TStartedProgram(bool withModules)
 {
     TestApp();
     QApplication::setQuitOnLastWindowClosed(false);
     WriteDistinctSettings(folder.Path());
-    if (prepare)
-        prepare(folder.Path());
     if (withModules) {
         std::filesystem::copy(std::filesystem::path(TARN_BIN_DIR) / "modules", folder.File("modules"));
     }

@@ -84,9 +84,7 @@ private:
 // message loop; finished (saved) when destroyed.
 struct TStartedProgram {
     // withModules: the shipped plug-in modules go into the folder's modules/ first.
-    // prepare: changes the program folder's files before the start.
-    explicit TStartedProgram(bool withModules = false,
-                             const std::function<void(const std::filesystem::path&)>& prepare = {});
+    explicit TStartedProgram(bool withModules = false);
     ~TStartedProgram();
     TStartedProgram(const TStartedProgram&) = delete;
     TStartedProgram& operator=(const TStartedProgram&) = delete;

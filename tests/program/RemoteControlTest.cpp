@@ -62,9 +62,9 @@ protected:
     }
     static std::string Volts(const std::string& answer) { return FormatVoltage(std::stod(answer)) + "V"; }
 
-    std::uint16_t port = FreePort();
-    TStartedProgram run{false, [this](const std::filesystem::path& folder) { EnableRemote(folder, port); }};
-    TScpiClient scpi{port};
+    TStartedProgram run;
+    // Turned on in the running program, as a user does.
+    TScpiClient scpi{EnableRemote(run, FreePort())};
 };
 
 TEST_F(RemoteControl, CommandsDoWhatThePanelsDoDownToTheGenerator)
@@ -226,7 +226,7 @@ TEST(RemoteControlListening, APortTakenIsShownOnceAndTheOptionSwitchesListeningA
     QTcpServer holder;
     ASSERT_TRUE(holder.listen(QHostAddress::LocalHost, 0));
     const std::uint16_t port = holder.serverPort();
-    EnableRemote(folder.Path(), port);
+    EnableRemoteInFile(folder.Path(), port);
     TProgramOptions options;
     options.programFolder = folder.Path().string();
     options.singleInstanceCheck = false;

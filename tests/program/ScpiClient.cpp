@@ -1,6 +1,8 @@
 #include "tests/program/ScpiClient.h"
 
-#include "data/XMLSettings.h"
+#include "data/SettingsTarn.h"
+#include "shell/Main.h"
+#include "shell/master/ObjMasterTarn.h"
 
 #include <gtest/gtest.h>
 
@@ -18,13 +20,25 @@ std::uint16_t FreePort()
     return probe.serverPort();
 }
 
-void EnableRemote(const std::filesystem::path& folder, std::uint16_t port)
+void EnableRemoteInFile(const std::filesystem::path& folder, std::uint16_t port)
 {
     TXMLSettings store;
     store.LoadFromFile(folder / "settings.xml");
     store.WriteBool("/options/RemoteControl", true);
     store.WriteInt("/remote/port", port);
     ASSERT_TRUE(store.SaveToFile(folder / "settings.xml"));
+}
+
+std::uint16_t EnableRemote(TStartedProgram& run, std::uint16_t port)
+{
+    if (!run.started)
+        return port;
+    TSettingsTarn& settings = run.Form().SettingsTarn1();
+    settings.XMLStore->WriteInt("/remote/port", port);
+    settings.Options->SetBoolValue(optRemoteControl, true);
+    for (std::int32_t phase = 0; phase < 10; ++phase)
+        run.Form().ObjMasterTarn1().Notify(TObjMasterCode::omSettingsApplied, phase);
+    return port;
 }
 
 TScpiClient::TScpiClient(std::uint16_t port)

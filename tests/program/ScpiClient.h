@@ -16,8 +16,11 @@ namespace tarn::test {
 
 // A port nobody listens on just now.
 std::uint16_t FreePort();
-// Turns the remote control on at port in the folder's settings.xml.
-void EnableRemote(const std::filesystem::path& folder, std::uint16_t port);
+// Turns the remote control on at port in the folder's settings.xml, for the next start.
+void EnableRemoteInFile(const std::filesystem::path& folder, std::uint16_t port);
+// Turns it on in the started program as the options dialog's OK does, at
+// port; returns the port.
+std::uint16_t EnableRemote(TStartedProgram& run, std::uint16_t port);
 
 class TScpiClient {
 public:
