@@ -74,10 +74,13 @@ struct TOptionConstItem {
 // Option indexes, as the panels ask for them.
 inline constexpr std::int32_t optFilterAutoset = 0;
 inline constexpr std::int32_t optVrmsFromAC = 1;
+inline constexpr std::int32_t optRemoteControl = 2;
 
-inline constexpr std::array<TOptionConstItem, 2> OptionTable{{
+inline constexpr std::array<TOptionConstItem, 3> OptionTable{{
     {optFilterAutoset, "FilterAutoset", "true", TOptionClass::Boolean},
     {optVrmsFromAC, "VrmsFromAC", "true", TOptionClass::Boolean},
+    // Off unless the user asks: it opens a port.
+    {optRemoteControl, "RemoteControl", "false", TOptionClass::Boolean},
 }};
 
 // Options are stored below this path.

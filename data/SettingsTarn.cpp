@@ -123,8 +123,17 @@ void TSettingsTarn::ReadXMLValues()
 {
     Options = std::make_unique<TOptions>(this);
     Options->LoadFrom(OptionsPath, *XMLStore);
+    ReadDeviceValues(*XMLStore);
+}
 
-    const TXMLSettings& store = *XMLStore;
+void TSettingsTarn::ResetDeviceValues()
+{
+    ReadDeviceValues(TXMLSettings());
+    Loads.assign(static_cast<std::size_t>(std::max(ChannelCount, 0)), -1.0);
+}
+
+void TSettingsTarn::ReadDeviceValues(const TXMLSettings& store)
+{
     Device.Frequency = store.ReadFloat("/device/frequency", 15000.0);
     Device.FrequencyMode = store.ReadInt("/device/frequencymode", 0);
     Device.TriggerMode = store.ReadInt("/device/triggermode", 0);

@@ -131,8 +131,13 @@ public:
     // the device and the standard waveforms at the head of the list.
     void RecoverWaveforms();
 
+    // The device settings, display flags and loads as a first start has them;
+    // options, waveforms and the device parameters stay.
+    void ResetDeviceValues();
+
 private:
     void ReadXMLValues();
+    void ReadDeviceValues(const TXMLSettings& store);
     void WriteXMLValues();
 
     TRepositoryBaseline FRepositoryBaseline;

@@ -229,7 +229,14 @@
     X(AccessibleWaveformList, "Waveforms")                                                                             \
     X(AccessibleWavePreview, "Waveform preview")                                                                       \
     /* ---- added by the program: texts naming the Linux library files ---- */                                         \
-    X(UnableToLoadDriverLibrary, "Unable to load libtarndrv.so. Please reinstall Tarn application.")
+    X(UnableToLoadDriverLibrary, "Unable to load libtarndrv.so. Please reinstall Tarn application.")                   \
+    /* Remote control */                                                                                               \
+    X(OptionRemoteControl, "Remote control (SCPI on local port 5025)")                                                 \
+    X(OptionsSectionRemote, "Remote")                                                                                  \
+    X(RemoteListenFailed, "Remote control cannot listen on local port %d (%s). Choose another port in settings.xml "   \
+                          "under /remote/port, or end the program that holds it.")                                     \
+    X(RemoteBusy, "Remote control is in use by another client; connection closed.")                                    \
+    X(RemoteIdentity, "Tarn project,Tarn Generator,0,")
 
 namespace Strings {
 

@@ -126,6 +126,7 @@ void TChannelWrapperTarn::ObjMasterNotify(TObjMasterCode code, std::int32_t inde
         Refresh();
         break;
     case C::omLevelChanged:
+    case C::omLoadChanged:
     case C::omAttenuatorChanged:
     case C::omFilterChanged:
     case C::omOutputOnOffChanged:
@@ -502,29 +503,35 @@ void TChannelWrapperTarn::dBModeBtnClick(QToolButton* button)
     Refresh();
 }
 
+void TChannelWrapperTarn::StoreLoad(double ohms)
+{
+    // Display only: nothing goes to the device, but every panel shows it.
+    if (double* load = Load()) {
+        *load = ohms;
+    }
+    if (ObjMaster() != nullptr) {
+        ObjMaster()->Notify(TObjMasterCode::omLoadChanged, channelIndex_);
+    } else {
+        Refresh();
+    }
+}
+
 void TChannelWrapperTarn::LoadOpenBtnClick()
 {
-    if (double* load = Load()) {
-        *load = -1.0;
-    }
-    Refresh();
+    StoreLoad(-1.0);
 }
 
 void TChannelWrapperTarn::Load50BtnClick()
 {
-    const TChannelAssignment* out = Assignment();
-    if (double* load = Load(); load != nullptr && out != nullptr) {
-        *load = out->OutputImpedance;
+    if (const TChannelAssignment* out = Assignment()) {
+        StoreLoad(out->OutputImpedance);
     }
-    Refresh();
 }
 
 void TChannelWrapperTarn::LoadEditUserEnter(const QString& text)
 {
-    const std::optional<double> typed = Typed(&ParseLoad, text);
-    if (double* load = Load(); load != nullptr && typed) {
-        *load = *typed;
-        Refresh();
+    if (const std::optional<double> typed = Typed(&ParseLoad, text)) {
+        StoreLoad(*typed);
     }
 }
 

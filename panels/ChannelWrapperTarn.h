@@ -71,6 +71,8 @@ private:
     void ShiftNullBtnClick();
     void IndicatorBtnClick();
     void PeakSideBtnClick(QToolButton* button);
+    // Sets this output's load and announces omLoadChanged.
+    void StoreLoad(double ohms);
     void LoadOpenBtnClick();
     void Load50BtnClick();
     void LoadEditUserEnter(const QString& text);

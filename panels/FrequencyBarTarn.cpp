@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -120,8 +121,12 @@ double& TFrequencyBarTarn::Frequency()
 
 void TFrequencyBarTarn::Announce(TObjMasterCode code)
 {
-    if (ObjMaster() != nullptr)
-        ObjMaster()->Notify(code);
+    if (ObjMaster() == nullptr)
+        return;
+    const bool outer = announcing_;
+    announcing_ = true;
+    ObjMaster()->Notify(code);
+    announcing_ = outer;
 }
 
 void TFrequencyBarTarn::ObjMasterNotify(TObjMasterCode code, std::int32_t index, void*)
@@ -143,7 +148,24 @@ void TFrequencyBarTarn::ObjMasterNotify(TObjMasterCode code, std::int32_t index,
         model_.Snap(Frequency(), width());
         break;
     case TObjMasterCode::omFrequencyChanged:
+        // A frequency set elsewhere (a remote command) becomes the fine
+        // shift's reference, as a typed one does; the bar's own fine shift
+        // keeps its reference while it moves.
+        if (!announcing_ && model_.Ready())
+            model_.Snap(Frequency(), width());
+        [[fallthrough]];
+    case TObjMasterCode::omFrequencyModeChanged:
+    case TObjMasterCode::omApplyFrequency:
         RedrawAndPaint();
+        // The bar hears these before the device abstraction stores the
+        // frequency in device; once the announcement is over, show that too.
+        if (!refreshQueued_) {
+            refreshQueued_ = true;
+            QTimer::singleShot(0, this, [this] {
+                refreshQueued_ = false;
+                RedrawAndPaint();
+            });
+        }
         break;
     case TObjMasterCode::omWaveformLoaded:
         WaveformLoaded();

@@ -89,6 +89,10 @@ private:
     bool updating_ = false;
     // The view covered at least 7/8 of the range when last drawn.
     bool wideView_ = true;
+    // A redraw waits for the end of the announcement in progress.
+    bool refreshQueued_ = false;
+    // The bar's own announcement is under way.
+    bool announcing_ = false;
     int wheelRest_ = 0;
 };
 

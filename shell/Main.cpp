@@ -9,6 +9,7 @@
 #include "panels/TriggerWrapperTarn.h"
 #include "panels/WaveListBoxTarn.h"
 #include "panels/WaveScreenTarn.h"
+#include "remote/RemoteControlTarn.h"
 #include "shell/AboutScreen.h"
 #include "shell/CommBrokenScreen.h"
 #include "shell/DetachedScreen.h"
@@ -85,6 +86,7 @@ TMainForm::~TMainForm()
     if (QWidget* client = takeCentralWidget()) {
         std::unique_ptr<QWidget> owned(client);
     }
+    remoteControl_.reset();
     moduleManager_.reset();
     triggerWrapper_.reset();
     for (auto wrapper = channelWrappers_.rbegin(); wrapper != channelWrappers_.rend(); ++wrapper) {
@@ -128,7 +130,7 @@ void TMainForm::WireComponents()
 {
     // Registration order is broadcast order: frequency bar, waveform preview,
     // waveform list, device abstraction, channel panels L and H, trigger panel,
-    // module manager. The device abstraction must come before the channel
+    // module manager, remote control. The device abstraction must come before the channel
     // panels, which read the frequency it stores.
     frequencyBar_ = TFrequencyBarTarn::CreateInGroup(*groups_[GroupFrequency]);
     frequencyBar_->SetObjMaster(objMaster_.get());
@@ -166,6 +168,10 @@ void TMainForm::WireComponents()
     };
     moduleManager_->SetObjMaster(objMaster_.get());
     moduleManager_->SetSettings(settings_.get());
+    // Remote control after every panel: its commands are announced to all of them.
+    remoteControl_ = std::make_unique<TRemoteControlTarn>(dialogs_);
+    remoteControl_->SetObjMaster(objMaster_.get());
+    remoteControl_->SetSettings(settings_.get());
 }
 
 void TMainForm::BuildWaveGroup()
@@ -351,7 +357,10 @@ void TMainForm::DeviceAbstractionTarn1CommBroken()
         form.SetRetryInterval(commBrokenRetryMs_);
     }
     commBrokenForm_ = &form;
+    // Remote commands that change settings are refused while the window is up.
+    remoteControl_->SetCommunicationBroken(true);
     const bool reconnected = form.Execute();
+    remoteControl_->SetCommunicationBroken(false);
     commBrokenForm_ = nullptr;
     if (!reconnected) {
         RequestTerminate();

@@ -24,6 +24,7 @@ class TDialogService;
 class TFrequencyBarTarn;
 class TModuleManagerTarn;
 class TObjMasterTarn;
+class TRemoteControlTarn;
 class TTriggerWrapperTarn;
 class TWaveListBoxTarn;
 class TWaveScreenTarn;
@@ -48,6 +49,7 @@ public:
     TWaveScreenTarn& WaveScreenTarn1() { return *waveScreen_; }
     TWaveListBoxTarn& WaveListBoxTarn1() { return *waveList_; }
     TModuleManagerTarn& ModuleManagerTarn1() { return *moduleManager_; }
+    TRemoteControlTarn& RemoteControlTarn1() { return *remoteControl_; }
     // Pop-up menu 1 (on a list item) and 2 (on the empty list area).
     QMenu* PopupMenu1() const { return popupMenu1_; }
     QMenu* PopupMenu2() const { return popupMenu2_; }
@@ -118,6 +120,7 @@ private:
     std::array<std::unique_ptr<TChannelWrapperTarn>, 2> channelWrappers_;
     std::unique_ptr<TTriggerWrapperTarn> triggerWrapper_;
     std::unique_ptr<TModuleManagerTarn> moduleManager_;
+    std::unique_ptr<TRemoteControlTarn> remoteControl_;
     // In the "Frequency" group box, which owns it.
     TFrequencyBarTarn* frequencyBar_ = nullptr;
     // In the "Waveform" group box, which owns them.

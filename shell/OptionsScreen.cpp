@@ -90,8 +90,10 @@ TOptionsForm::TOptionsForm(QWidget* owner)
     outputInfo_ = AddSection(*displayPage_);
     vrmsFromAC_ = new QCheckBox(QStringLiteral("VRms from AC"), displayPage_);
     SetTag(*vrmsFromAC_, OptionControlTagBase + optVrmsFromAC);
-    for (QCheckBox* box : {filterAutoset_, vrmsFromAC_})
-        box->move(2 * kMargin, autoset_.label->geometry().bottom() + kMargin);
+    // A second section on the device page; FormCreate puts it below the filter check box.
+    remote_ = AddSection(*devicePage_);
+    remoteControl_ = new QCheckBox(QStringLiteral("Remote control"), devicePage_);
+    SetTag(*remoteControl_, OptionControlTagBase + optRemoteControl);
 
     ok_ = new QPushButton(QStringLiteral("OK"), this);
     cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
@@ -139,15 +141,23 @@ void TOptionsForm::FormCreate()
     SetSectionText(outputInfo_, Strings::OptionsSectionOutputInfo);
     filterAutoset_->setText(Text(Strings::OptionFilterAutoset));
     vrmsFromAC_->setText(Text(Strings::OptionVrmsFromAC));
+    remoteControl_->setText(Text(Strings::OptionRemoteControl));
     ok_->setText(Text(Strings::ButtonOK));
     cancel_->setText(Text(Strings::ButtonCancel));
-    for (QCheckBox* box : {filterAutoset_, vrmsFromAC_}) {
+    for (QCheckBox* box : {filterAutoset_, vrmsFromAC_, remoteControl_}) {
         box->adjustSize();
         box->setAccessibleName(box->text());
     }
     for (QPushButton* button : {ok_, cancel_})
         button->setAccessibleName(button->text());
-    for (const TSection& section : {autoset_, outputInfo_}) {
+    // Placed once labels and check boxes have their final sizes, each check
+    // box the same distance below its section label.
+    filterAutoset_->move(2 * kMargin, autoset_.label->geometry().bottom() + kMargin);
+    vrmsFromAC_->move(2 * kMargin, outputInfo_.label->geometry().bottom() + kMargin);
+    remote_.label->move(kMargin, filterAutoset_->geometry().bottom() + 2 * kMargin);
+    SetSectionText(remote_, Strings::OptionsSectionRemote);
+    remoteControl_->move(2 * kMargin, remote_.label->geometry().bottom() + kMargin);
+    for (const TSection& section : {autoset_, outputInfo_, remote_}) {
         section.label->setAccessibleName(section.label->text());
         section.rule->setAccessibleName(section.label->text());
     }

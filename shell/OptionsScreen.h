@@ -36,6 +36,7 @@ public:
     QTabWidget* PageControl1() const { return pages_; }
     QCheckBox* FilterAutosetBox() const { return filterAutoset_; }
     QCheckBox* VrmsFromACBox() const { return vrmsFromAC_; }
+    QCheckBox* RemoteControlBox() const { return remoteControl_; }
     QPushButton* OKBtn() const { return ok_; }
     QPushButton* CancelBtn() const { return cancel_; }
 
@@ -53,8 +54,10 @@ private:
     QWidget* displayPage_ = nullptr;
     TSection autoset_{};
     TSection outputInfo_{};
+    TSection remote_{};
     QCheckBox* filterAutoset_ = nullptr;
     QCheckBox* vrmsFromAC_ = nullptr;
+    QCheckBox* remoteControl_ = nullptr;
     QPushButton* ok_ = nullptr;
     QPushButton* cancel_ = nullptr;
 };

@@ -20,12 +20,15 @@ class TOtherControl : public TOptionControl {};
 TEST(OptionsTarn, TableDefaults)
 {
     TOptions options;
-    ASSERT_EQ(options.Count(), 2u);
+    ASSERT_EQ(options.Count(), 3u);
     EXPECT_EQ(options.Item(optFilterAutoset)->Name, "FilterAutoset");
     EXPECT_EQ(options.Item(optVrmsFromAC)->Name, "VrmsFromAC");
     EXPECT_EQ(options.Item(optVrmsFromAC)->Index, 1);
     EXPECT_TRUE(options.BoolValue(optFilterAutoset));
     EXPECT_TRUE(options.BoolValue(optVrmsFromAC));
+    // Remote control opens a port: off until the user turns it on.
+    EXPECT_EQ(options.Item(optRemoteControl)->Name, "RemoteControl");
+    EXPECT_FALSE(options.BoolValue(optRemoteControl));
     EXPECT_FALSE(options.BoolValue(5));
     EXPECT_FALSE(options.BoolValue(-1));
 }
@@ -50,6 +53,7 @@ TEST(OptionsTarn, PersistsUnderOptionsPath)
     EXPECT_EQ(store.FormattedText(), "<SETTINGS version=\"1\">\r\n\t<OPTIONS>\r\n"
                                      "\t\t<FILTERAUTOSET type=\"bool\">true</FILTERAUTOSET>\r\n"
                                      "\t\t<VRMSFROMAC type=\"bool\">false</VRMSFROMAC>\r\n"
+                                     "\t\t<REMOTECONTROL type=\"bool\">false</REMOTECONTROL>\r\n"
                                      "\t</OPTIONS>\r\n</SETTINGS>\r\n");
     ASSERT_TRUE(store.SaveToFile(dir / "settings.xml"));
 

@@ -271,6 +271,7 @@ TEST(SettingsTarnLoad, NewFileElementOrder)
                                  + "\t</DISPLAY>\r\n\t<OPTIONS>\r\n"
                                    "\t\t<FILTERAUTOSET type=\"bool\">true</FILTERAUTOSET>\r\n"
                                    "\t\t<VRMSFROMAC type=\"bool\">true</VRMSFROMAC>\r\n"
+                                   "\t\t<REMOTECONTROL type=\"bool\">false</REMOTECONTROL>\r\n"
                                    "\t</OPTIONS>\r\n</SETTINGS>\r\n";
     EXPECT_EQ(ReadWholeFile(dir / "settings.xml"), expected);
 }

@@ -239,6 +239,15 @@ TEST_F(FrequencyBarTarnTest, FineShiftMovesAtMostOnePixelAndKeepsItsReference)
     EXPECT_EQ(device.codes, (std::vector<Code>{Code::omFrequencyChanged, Code::omFrequencyChanged}));
 }
 
+TEST_F(FrequencyBarTarnTest, AFrequencySetElsewhereBecomesTheFineShiftReference)
+{
+    F() = 12345.0;
+    master.Notify(Code::omFrequencyChanged);
+    EXPECT_EQ(bar->FineShiftBar->value(), kFineShiftCentre);
+    bar->FineShiftBar->setValue(kFineShiftCentre + 1);
+    EXPECT_NEAR(F(), 12345.0, 12345.0 * 0.01);
+}
+
 TEST_F(FrequencyBarTarnTest, FineShiftFollowsTheScaleAfterAResize)
 {
     bar->setFixedWidth(300);

@@ -39,6 +39,8 @@ enum class TObjMasterCode : std::uint32_t {
     omPowerStateChanged = 65,
     omWaveformLoaded = 66,
     omReconnect = 67,
+    // A load of output Index (logical channel) changed; nothing goes to the device.
+    omLoadChanged = 68,
 };
 
 // A listener is a bound method: a procedure and the instance it runs on.

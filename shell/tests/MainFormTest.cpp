@@ -9,6 +9,7 @@
 #include "panels/TriggerWrapperTarn.h"
 #include "panels/WaveListBoxTarn.h"
 #include "panels/WaveScreenTarn.h"
+#include "remote/RemoteControlTarn.h"
 #include "shell/Main.h"
 #include "shell/master/ObjMasterTarn.h"
 #include "shell/master/tests/TestApp.h"
@@ -150,7 +151,9 @@ TEST_F(MainForm, ComponentsAreWiredToTheOneMasterAndSettings)
     EXPECT_EQ(modules.CreatorMenuItem->title(), QStringLiteral("Create by"));
     EXPECT_TRUE(form->PopupMenu2()->actions().contains(modules.CreatorMenuItem->menuAction()));
     EXPECT_EQ(modules.MainWindow, form.get());
-    EXPECT_EQ(form->ObjMasterTarn1().ListenerCount(), 8u);
+    EXPECT_EQ(form->RemoteControlTarn1().ObjMaster(), &form->ObjMasterTarn1());
+    EXPECT_EQ(form->RemoteControlTarn1().Settings(), &form->SettingsTarn1());
+    EXPECT_EQ(form->ObjMasterTarn1().ListenerCount(), 9u);
 }
 
 TEST_F(MainForm, ExitPreservingHOutputTellsTheDriverOnlyWhenConfirmed)

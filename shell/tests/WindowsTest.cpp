@@ -180,6 +180,12 @@ TEST_F(Windows, OptionsDialogLayoutTextsAndBindingTags)
     EXPECT_EQ(dialog.VrmsFromACBox()->text(), "Vrms from AC");
     EXPECT_EQ(Tag(*dialog.FilterAutosetBox()), 1000);
     EXPECT_EQ(Tag(*dialog.VrmsFromACBox()), 1001);
+    EXPECT_EQ(dialog.RemoteControlBox()->text(), "Remote control (SCPI on local port 5025)");
+    EXPECT_EQ(Tag(*dialog.RemoteControlBox()), 1002);
+    // Below the filter check box on the same page, inside the page.
+    EXPECT_EQ(dialog.RemoteControlBox()->parentWidget(), dialog.FilterAutosetBox()->parentWidget());
+    EXPECT_GT(dialog.RemoteControlBox()->y(), dialog.FilterAutosetBox()->geometry().bottom());
+    EXPECT_LE(dialog.RemoteControlBox()->geometry().right(), 295);
     EXPECT_TRUE(dialog.OKBtn()->isDefault());
     for (QPushButton* b : {dialog.OKBtn(), dialog.CancelBtn()}) {
         EXPECT_EQ(b->size(), QSize(55, 25));
@@ -191,15 +197,19 @@ TEST_F(Windows, OptionsDialogLayoutTextsAndBindingTags)
         EXPECT_EQ(Tag(*page), 100);
         const auto labels = page->findChildren<QLabel*>();
         const auto rules = page->findChildren<QFrame*>(QString(), Qt::FindDirectChildrenOnly);
-        ASSERT_EQ(labels.size(), 1);
-        bool found = false;
+        ASSERT_GE(labels.size(), 1);
+        int found = 0;
         for (QFrame* rule : rules) {
-            if (qobject_cast<QLabel*>(rule) == nullptr && rule->frameShape() == QFrame::HLine) {
-                EXPECT_EQ(rule->x(), labels[0]->geometry().right() + 1 + 3);
-                found = true;
+            if (qobject_cast<QLabel*>(rule) != nullptr || rule->frameShape() != QFrame::HLine)
+                continue;
+            for (QLabel* label : labels) {
+                if (rule->geometry().top() >= label->y() && rule->geometry().bottom() <= label->geometry().bottom()) {
+                    EXPECT_EQ(rule->x(), label->geometry().right() + 1 + 3);
+                    ++found;
+                }
             }
         }
-        EXPECT_TRUE(found);
+        EXPECT_EQ(found, labels.size());
     }
 }
 

@@ -1,0 +1,76 @@
+// The remote-control component: while the option RemoteControl is on it
+// listens on 127.0.0.1 (port "/remote/port" of the settings, 5025 by
+// default), takes one client at a time and runs its SCPI commands on the
+// settings model, announcing every change through the object master as the
+// panels do. It never talks to the device.
+#pragma once
+#include "remote/ScpiFramer.h"
+#include "remote/ScpiInstrumentTarn.h"
+#include "shell/master/ComponentsTarn.h"
+
+#include <QPointer>
+#include <QTcpSocket>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QTcpServer;
+
+namespace tarn {
+
+class TDialogService;
+
+class TRemoteControlTarn : public TComponentTarn, private scpi::TScpiHost {
+    Q_OBJECT
+public:
+    static constexpr std::uint16_t kDefaultPort = 5025;
+    // Output waiting for a slow client; past it no more input is read.
+    static constexpr std::int64_t kOutputLimit = std::int64_t{1} << 20;
+    // Input taken from the socket at a time; the rest waits in the system.
+    static constexpr std::int64_t kReadChunk = 64 * 1024;
+
+    explicit TRemoteControlTarn(TDialogService& dialogs, QObject* parent = nullptr);
+    ~TRemoteControlTarn() override;
+
+    // Told by the window while the communication-broken window is up:
+    // commands that change settings are refused meanwhile.
+    void SetCommunicationBroken(bool broken) { broken_ = broken; }
+    bool Listening() const;
+    std::uint16_t Port() const;
+    bool HasClient() const { return client_ != nullptr; }
+    // Bytes of answers waiting for the client to read them.
+    std::int64_t PendingOutput() const { return client_ != nullptr ? client_->bytesToWrite() : 0; }
+
+protected:
+    void ObjMasterNotify(TObjMasterCode code, std::int32_t index, void* data) override;
+
+private:
+    void Notify(TObjMasterCode code, std::int32_t index) override;
+    bool CommunicationBroken() const override { return broken_; }
+    void SettingsReplaced(bool restart) override;
+
+    void UpdateListening();
+    void Listen();
+    void StopListening();
+    void NewConnection();
+    void Process();
+    void ClientGone();
+
+    TDialogService& dialogs_;
+    std::unique_ptr<QTcpServer> server_;
+    QPointer<QTcpSocket> client_;
+    std::unique_ptr<scpi::TScpiInstrument> instrument_;
+    scpi::TMessageFramer framer_;
+    // Bytes read from the client and not yet framed.
+    std::string input_;
+    std::size_t inputAt_ = 0;
+    bool started_ = false;
+    bool broken_ = false;
+    // A command runs (perhaps in a nested event loop): input waits.
+    bool busy_ = false;
+    // The client has gone: its remaining input runs without answers.
+    bool draining_ = false;
+};
+
+} // namespace tarn

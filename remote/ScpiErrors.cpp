@@ -1,0 +1,82 @@
+#include "remote/ScpiErrors.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+namespace tarn::scpi {
+
+namespace {
+
+constexpr std::array<std::pair<int, std::string_view>, 25> kTexts{{
+    {errNone, "No error"},
+    {errCommand, "Command error"},
+    {errInvalidCharacter, "Invalid character"},
+    {errSyntax, "Syntax error"},
+    {errInvalidSeparator, "Invalid separator"},
+    {errDataType, "Data type error"},
+    {errParameterNotAllowed, "Parameter not allowed"},
+    {errMissingParameter, "Missing parameter"},
+    {errUndefinedHeader, "Undefined header"},
+    {errHeaderSuffix, "Header suffix out of range"},
+    {errNumericData, "Numeric data error"},
+    {errInvalidSuffix, "Invalid suffix"},
+    {errInvalidString, "Invalid string data"},
+    {errInvalidBlock, "Invalid block data"},
+    {errExecution, "Execution error"},
+    {errTriggerIgnored, "Trigger ignored"},
+    {errSettingsConflict, "Settings conflict"},
+    {errDataOutOfRange, "Data out of range"},
+    {errTooMuchData, "Too much data"},
+    {errIllegalValue, "Illegal parameter value"},
+    {errHardware, "Hardware error"},
+    {errHardwareMissing, "Hardware missing"},
+    {errQueueOverflow, "Queue overflow"},
+    {errQueryInterrupted, "Query INTERRUPTED"},
+    {-400, "Query error"},
+}};
+
+// Details come from the client's own text; keep them printable and short.
+std::string Clean(std::string_view detail)
+{
+    constexpr std::size_t kMaxDetail = 80;
+    std::string out;
+    for (const char c : detail.substr(0, kMaxDetail)) {
+        const auto u = static_cast<unsigned char>(c);
+        out += (u >= 0x20 && u < 0x7f && c != '"') ? c : '?';
+    }
+    return out;
+}
+
+} // namespace
+
+std::string_view ErrorText(int code)
+{
+    const auto* it = std::find_if(kTexts.begin(), kTexts.end(), [code](const auto& e) { return e.first == code; });
+    return it != kTexts.end() ? it->second : std::string_view("Error");
+}
+
+void TErrorQueue::Push(int code, std::string_view detail)
+{
+    std::string text(ErrorText(code));
+    if (!detail.empty()) {
+        text += ';';
+        text += Clean(detail);
+    }
+    if (errors_.size() >= kCapacity) {
+        errors_.pop_front();
+    }
+    errors_.push_back({code, std::move(text)});
+}
+
+TError TErrorQueue::Pop()
+{
+    if (errors_.empty()) {
+        return {errNone, std::string(ErrorText(errNone))};
+    }
+    TError e = std::move(errors_.front());
+    errors_.pop_front();
+    return e;
+}
+
+} // namespace tarn::scpi

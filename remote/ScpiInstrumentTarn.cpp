@@ -1,0 +1,399 @@
+#include "remote/ScpiInstrumentTarn.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace tarn::scpi {
+
+struct TCommandEntry {
+    const char* Pattern;
+    bool Query;
+    // Changes settings: refused while communication is broken.
+    bool Changes;
+    TScpiInstrument::THandler Handler;
+    int Tag = 0;
+};
+
+const TCommandEntry& Command(std::size_t index)
+{
+    using I = TScpiInstrument;
+    static const TCommandEntry table[] = {
+        {"*IDN", true, false, &I::Idn},
+        {"*RST", false, true, &I::Rst},
+        {"*CLS", false, false, &I::Cls},
+        {"*OPC", true, false, &I::Opc},
+        {"*OPC", false, false, &I::Nothing},
+        {"*WAI", false, false, &I::Nothing},
+        {"*TRG", false, true, &I::Trg},
+        {"SYSTem:ERRor[:NEXT]", true, false, &I::ErrorNext},
+        {"SYSTem:ERRor:COUNt", true, false, &I::ErrorCount},
+        {"SYSTem:VERSion", true, false, &I::Version},
+        {"[SOURce#]:FREQuency[:CW]", false, true, &I::Frequency},
+        {"[SOURce#]:FREQuency[:CW]", true, false, &I::FrequencyQuery},
+        {"[SOURce#]:FREQuency:DEVice", true, false, &I::DeviceFrequency},
+        {"[SOURce#]:FREQuency:MODE", false, true, &I::FrequencyMode},
+        {"[SOURce#]:FREQuency:MODE", true, false, &I::FrequencyModeQuery},
+        {"[SOURce#]:FREQuency:APPLy", false, true, &I::FrequencyApply},
+        {"[SOURce#]:VOLTage[:AMPLitude]", false, true, &I::Amplitude},
+        {"[SOURce#]:VOLTage[:AMPLitude]", true, false, &I::AmplitudeQuery},
+        {"[SOURce#]:VOLTage:OFFSet", false, true, &I::Offset},
+        {"[SOURce#]:VOLTage:OFFSet", true, false, &I::OffsetQuery},
+        {"[SOURce#]:VOLTage:OFFSet:DEVice", true, false, &I::DeviceOffset},
+        {"[SOURce#]:VOLTage:OFFSet:MODE", false, true, &I::OffsetMode},
+        {"[SOURce#]:VOLTage:OFFSet:MODE", true, false, &I::OffsetModeQuery},
+        {"[SOURce#]:VOLTage:OFFSet:APPLy", false, true, &I::OffsetApply},
+        {"OUTPut#[:STATe]", false, true, &I::OutputState},
+        {"OUTPut#[:STATe]", true, false, &I::OutputStateQuery},
+        {"OUTPut#:ATTenuator", false, true, &I::Attenuator},
+        {"OUTPut#:ATTenuator", true, false, &I::AttenuatorQuery},
+        {"OUTPut#:FILTer", false, true, &I::Filter},
+        {"OUTPut#:FILTer", true, false, &I::FilterQuery},
+        {"OUTPut#:FILTer:AUTO", false, true, &I::FilterAuto},
+        {"OUTPut#:FILTer:AUTO", true, false, &I::FilterAutoQuery},
+        {"OUTPut#:LOAD", false, true, &I::Load},
+        {"OUTPut#:LOAD", true, false, &I::LoadQuery},
+        {"MEASure#:VPP", true, false, &I::Measure, 0},
+        {"MEASure#:VP", true, false, &I::Measure, 1},
+        {"MEASure#:VRMS", true, false, &I::Measure, 2},
+        {"MEASure#:VAVG", true, false, &I::Measure, 3},
+        {"MEASure#:DB", true, false, &I::Measure, 4},
+        {"TRIGger:MODE", false, true, &I::TriggerMode},
+        {"TRIGger:MODE", true, false, &I::TriggerModeQuery},
+        {"TRIGger[:IMMediate]", false, true, &I::Trg},
+        {"TRIGger:EXTernal[:STATe]", false, true, &I::TriggerSwitch, 0},
+        {"TRIGger:EXTernal[:STATe]", true, false, &I::TriggerSwitchQuery, 0},
+        {"TRIGger:SLOPe", false, true, &I::TriggerSwitch, 1},
+        {"TRIGger:SLOPe", true, false, &I::TriggerSwitchQuery, 1},
+        {"RUN[:STATe]", false, true, &I::TriggerSwitch, 2},
+        {"RUN[:STATe]", true, false, &I::TriggerSwitchQuery, 2},
+        {"ARM[:STATe]", false, true, &I::TriggerSwitch, 3},
+        {"ARM[:STATe]", true, false, &I::TriggerSwitchQuery, 3},
+        {"ARM:LEVel", false, true, &I::TriggerSwitch, 4},
+        {"ARM:LEVel", true, false, &I::TriggerSwitchQuery, 4},
+        {"WAVeform:CATalog", true, false, &I::Catalog},
+        {"WAVeform:SELect", false, true, &I::Select},
+        {"WAVeform:SELect", true, false, &I::SelectQuery},
+        {"WAVeform:DATA", false, true, &I::Data},
+        {nullptr, false, false, nullptr},
+    };
+    return table[index];
+}
+
+std::size_t CommandCount()
+{
+    static const std::size_t count = [] {
+        std::size_t n = 0;
+        while (Command(n).Pattern != nullptr) {
+            ++n;
+        }
+        return n;
+    }();
+    return count;
+}
+
+namespace {
+
+const std::vector<std::vector<TPatternNode>>& Patterns()
+{
+    static const std::vector<std::vector<TPatternNode>> patterns = [] {
+        std::vector<std::vector<TPatternNode>> all;
+        for (std::size_t i = 0; i < CommandCount(); ++i) {
+            all.push_back(ParsePattern(Command(i).Pattern));
+        }
+        return all;
+    }();
+    return patterns;
+}
+
+std::string HeaderText(const std::vector<THeaderNode>& nodes, bool query)
+{
+    std::string text;
+    for (const THeaderNode& n : nodes) {
+        if (!text.empty() && n.Name[0] != '*') {
+            text += ':';
+        }
+        text += n.Name;
+        if (n.Suffix >= 0) {
+            text += std::to_string(n.Suffix);
+        }
+    }
+    return query ? text + '?' : text;
+}
+
+// Halfway limits compare with a little room for the decimal text.
+bool Within(double v, double lo, double hi)
+{
+    return v >= lo - 1e-9 * std::fabs(lo) && v <= hi + 1e-9 * std::fabs(hi);
+}
+
+} // namespace
+
+TScpiInstrument::TScpiInstrument(TSettingsTarn& settings, TScpiHost& host, std::string identity)
+    : settings_(settings), host_(host), identity_(std::move(identity))
+{
+}
+
+bool TScpiInstrument::Fail(int code, std::string_view detail)
+{
+    errors_.Push(code, detail);
+    return false;
+}
+
+std::string TScpiInstrument::Execute(std::string_view message)
+{
+    TMessageParser parser(message);
+    TUnit unit;
+    TParseError error;
+    std::string response;
+    bool answered = false;
+    while (parser.Next(unit, error)) {
+        std::vector<THeaderNode> nodes = unit.Nodes;
+        if (!unit.Common && !unit.Absolute) {
+            nodes.insert(nodes.begin(), path_.begin(), path_.end());
+        }
+        const auto& patterns = Patterns();
+        std::size_t found = CommandCount();
+        int suffix = 1;
+        for (std::size_t i = 0; i < CommandCount(); ++i) {
+            if (Command(i).Query == unit.Query && MatchPattern(patterns[i], nodes, suffix)) {
+                found = i;
+                break;
+            }
+        }
+        if (found == CommandCount()) {
+            // A header error ends the message, as a parse error does.
+            Fail(errUndefinedHeader, HeaderText(nodes, unit.Query));
+            break;
+        }
+        if (!unit.Common) {
+            path_.assign(nodes.begin(), nodes.end() - 1);
+        }
+        const TCommandEntry& entry = Command(found);
+        if (entry.Changes && host_.CommunicationBroken()) {
+            Fail(errHardware, "communication with the generator is broken; nothing was changed");
+            continue;
+        }
+        TCall call{unit, suffix, entry.Tag, {}};
+        (this->*entry.Handler)(call);
+        if (unit.Query && !call.Response.empty()) {
+            if (answered) {
+                response += ';';
+            }
+            response += call.Response;
+            answered = true;
+        }
+    }
+    if (error.Code != 0) {
+        Fail(error.Code, error.Detail);
+    }
+    // Every message starts again at the root.
+    path_.clear();
+    return answered ? response + '\n' : std::string();
+}
+
+bool TScpiInstrument::ParamCount(const TCall& call, std::size_t min, std::size_t max)
+{
+    const std::size_t n = call.Unit.Params.size();
+    if (n < min) {
+        return Fail(errMissingParameter);
+    }
+    if (n > max) {
+        return Fail(errParameterNotAllowed);
+    }
+    return true;
+}
+
+std::optional<double> TScpiInstrument::Value(const TParam& p, std::string_view unit, double min, double max, double def,
+                                             bool infinity)
+{
+    double v = 0;
+    if (p.Kind == TParam::TKind::Mnemonic) {
+        if (MatchesMnemonic("MINimum", p.Text)) {
+            return min;
+        }
+        if (MatchesMnemonic("MAXimum", p.Text)) {
+            return max;
+        }
+        if (MatchesMnemonic("DEFault", p.Text)) {
+            return def;
+        }
+        if (infinity && (MatchesMnemonic("INFinity", p.Text) || p.Text == "OPEN")) {
+            return kInfinity;
+        }
+        Fail(errIllegalValue, p.Text);
+        return std::nullopt;
+    }
+    if (p.Kind != TParam::TKind::Number) {
+        Fail(errDataType, "a number was expected");
+        return std::nullopt;
+    }
+    const std::optional<long double> scaled = ScaledNumber(p, unit);
+    if (!scaled) {
+        Fail(errInvalidSuffix, p.Text);
+        return std::nullopt;
+    }
+    v = static_cast<double>(*scaled);
+    if (!std::isfinite(v) || !Within(v, min, max)) {
+        char text[96];
+        std::snprintf(text, sizeof text, "%.12g %s is outside %.12g .. %.12g", v, std::string(unit).c_str(), min, max);
+        Fail(errDataOutOfRange, text);
+        return std::nullopt;
+    }
+    return std::clamp(v, min, max);
+}
+
+std::optional<bool> TScpiInstrument::Boolean(const TParam& p)
+{
+    if (p.Kind == TParam::TKind::Mnemonic && (p.Text == "ON" || p.Text == "OFF")) {
+        return p.Text == "ON";
+    }
+    if (p.Kind == TParam::TKind::Number && p.Text.empty()) {
+        return std::llround(p.Number) != 0;
+    }
+    Fail(errIllegalValue, "ON, OFF, 1 or 0 expected");
+    return std::nullopt;
+}
+
+std::optional<int> TScpiInstrument::Choice(const TParam& p, std::initializer_list<std::string_view> forms)
+{
+    if (p.Kind == TParam::TKind::Mnemonic) {
+        int i = 0;
+        for (const std::string_view form : forms) {
+            if (MatchesMnemonic(form, p.Text)) {
+                return i;
+            }
+            ++i;
+        }
+    }
+    Fail(p.Kind == TParam::TKind::Mnemonic ? errIllegalValue : errDataType, p.Text);
+    return std::nullopt;
+}
+
+const TChannelAssignment* TScpiInstrument::Output(const TCall& call)
+{
+    if (call.Channel < 1 || call.Channel > static_cast<int>(settings_.ChannelAssignments.size())) {
+        Fail(errHeaderSuffix, "outputs are 1 (Output L) and 2 (Output H)");
+        return nullptr;
+    }
+    const TChannelAssignment& out = settings_.ChannelAssignments[static_cast<std::size_t>(call.Channel - 1)];
+    // The panel of an output that is not there takes nothing and shows nothing.
+    if (out.IsHOutput && !settings_.Device.HOutputActive) {
+        Fail(errHardwareMissing, "Output H is not active");
+        return nullptr;
+    }
+    if (!ChannelSetup(settings_, call.Channel - 1)) {
+        Fail(errExecution, "no settings for this output");
+        return nullptr;
+    }
+    return &out;
+}
+
+std::int32_t* TScpiInstrument::RealValue(const TChannelAssignment& out,
+                                         std::vector<std::int32_t> TDeviceSettings::*array)
+{
+    std::vector<std::int32_t>& list = settings_.Device.*array;
+    const auto real = static_cast<std::size_t>(out.RealChannel);
+    return real < list.size() ? &list[real] : nullptr;
+}
+
+std::optional<TChannelSetup> TScpiInstrument::Setup(const TCall& call)
+{
+    return Output(call) != nullptr ? ChannelSetup(settings_, call.Channel - 1) : std::nullopt;
+}
+
+void TScpiInstrument::Store(const TChannelAssignment& out, std::vector<std::int32_t> TDeviceSettings::*array,
+                            std::int32_t value, TObjMasterCode code)
+{
+    if (std::int32_t* target = RealValue(out, array)) {
+        *target = value;
+        host_.Notify(code, out.RealChannel);
+    }
+}
+
+void TScpiInstrument::Answer(TCall& call, double value)
+{
+    char text[40];
+    std::snprintf(text, sizeof text, "%.12g", value);
+    call.Response = text;
+}
+
+void TScpiInstrument::Answer(TCall& call, std::string_view text)
+{
+    call.Response = text;
+}
+
+// ---- Common and system commands ----
+
+void TScpiInstrument::Idn(TCall& call)
+{
+    if (ParamCount(call, 0, 0)) {
+        Answer(call, identity_);
+    }
+}
+
+void TScpiInstrument::Rst(TCall& call)
+{
+    if (ParamCount(call, 0, 0)) {
+        settings_.ResetDeviceValues();
+        host_.SettingsReplaced(true);
+    }
+}
+
+void TScpiInstrument::Cls(TCall& call)
+{
+    if (ParamCount(call, 0, 0)) {
+        errors_.Clear();
+    }
+}
+
+void TScpiInstrument::Opc(TCall& call)
+{
+    // Every command has finished when the next one is read.
+    if (ParamCount(call, 0, 0)) {
+        Answer(call, "1");
+    }
+}
+
+void TScpiInstrument::Nothing(TCall& call)
+{
+    ParamCount(call, 0, 0);
+}
+
+void TScpiInstrument::Trg(TCall& call)
+{
+    if (!ParamCount(call, 0, 0)) {
+        return;
+    }
+    // As "Go" in single mode, which is there only while the external trigger is off.
+    const TDeviceSettings& d = settings_.Device;
+    if (d.TriggerMode != 1 || d.TriggerOnOff != 0) {
+        Fail(errTriggerIgnored, d.TriggerMode != 1 ? "not in single mode" : "the external trigger is on");
+        return;
+    }
+    host_.Notify(TObjMasterCode::omTriggerPulse, 0);
+}
+
+void TScpiInstrument::ErrorNext(TCall& call)
+{
+    if (ParamCount(call, 0, 0)) {
+        const TError e = errors_.Pop();
+        Answer(call, std::to_string(e.Code) + "," + Quoted(e.Text));
+    }
+}
+
+void TScpiInstrument::ErrorCount(TCall& call)
+{
+    if (ParamCount(call, 0, 0)) {
+        Answer(call, std::to_string(errors_.Count()));
+    }
+}
+
+void TScpiInstrument::Version(TCall& call)
+{
+    if (ParamCount(call, 0, 0)) {
+        Answer(call, "1999.0");
+    }
+}
+
+} // namespace tarn::scpi

@@ -1,0 +1,232 @@
+// The commands over the settings model: what each one stores and announces,
+// and the errors of what a panel would not take.
+#include "data/SettingsTarn.h"
+#include "panels/ChannelMathTarn.h"
+#include "remote/ScpiInstrumentTarn.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tarn::scpi {
+namespace {
+
+using C = TObjMasterCode;
+
+class TRecordingHost : public TScpiHost {
+public:
+    std::vector<std::pair<C, std::int32_t>> notified;
+    std::vector<bool> replaced;
+    bool broken = false;
+    void Notify(C code, std::int32_t index) override { notified.emplace_back(code, index); }
+    bool CommunicationBroken() const override { return broken; }
+    void SettingsReplaced(bool restart) override { replaced.push_back(restart); }
+};
+
+// A first start: the defaults, the standard waveforms and a sine in the device.
+void FirstStart(TSettingsTarn& s)
+{
+    s.SetDefaults();
+    s.ResetDeviceValues();
+    s.RecoverWaveforms();
+}
+
+class ScpiInstrument : public ::testing::Test {
+protected:
+    ScpiInstrument() { FirstStart(s); }
+    std::string Run(const std::string& message) { return scpi.Execute(message); }
+    // The codes of the error queue, oldest first; empties it.
+    std::vector<int> Errors()
+    {
+        std::vector<int> codes;
+        while (scpi.Errors().Count() > 0) {
+            codes.push_back(scpi.Errors().Pop().Code);
+        }
+        return codes;
+    }
+
+    TSettingsTarn s;
+    TRecordingHost host;
+    TScpiInstrument scpi{s, host, "Tarn,Remote,0,1.0"};
+};
+
+TEST_F(ScpiInstrument, QueriesAnswerInOneLine)
+{
+    EXPECT_EQ(Run("*IDN?"), "Tarn,Remote,0,1.0\n");
+    EXPECT_EQ(Run("FREQ 1000;:FREQ?"), "1000\n");
+    EXPECT_EQ(Run("freq?;*opc?;:SYST:ERR?"), "1000;1;0,\"No error\"\n");
+    EXPECT_EQ(Run("SOUR:FREQ 2 kHz;FREQ?"), "2000\n"); // path rule: FREQ? under SOURce
+    EXPECT_EQ(Run("FREQ? MAX;FREQ? MIN"), "50000000;0.002\n");
+    EXPECT_EQ(Run("OUTP:LOAD?;LOAD 50 OHM;LOAD?"), "9.9e+37;50\n");
+    EXPECT_EQ(Run("WAV:CAT?"), "\"Sine\",\"Saw\",\"Triangle\",\"Square\"\n");
+    EXPECT_EQ(Run("FREQ 3000"), "");
+    EXPECT_TRUE(Errors().empty());
+}
+
+TEST_F(ScpiInstrument, EachCommandStoresAndAnnouncesAsItsPanel)
+{
+    struct TCase {
+        const char* command;
+        std::vector<std::pair<C, std::int32_t>> announced;
+        std::function<bool(const TSettingsTarn&)> holds;
+    };
+    const TCase cases[] = {
+        {"FREQ 1.5MHZ", {{C::omFrequencyChanged, 0}}, [](auto& t) { return t.Device.Frequency == 1.5e6; }},
+        {"FREQ:MODE STEP", {{C::omFrequencyModeChanged, 0}}, [](auto& t) { return t.Device.FrequencyMode == 1; }},
+        {"FREQ:MODE STEP;MODE CONT",
+         {{C::omFrequencyModeChanged, 0}, {C::omFrequencyModeChanged, 0}, {C::omApplyFrequency, 0}},
+         [](auto& t) { return t.Device.FrequencyMode == 0; }},
+        {"VOLT:OFFS 0.75", {{C::omShiftChanged, 0}}, [](auto& t) { return t.Device.Shift[0] == 3072; }},
+        {"VOLT:OFFS:MODE STEP", {{C::omShiftModeChanged, 0}}, [](auto& t) { return t.Device.ShiftMode[0] == 1; }},
+        {"VOLT:OFFS:MODE CONT", {{C::omShiftModeChanged, 0}, {C::omDeviceShiftChanged, 0}}, nullptr},
+        {"OUTP OFF", {{C::omOutputOnOffChanged, 0}}, [](auto& t) { return t.Device.OutputOnOff[0] == 0; }},
+        {"OUTP1:ATT ON", {{C::omAttenuatorChanged, 0}}, [](auto& t) { return t.Device.OutputAtn[0] == 1; }},
+        {"OUTP:FILT 40MHZ", {{C::omFilterChanged, 0}}, [](auto& t) { return t.Device.Filter[0] == 1; }},
+        {"OUTP:FILT 20E6", {{C::omFilterChanged, 0}}, [](auto& t) { return t.Device.Filter[0] == 2; }},
+        {"OUTP:FILT:AUTO OFF", {}, [](auto& t) { return !t.Options->BoolValue(optFilterAutoset); }},
+        {"OUTP:LOAD 1KOHM", {{C::omLoadChanged, 0}}, [](auto& t) { return t.Loads[0] == 1000.0; }},
+        {"OUTP:LOAD INF", {{C::omLoadChanged, 0}}, [](auto& t) { return t.Loads[0] == -1.0; }},
+        {"TRIG:MODE SING", {{C::omTriggerModeChanged, 0}}, [](auto& t) { return t.Device.TriggerMode == 1; }},
+        {"TRIG:MODE SING;*TRG", {{C::omTriggerModeChanged, 0}, {C::omTriggerPulse, 0}}, nullptr},
+        {"TRIG:MODE SING;EXT ON;SLOP NEG",
+         {{C::omTriggerModeChanged, 0}, {C::omTriggerOnOffChanged, 0}, {C::omTriggerEdgeChanged, 0}},
+         [](auto& t) { return t.Device.TriggerOnOff == 1 && t.Device.TriggerLeading == 0; }},
+        {"RUN OFF", {{C::omRunOnOffChanged, 0}}, [](auto& t) { return t.Device.RunOnOff == 0; }},
+        {"ARM ON;ARM:LEV 0",
+         {{C::omArmOnOffChanged, 0}, {C::omArmStopLevelChanged, 0}},
+         [](auto& t) { return t.Device.ArmOnOff == 1 && t.Device.ArmStopLevel == 0; }},
+        {"WAV:SEL \"Square\"",
+         {{C::omChannelWaveformChanged, 0}},
+         [](auto& t) { return t.Device.Waveforms[0]->Name == "Square" && t.Device.Waveforms[0]->IsStandard; }},
+        {"WAV:DATA \"ramp\",0,1,4095",
+         {{C::omWaveformListChanged, -1}},
+         [](auto& t) { return t.Repository.back()->Name == "ramp" && t.Repository.back()->Samples()[2] == 4095; }},
+        {"WAV:DATA 'blk',#14\x01\x01\xff\x0f",
+         {{C::omWaveformListChanged, -1}},
+         [](auto& t) {
+             const TWaveformTarn& w = *t.Repository.back();
+             return w.SampleCount() == 2 && w.Samples()[0] == 257 && w.Samples()[1] == 4095 && !w.IsStandard;
+         }},
+    };
+    for (const TCase& c : cases) {
+        TSettingsTarn fresh;
+        FirstStart(fresh);
+        TRecordingHost h;
+        TScpiInstrument instrument(fresh, h, "x");
+        EXPECT_EQ(instrument.Execute(c.command), "") << c.command;
+        EXPECT_EQ(instrument.Errors().Count(), 0u) << c.command << ": " << instrument.Errors().Pop().Text;
+        EXPECT_EQ(h.notified, c.announced) << c.command;
+        if (c.holds) {
+            EXPECT_TRUE(c.holds(fresh)) << c.command;
+        }
+    }
+}
+
+TEST_F(ScpiInstrument, APeakToPeakVoltageSetsLevelAndAttenuatorAsTheTypedOne)
+{
+    // The sine spans codes 1..4095: 0.4 V needs the attenuator.
+    Run("VOLT 0.4");
+    EXPECT_EQ(s.Device.Level[0], 1638);
+    EXPECT_EQ(s.Device.OutputAtn[0], 1);
+    EXPECT_EQ(host.notified,
+              (std::vector<std::pair<C, std::int32_t>>{{C::omLevelChanged, 0}, {C::omAttenuatorChanged, 0}}));
+    const std::string answer = Run("VOLT?");
+    EXPECT_NEAR(std::stod(answer), 0.4, 0.001);
+    Run("VOLT MAX");
+    EXPECT_EQ(s.Device.Level[0], 4095);
+    EXPECT_EQ(s.Device.OutputAtn[0], 0);
+    EXPECT_EQ(Run("MEAS:VPP?"), "10\n");
+    EXPECT_EQ(Run("OUTP:LOAD 50;:MEAS:VPP?;DB? DBMV;VP? MIN"), "5;64.9;-2.5\n");
+    EXPECT_TRUE(Errors().empty());
+}
+
+TEST_F(ScpiInstrument, WhatAPanelWouldNotTakeIsAnErrorAndChangesNothing)
+{
+    struct TCase {
+        const char* message;
+        std::vector<int> errors;
+    };
+    const TCase cases[] = {
+        {"FREQ 60MHZ", {errDataOutOfRange}},
+        {"FREQ 1V", {errInvalidSuffix}},
+        {"FREQ \"1\"", {errDataType}},
+        {"FREQ", {errMissingParameter}},
+        {"FREQ 1,2", {errParameterNotAllowed}},
+        {"FREQ:BOGUS 1", {errUndefinedHeader}},
+        {"FREQ:MODE?;VOLT 1", {errUndefinedHeader}}, // the path rule: FREQ:VOLT does not exist
+        {"FROB;FREQ 1000", {errUndefinedHeader}},    // the rest of a broken message is not run
+        {"FREQ 1000 1000", {errInvalidSeparator}},
+        {"FREQ\x01 1", {errInvalidCharacter}},
+        {"FREQ 1\xff", {errInvalidCharacter}},
+        {"VOLT 11", {errDataOutOfRange}},
+        {"VOLT -1", {errDataOutOfRange}},
+        {"VOLT:OFFS 1.6", {errDataOutOfRange}},
+        {"SOUR2:VOLT 1", {errHardwareMissing}},
+        {"VOLT2 1", {errUndefinedHeader}},
+        {"SOUR3:VOLT 1", {errHeaderSuffix}},
+        {"OUTP:STAT MAYBE", {errIllegalValue}},
+        {"OUTP:FILT 30MHZ", {errIllegalValue}},
+        {"OUTP:LOAD 0.5", {errDataOutOfRange}},
+        {"TRIG:EXT ON", {errSettingsConflict}},
+        {"*TRG", {errTriggerIgnored}},
+        {"ARM:LEV 1", {errSettingsConflict}},
+        {"FREQ:APPL", {errSettingsConflict}},
+        {"WAV:SEL \"Nope\"", {errIllegalValue}},
+        {"WAV:SEL Sine", {errDataType}},
+        {"WAV:DATA \"x\",4096", {errDataOutOfRange}},
+        {"WAV:DATA \"x\",1.5", {errDataType}},
+        {"WAV:DATA \"x\",#13abc", {errInvalidBlock}},
+        {"WAV:DATA \"x\",#0ab", {errInvalidBlock}},
+        {"WAV:DATA \"x\",#15ab", {errInvalidBlock}},
+        {"WAV:DATA \"\",1", {errIllegalValue}},
+        {"WAV:DATA \"unterminated,1", {errInvalidString}},
+        {"FREQ 1e999999", {errNumericData}},
+        {"*FOO", {errUndefinedHeader}},
+        {"VOLT 11;FREQ? MAXX", {errDataOutOfRange, errIllegalValue}},
+    };
+    for (const TCase& c : cases) {
+        const double frequency = s.Device.Frequency;
+        const auto repository = s.Repository.size();
+        host.notified.clear();
+        Run(c.message);
+        EXPECT_EQ(Errors(), c.errors) << c.message;
+        EXPECT_TRUE(host.notified.empty()) << c.message;
+        EXPECT_EQ(s.Device.Frequency, frequency) << c.message;
+        EXPECT_EQ(s.Repository.size(), repository) << c.message;
+    }
+}
+
+TEST_F(ScpiInstrument, AResetRestoresTheDefaultsAndABreakRefusesChanges)
+{
+    Run("FREQ 1000;:OUTP OFF;:OUTP:LOAD 50;:TRIG:MODE SING");
+    host.notified.clear();
+    host.broken = true;
+    EXPECT_EQ(Run("FREQ 2000;:FREQ?;*RST"), "1000\n");
+    EXPECT_EQ(Errors(), (std::vector<int>{errHardware, errHardware}));
+    EXPECT_TRUE(host.notified.empty());
+    host.broken = false;
+    Run("*RST");
+    EXPECT_EQ(host.replaced, std::vector<bool>{true});
+    EXPECT_EQ(s.Device.Frequency, 15000.0);
+    EXPECT_EQ(s.Device.OutputOnOff[0], 1);
+    EXPECT_EQ(s.Device.TriggerMode, 0);
+    EXPECT_EQ(s.Loads[0], -1.0);
+    EXPECT_EQ(s.Device.Waveforms.size(), 1u);
+}
+
+TEST_F(ScpiInstrument, OutputHTakesCommandsWhileItIsActive)
+{
+    s.Device.HOutputActive = true;
+    EXPECT_EQ(Run("OUTP2:ATT ON"), "");
+    EXPECT_EQ(Errors(), std::vector<int>{errSettingsConflict});
+    Run("SOUR2:VOLT:OFFS 8.3334;:OUTP2:LOAD 600");
+    EXPECT_EQ(s.Device.Shift[0], 4096);
+    EXPECT_EQ(s.Loads[1], 600.0);
+    EXPECT_EQ(host.notified.back(), std::make_pair(C::omLoadChanged, 1));
+    EXPECT_TRUE(Errors().empty());
+}
+
+} // namespace
+} // namespace tarn::scpi
