@@ -15,6 +15,8 @@ echo "soak: seed $seed"
 cmake -S . -B build -G Ninja -DTARN_WERROR=ON >/dev/null
 cmake --build build --target tarn_soak tarndrv vireo_virtual >/dev/null
 export TARN_PROGRAM_DIR=$PWD/build/bin TARN_VIRTUAL_DIR=$PWD/build/virtual QT_QPA_PLATFORM=offscreen
+# The soak checks the in-process generator: never a device program the user has open.
+export TARN_VIRTUAL_DEVICE_SOCKET=$PWD/build/tests/no-device-program.socket
 start=$(date +%s)
 if build/tests/tarn_soak --faults "$faults" --seed "$seed" --gtest_brief=1; then
   echo "soak: $faults faults passed in $(( $(date +%s) - start )) s (seed $seed)"
