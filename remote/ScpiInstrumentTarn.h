@@ -21,6 +21,11 @@ namespace tarn::scpi {
 // The answer for an infinite load (open output), as instruments give it.
 inline constexpr double kInfinity = 9.9e37;
 
+// Status byte bits: error queue not empty, event summary, service request.
+inline constexpr std::uint8_t kStbErrorQueue = 0x04;
+inline constexpr std::uint8_t kStbEvent = 0x20;
+inline constexpr std::uint8_t kStbMss = 0x40;
+
 // What the instrument needs from the program around it.
 class TScpiHost {
 public:
@@ -48,6 +53,8 @@ public:
     // an empty string when it held no query.
     std::string Execute(std::string_view message);
     TErrorQueue& Errors() { return errors_; }
+    // The status byte as *STB? reads it.
+    std::uint8_t StatusByte() const;
 
     struct TCall {
         const TUnit& Unit;
@@ -84,7 +91,13 @@ private:
     void Rst(TCall& call);
     void Cls(TCall& call);
     void Opc(TCall& call);
+    void OpcSet(TCall& call);
     void Nothing(TCall& call);
+    // *ESE, *SRE by tag 0, 1.
+    void Register(TCall& call);
+    // *ESE?, *SRE?, *ESR?, *STB? by tag 0 to 3.
+    void RegisterQuery(TCall& call);
+    void SelfTest(TCall& call);
     void Trg(TCall& call);
     void ErrorNext(TCall& call);
     void ErrorCount(TCall& call);
@@ -132,6 +145,9 @@ private:
     TScpiHost& host_;
     std::string identity_;
     TErrorQueue errors_;
+    // *ESE and *SRE masks.
+    std::uint8_t eventEnable_ = 0;
+    std::uint8_t serviceEnable_ = 0;
     std::vector<THeaderNode> path_;
 };
 
