@@ -83,6 +83,8 @@ private:
     std::optional<TChannelSetup> Setup(const TCall& call);
     void Answer(TCall& call, double value);
     void Answer(TCall& call, std::string_view text);
+    // A level factor as the panel enters it: level and attenuator, announced.
+    void StoreLevel(const TCall& call, const TChannelSetup& setup, double factor);
     void Store(const TChannelAssignment& out, std::vector<std::int32_t> TDeviceSettings::*array, std::int32_t value,
                TObjMasterCode code);
 
@@ -129,6 +131,13 @@ private:
     void Load(TCall& call);
     void LoadQuery(TCall& call);
     void Measure(TCall& call);
+    // The relative dB field, "Set 0 dB", "Auto dB" / "Man dB".
+    void RelativeDbEntry(TCall& call);
+    void RelativeDbQuery(TCall& call);
+    void ZeroDb(TCall& call);
+    void DbMode(TCall& call);
+    void DbModeQuery(TCall& call);
+    TdBReference* Reference(const TCall& call);
     // Trigger panel.
     void TriggerMode(TCall& call);
     void TriggerModeQuery(TCall& call);
