@@ -167,6 +167,8 @@ TEST_F(RemoteControl, CommandsDoWhatThePanelsDoDownToTheGenerator)
                         EXPECT_EQ(a, "-6");
                         EXPECT_EQ(PanelH().dBRelEdit->Text().toStdString(), a);
                     }),
+         Do([&] { QTest::mouseClick(PanelH().AutodBBtn, Qt::LeftButton); }),
+         scpi.Query("SOUR2:VOLT:DB:MODE?;:SOUR2:VOLT:DB?", [](const std::string& a) { EXPECT_EQ(a, "AUTO;0"); }),
          // A library waveform as the device waveform, as the drop does.
          scpi.Write("WAV:SEL \"Square\""), TStepper::Wait(50ms), Do([&] {
              EXPECT_EQ(Settings().Device.Waveforms[0]->Name, "Square");
