@@ -64,7 +64,7 @@ TSettingsTarn::TSettingsTarn() : XMLStore(std::make_unique<TXMLSettings>())
     // for the device channel.
     SetDefaults();
     ReadXMLValues();
-    Loads.assign(static_cast<std::size_t>(ChannelCount), -1.0);
+    ResetOutputs();
     Device.Waveforms.push_back(MakeStandardWaveform(TStandardWaveform::Sine));
 }
 
@@ -115,7 +115,7 @@ TSettingsLoadResult TSettingsTarn::Load(const std::filesystem::path& folder)
         result.RepositoryError = e.what();
         RecoverWaveforms();
     }
-    Loads.assign(static_cast<std::size_t>(ChannelCount), -1.0);
+    ResetOutputs();
     return result;
 }
 
@@ -129,7 +129,14 @@ void TSettingsTarn::ReadXMLValues()
 void TSettingsTarn::ResetDeviceValues()
 {
     ReadDeviceValues(TXMLSettings());
-    Loads.assign(static_cast<std::size_t>(std::max(ChannelCount, 0)), -1.0);
+    ResetOutputs();
+}
+
+void TSettingsTarn::ResetOutputs()
+{
+    const auto count = static_cast<std::size_t>(std::max(ChannelCount, 0));
+    Loads.assign(count, -1.0);
+    dBReferences.assign(count, TdBReference());
 }
 
 void TSettingsTarn::ReadDeviceValues(const TXMLSettings& store)

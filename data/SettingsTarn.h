@@ -31,6 +31,15 @@ using TChannelAssignments = std::vector<TChannelAssignment>;
 
 using TWaveformRepository = TWaveformList;
 
+// The 0 dB reference of an output's relative dB field, in volts per sample
+// code (0 until set). "Auto dB" follows the level, "Man dB" keeps what
+// "Set 0 dB" marked, neither keeps the last one. Not saved.
+enum class TdBReferenceMode : std::int32_t { Neither, Auto, Manual };
+struct TdBReference {
+    TdBReferenceMode Mode = TdBReferenceMode::Auto;
+    double Factor = 0.0;
+};
+
 // The settings sent to the device; arrays are per real channel.
 struct TDeviceSettings {
     double Frequency = 15000.0;
@@ -99,6 +108,8 @@ public:
     double ShiftMax = 0.0;
     std::int32_t SampleZero = 0;
     TLoadArray Loads;
+    // Per output, as Loads.
+    std::vector<TdBReference> dBReferences;
     std::unique_ptr<TOptions> Options;
     double AttenuatorRatio = 0.0;
     TBoolArray VppOn;
@@ -138,6 +149,8 @@ public:
 private:
     void ReadXMLValues();
     void ReadDeviceValues(const TXMLSettings& store);
+    // Loads open, dB references following the level, one per output.
+    void ResetOutputs();
     void WriteXMLValues();
 
     TRepositoryBaseline FRepositoryBaseline;

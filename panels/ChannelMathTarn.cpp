@@ -252,6 +252,21 @@ std::optional<double> FactorFromVpp(double vpp, const TWaveStats& wave)
     return vpp / span;
 }
 
+TdBReference* dBReferenceOf(TSettingsTarn& settings, std::int32_t channel)
+{
+    auto& list = settings.dBReferences;
+    return channel >= 0 && static_cast<std::size_t>(channel) < list.size() ? &list[static_cast<std::size_t>(channel)]
+                                                                           : nullptr;
+}
+
+double FollowReference(TdBReference& reference, double levelFactor)
+{
+    if (reference.Mode == TdBReferenceMode::Auto || reference.Factor == 0) {
+        reference.Factor = levelFactor;
+    }
+    return reference.Factor;
+}
+
 std::optional<double> FactorFromDb(const TChannelSetup& s, double db, double reference)
 {
     if (reference == 0) {

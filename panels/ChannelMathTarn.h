@@ -8,6 +8,7 @@
 
 class TSettingsTarn;
 class TWaveformTarn;
+struct TdBReference;
 
 namespace tarn {
 
@@ -89,6 +90,11 @@ enum class TdBUnit { dBW, dBmW, dBmV, dBuV };
 std::optional<double> AbsoluteDb(double vrms, double load, TdBUnit unit);
 // Empty for "N/A": no level or no reference.
 std::optional<double> RelativeDb(double levelFactor, double reference);
+// The 0 dB reference of a logical channel in the settings, or null.
+TdBReference* dBReferenceOf(TSettingsTarn& settings, std::int32_t channel);
+// The reference the relative dB field measures from: the present level
+// factor under "Auto dB" or while none is set; stored back.
+double FollowReference(TdBReference& reference, double levelFactor);
 // Up to 15 significant digits without trailing zeros; "N/A" when empty.
 std::string FormatDb(const std::optional<double>& value);
 

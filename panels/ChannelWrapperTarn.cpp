@@ -127,6 +127,7 @@ void TChannelWrapperTarn::ObjMasterNotify(TObjMasterCode code, std::int32_t inde
         break;
     case C::omLevelChanged:
     case C::omLoadChanged:
+    case C::omdBReferenceChanged:
     case C::omAttenuatorChanged:
     case C::omFilterChanged:
     case C::omOutputOnOffChanged:
@@ -180,6 +181,17 @@ double* TChannelWrapperTarn::Load() const
         return nullptr;
     }
     return &s->Loads[static_cast<std::size_t>(channelIndex_)];
+}
+
+TdBReference* TChannelWrapperTarn::Reference() const
+{
+    return Settings() != nullptr ? dBReferenceOf(*Settings(), channelIndex_) : nullptr;
+}
+
+double TChannelWrapperTarn::ZeroDbReference() const
+{
+    const TdBReference* reference = Reference();
+    return reference != nullptr ? reference->Factor : 0.0;
 }
 
 TWaveStats TChannelWrapperTarn::Wave() const
@@ -265,9 +277,8 @@ void TChannelWrapperTarn::WireControls()
     {
         TUpdating updating(updating_);
         c_.dBUnitsBox->setCurrentIndex(0);
-        // Panel state that the settings do not hold: "+" and "Auto dB" start down.
+        // Panel state that the settings do not hold: "+" starts down.
         c_.VpPlusOnOffBtn->setChecked(true);
-        c_.AutodBBtn->setChecked(true);
     }
     connect(c_.dBUnitsBox, &QComboBox::currentIndexChanged, this, [this] {
         if (!updating_) {
@@ -343,12 +354,15 @@ void TChannelWrapperTarn::Refresh()
 
     const auto unit = static_cast<TdBUnit>(std::clamp(c_.dBUnitsBox->currentIndex(), 0, 3));
     c_.dBAbsEdit->setText(QString::fromStdString(FormatDb(AbsoluteDb(r.Vrms, setup->Load, unit))));
-    c_.Set0dBBtn->setEnabled(c_.ManualdBBtn->isChecked());
-    if (c_.AutodBBtn->isChecked() || reference_ == 0) {
-        reference_ = r.LevelFactor;
+    // The remote control shares the reference and its mode.
+    if (TdBReference* reference = Reference()) {
+        c_.AutodBBtn->setChecked(reference->Mode == TdBReferenceMode::Auto);
+        c_.ManualdBBtn->setChecked(reference->Mode == TdBReferenceMode::Manual);
+        const double zero = FollowReference(*reference, r.LevelFactor);
+        c_.dBRelEdit->Force();
+        c_.dBRelEdit->SetText(QString::fromStdString(FormatDb(RelativeDb(r.LevelFactor, zero))));
     }
-    c_.dBRelEdit->Force();
-    c_.dBRelEdit->SetText(QString::fromStdString(FormatDb(RelativeDb(r.LevelFactor, reference_))));
+    c_.Set0dBBtn->setEnabled(c_.ManualdBBtn->isChecked());
 
     c_.LoadOpenBtn->setChecked(setup->Load == -1.0);
     c_.Load50Btn->setChecked(setup->Load == out.OutputImpedance);
@@ -500,6 +514,11 @@ void TChannelWrapperTarn::dBModeBtnClick(QToolButton* button)
     if (button->isChecked()) {
         (button == c_.AutodBBtn ? c_.ManualdBBtn : c_.AutodBBtn)->setChecked(false);
     }
+    if (TdBReference* reference = Reference()) {
+        reference->Mode = c_.AutodBBtn->isChecked()     ? TdBReferenceMode::Auto
+                          : c_.ManualdBBtn->isChecked() ? TdBReferenceMode::Manual
+                                                        : TdBReferenceMode::Neither;
+    }
     Refresh();
 }
 
@@ -537,8 +556,8 @@ void TChannelWrapperTarn::LoadEditUserEnter(const QString& text)
 
 void TChannelWrapperTarn::Set0dBBtnClick()
 {
-    if (const auto setup = Setup()) {
-        reference_ = LevelFactor(*setup);
+    if (const auto setup = Setup(); setup && Reference() != nullptr) {
+        Reference()->Factor = LevelFactor(*setup);
     }
     Refresh();
 }
@@ -599,7 +618,11 @@ void TChannelWrapperTarn::dBRelEditUserEnter(const QString& text)
     if (!setup || !db) {
         return;
     }
-    if (const auto factor = FactorFromDb(*setup, *db, reference_); factor && std::isfinite(*factor)) {
+    const TdBReference* reference = Reference();
+    if (reference == nullptr) {
+        return;
+    }
+    if (const auto factor = FactorFromDb(*setup, *db, reference->Factor); factor && std::isfinite(*factor)) {
         ApplyLevelFactor(*setup, *factor);
     }
 }

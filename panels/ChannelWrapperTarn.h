@@ -15,6 +15,7 @@ class QString;
 class QToolButton;
 struct TChannelAssignment;
 struct TDeviceSettings;
+struct TdBReference;
 
 namespace tarn {
 
@@ -34,7 +35,7 @@ public:
     void SetControls(const TChannelControls& controls) { c_ = controls; }
 
     // The 0 dB reference in volts per sample code; 0 until set.
-    double ZeroDbReference() const { return reference_; }
+    double ZeroDbReference() const;
     bool PanelEnabled() const { return enabled_; }
 
     // Re-derives every control from the settings.
@@ -57,6 +58,8 @@ private:
     // This output's entry of the loads, or null.
     double* Load() const;
     std::optional<TChannelSetup> Setup() const;
+    // This output's 0 dB reference in the settings, or null.
+    TdBReference* Reference() const;
     // The samples and statistics of the waveform this output plays.
     TWaveStats Wave() const;
 
@@ -91,7 +94,6 @@ private:
     bool updating_ = false;
     bool enabled_ = true;
     bool wired_ = false;
-    double reference_ = 0.0;
 };
 
 } // namespace tarn

@@ -19,6 +19,8 @@ constexpr std::size_t kMaxName = 64;
 constexpr double kNotANumber = 9.91e37;
 constexpr double kMaxLoad = 1e12;
 constexpr double kDefaultFrequency = 15000.0;
+// Far beyond the level range; the level is clamped as in the panel.
+constexpr double kMaxDb = 200.0;
 
 } // namespace
 
@@ -114,8 +116,13 @@ void TScpiInstrument::Amplitude(TCall& call)
         return;
     }
     // As a peak-to-peak voltage typed into the panel: level and attenuator together.
+    StoreLevel(call, *setup, *factor);
+}
+
+void TScpiInstrument::StoreLevel(const TCall& call, const TChannelSetup& setup, double factor)
+{
     const TChannelAssignment& out = *Output(call);
-    const TLevelEntry entry = LevelFromFactor(*setup, *factor);
+    const TLevelEntry entry = LevelFromFactor(setup, factor);
     *RealValue(out, &TDeviceSettings::Level) = entry.Level;
     *RealValue(out, &TDeviceSettings::OutputAtn) = entry.OutputAtn;
     host_.Notify(TObjMasterCode::omLevelChanged, out.RealChannel);
@@ -335,6 +342,81 @@ void TScpiInstrument::Measure(TCall& call)
         Answer(call, db ? *db : kNotANumber);
         break;
     }
+    }
+}
+
+// ---- Relative dB ----
+
+TdBReference* TScpiInstrument::Reference(const TCall& call)
+{
+    if (Output(call) == nullptr) {
+        return nullptr;
+    }
+    TdBReference* reference = dBReferenceOf(settings_, call.Channel - 1);
+    if (reference == nullptr) {
+        Fail(errExecution, "no 0 dB reference for this output");
+    }
+    return reference;
+}
+
+void TScpiInstrument::RelativeDbEntry(TCall& call)
+{
+    const auto setup = ParamCount(call, 1, 1) ? Setup(call) : std::nullopt;
+    TdBReference* reference = setup ? Reference(call) : nullptr;
+    const auto db = reference != nullptr ? Value(call.Unit.Params[0], "DB", -kMaxDb, kMaxDb, 0.0) : std::nullopt;
+    if (!db) {
+        return;
+    }
+    // As a value typed into the relative dB field.
+    const auto factor = FactorFromDb(*setup, *db, FollowReference(*reference, LevelFactor(*setup)));
+    if (!factor || !std::isfinite(*factor)) {
+        Fail(errSettingsConflict, "no 0 dB reference: the level is 0");
+        return;
+    }
+    StoreLevel(call, *setup, *factor);
+}
+
+void TScpiInstrument::RelativeDbQuery(TCall& call)
+{
+    const auto setup = ParamCount(call, 0, 0) ? Setup(call) : std::nullopt;
+    if (TdBReference* reference = setup ? Reference(call) : nullptr) {
+        const double level = LevelFactor(*setup);
+        const auto db = RelativeDb(level, FollowReference(*reference, level));
+        Answer(call, db ? *db : kNotANumber);
+    }
+}
+
+void TScpiInstrument::ZeroDb(TCall& call)
+{
+    const auto setup = ParamCount(call, 0, 0) ? Setup(call) : std::nullopt;
+    TdBReference* reference = setup ? Reference(call) : nullptr;
+    if (reference == nullptr) {
+        return;
+    }
+    // "Set 0 dB" is there only in "Man dB".
+    if (reference->Mode != TdBReferenceMode::Manual) {
+        Fail(errSettingsConflict, "the 0 dB mark is set in MANual mode");
+        return;
+    }
+    reference->Factor = LevelFactor(*setup);
+    host_.Notify(TObjMasterCode::omdBReferenceChanged, call.Channel - 1);
+}
+
+void TScpiInstrument::DbMode(TCall& call)
+{
+    TdBReference* reference = ParamCount(call, 1, 1) ? Reference(call) : nullptr;
+    const auto mode = reference != nullptr ? Choice(call.Unit.Params[0], {"OFF", "AUTO", "MANual"}) : std::nullopt;
+    if (mode) {
+        reference->Mode = static_cast<TdBReferenceMode>(*mode);
+        host_.Notify(TObjMasterCode::omdBReferenceChanged, call.Channel - 1);
+    }
+}
+
+void TScpiInstrument::DbModeQuery(TCall& call)
+{
+    if (const TdBReference* reference = ParamCount(call, 0, 0) ? Reference(call) : nullptr) {
+        const char* names[] = {"OFF", "AUTO", "MAN"};
+        Answer(call, names[static_cast<int>(reference->Mode)]);
     }
 }
 

@@ -56,8 +56,16 @@ std::string_view ErrorText(int code)
     return it != kTexts.end() ? it->second : std::string_view("Error");
 }
 
+std::uint8_t EventOf(int code)
+{
+    constexpr std::uint8_t kByClass[] = {esrCommandError, esrExecutionError, esrDeviceError, esrQueryError};
+    const int group = -code / 100;
+    return code < 0 && group >= 1 && group <= 4 ? kByClass[group - 1] : 0;
+}
+
 void TErrorQueue::Push(int code, std::string_view detail)
 {
+    events_ |= EventOf(code);
     std::string text(ErrorText(code));
     if (!detail.empty()) {
         text += ';';

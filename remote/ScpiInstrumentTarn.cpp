@@ -23,7 +23,14 @@ const TCommandEntry& Command(std::size_t index)
         {"*RST", false, true, &I::Rst},
         {"*CLS", false, false, &I::Cls},
         {"*OPC", true, false, &I::Opc},
-        {"*OPC", false, false, &I::Nothing},
+        {"*OPC", false, false, &I::OpcSet},
+        {"*ESE", false, false, &I::Register, 0},
+        {"*SRE", false, false, &I::Register, 1},
+        {"*ESE", true, false, &I::RegisterQuery, 0},
+        {"*SRE", true, false, &I::RegisterQuery, 1},
+        {"*ESR", true, false, &I::RegisterQuery, 2},
+        {"*STB", true, false, &I::RegisterQuery, 3},
+        {"*TST", true, false, &I::SelfTest},
         {"*WAI", false, false, &I::Nothing},
         {"*TRG", false, true, &I::Trg},
         {"SYSTem:ERRor[:NEXT]", true, false, &I::ErrorNext},
@@ -53,6 +60,11 @@ const TCommandEntry& Command(std::size_t index)
         {"OUTPut#:FILTer:AUTO", true, false, &I::FilterAutoQuery},
         {"OUTPut#:LOAD", false, true, &I::Load},
         {"OUTPut#:LOAD", true, false, &I::LoadQuery},
+        {"[SOURce#]:VOLTage:DB", false, true, &I::RelativeDbEntry},
+        {"[SOURce#]:VOLTage:DB", true, false, &I::RelativeDbQuery},
+        {"[SOURce#]:VOLTage:DB:ZERO", false, true, &I::ZeroDb},
+        {"[SOURce#]:VOLTage:DB:MODE", false, true, &I::DbMode},
+        {"[SOURce#]:VOLTage:DB:MODE", true, false, &I::DbModeQuery},
         {"MEASure#:VPP", true, false, &I::Measure, 0},
         {"MEASure#:VP", true, false, &I::Measure, 1},
         {"MEASure#:VRMS", true, false, &I::Measure, 2},
@@ -352,6 +364,63 @@ void TScpiInstrument::Opc(TCall& call)
     // Every command has finished when the next one is read.
     if (ParamCount(call, 0, 0)) {
         Answer(call, "1");
+    }
+}
+
+void TScpiInstrument::OpcSet(TCall& call)
+{
+    if (ParamCount(call, 0, 0)) {
+        errors_.Raise(esrOperationComplete);
+    }
+}
+
+void TScpiInstrument::Register(TCall& call)
+{
+    if (!ParamCount(call, 1, 1)) {
+        return;
+    }
+    const TParam& p = call.Unit.Params[0];
+    if (p.Kind != TParam::TKind::Number || !p.Text.empty()) {
+        Fail(errDataType, "a register value 0 to 255");
+        return;
+    }
+    if (!(p.Number >= -0.5 && p.Number < 255.5)) {
+        Fail(errDataOutOfRange, "a register value 0 to 255");
+        return;
+    }
+    const auto value = static_cast<std::uint8_t>(std::lround(p.Number));
+    if (call.Tag == 0) {
+        eventEnable_ = value;
+    } else {
+        // The summary bit cannot ask for service.
+        serviceEnable_ = static_cast<std::uint8_t>(value & ~kStbMss);
+    }
+}
+
+void TScpiInstrument::RegisterQuery(TCall& call)
+{
+    if (!ParamCount(call, 0, 0)) {
+        return;
+    }
+    const int values[] = {eventEnable_, serviceEnable_, call.Tag == 2 ? errors_.TakeEvents() : 0, StatusByte()};
+    Answer(call, std::to_string(values[call.Tag]));
+}
+
+std::uint8_t TScpiInstrument::StatusByte() const
+{
+    // No message waits: answers go out as soon as they are made.
+    std::uint8_t stb = errors_.Count() > 0 ? kStbErrorQueue : 0;
+    if ((errors_.Events() & eventEnable_) != 0) {
+        stb |= kStbEvent;
+    }
+    return (stb & serviceEnable_) != 0 ? stb | kStbMss : stb;
+}
+
+void TScpiInstrument::SelfTest(TCall& call)
+{
+    // The only part that can fail is the link to the generator.
+    if (ParamCount(call, 0, 0)) {
+        Answer(call, host_.CommunicationBroken() ? "1" : "0");
     }
 }
 

@@ -21,6 +21,11 @@ namespace tarn::scpi {
 // The answer for an infinite load (open output), as instruments give it.
 inline constexpr double kInfinity = 9.9e37;
 
+// Status byte bits: error queue not empty, event summary, service request.
+inline constexpr std::uint8_t kStbErrorQueue = 0x04;
+inline constexpr std::uint8_t kStbEvent = 0x20;
+inline constexpr std::uint8_t kStbMss = 0x40;
+
 // What the instrument needs from the program around it.
 class TScpiHost {
 public:
@@ -48,6 +53,8 @@ public:
     // an empty string when it held no query.
     std::string Execute(std::string_view message);
     TErrorQueue& Errors() { return errors_; }
+    // The status byte as *STB? reads it.
+    std::uint8_t StatusByte() const;
 
     struct TCall {
         const TUnit& Unit;
@@ -76,6 +83,8 @@ private:
     std::optional<TChannelSetup> Setup(const TCall& call);
     void Answer(TCall& call, double value);
     void Answer(TCall& call, std::string_view text);
+    // A level factor as the panel enters it: level and attenuator, announced.
+    void StoreLevel(const TCall& call, const TChannelSetup& setup, double factor);
     void Store(const TChannelAssignment& out, std::vector<std::int32_t> TDeviceSettings::*array, std::int32_t value,
                TObjMasterCode code);
 
@@ -84,7 +93,13 @@ private:
     void Rst(TCall& call);
     void Cls(TCall& call);
     void Opc(TCall& call);
+    void OpcSet(TCall& call);
     void Nothing(TCall& call);
+    // *ESE, *SRE by tag 0, 1.
+    void Register(TCall& call);
+    // *ESE?, *SRE?, *ESR?, *STB? by tag 0 to 3.
+    void RegisterQuery(TCall& call);
+    void SelfTest(TCall& call);
     void Trg(TCall& call);
     void ErrorNext(TCall& call);
     void ErrorCount(TCall& call);
@@ -116,6 +131,13 @@ private:
     void Load(TCall& call);
     void LoadQuery(TCall& call);
     void Measure(TCall& call);
+    // The relative dB field, "Set 0 dB", "Auto dB" / "Man dB".
+    void RelativeDbEntry(TCall& call);
+    void RelativeDbQuery(TCall& call);
+    void ZeroDb(TCall& call);
+    void DbMode(TCall& call);
+    void DbModeQuery(TCall& call);
+    TdBReference* Reference(const TCall& call);
     // Trigger panel.
     void TriggerMode(TCall& call);
     void TriggerModeQuery(TCall& call);
@@ -132,6 +154,9 @@ private:
     TScpiHost& host_;
     std::string identity_;
     TErrorQueue errors_;
+    // *ESE and *SRE masks.
+    std::uint8_t eventEnable_ = 0;
+    std::uint8_t serviceEnable_ = 0;
     std::vector<THeaderNode> path_;
 };
 

@@ -216,6 +216,76 @@ TEST_F(ScpiInstrument, AResetRestoresTheDefaultsAndABreakRefusesChanges)
     EXPECT_EQ(s.Device.Waveforms.size(), 1u);
 }
 
+TEST(ScpiErrors, EachErrorClassSetsItsEvent)
+{
+    const std::pair<int, int> cases[] = {{-100, esrCommandError},
+                                         {-199, esrCommandError},
+                                         {-222, esrExecutionError},
+                                         {-241, esrExecutionError},
+                                         {-350, esrDeviceError},
+                                         {-410, esrQueryError},
+                                         {0, 0},
+                                         {-500, 0},
+                                         {100, 0}};
+    for (const auto& [code, event] : cases) {
+        EXPECT_EQ(EventOf(code), event) << code;
+    }
+}
+
+TEST_F(ScpiInstrument, StatusRegistersFollowEventsAndMasks)
+{
+    const std::pair<const char*, const char*> steps[] = {
+        {"*ESR?;*ESR?;*STB?", "128;0;0\n"}, // power-on, read once
+        {"FROB", ""},                       // command error
+        {"*STB?", "4\n"},                   // the queue holds it
+        {"*ESE 32;*ESE?;*STB?", "32;36\n"},
+        {"*SRE 36;*SRE?;*STB?", "36;100\n"},
+        {"*SRE 255;*SRE?", "191\n"},
+        {"VOLT 11", ""},
+        {"*ESR?;*STB?", "48;68\n"}, // read and cleared; the queue still asks for service
+        {"*CLS;*STB?;SYST:ERR:COUN?", "0;0\n"},
+        {"*OPC;*ESR?", "1\n"},
+        {"*ESE 256;*ESE 2.5E2;*ESE?", "250\n"},
+        {"*ESR?", "16\n"},
+        {"*SRE \"1\";*RST;*SRE?", "191\n"},
+        {"*ESR?;*TST?", "32;0\n"},
+    };
+    for (const auto& [message, answer] : steps) {
+        EXPECT_EQ(Run(message), answer) << message;
+    }
+    host.broken = true;
+    EXPECT_EQ(Run("*TST?;*ESR?"), "1;0\n");
+}
+
+TEST_F(ScpiInstrument, RelativeDbEntriesMoveTheLevelFromTheSharedReference)
+{
+    struct TStep {
+        const char* message;
+        const char* answer;
+        std::int32_t level;
+        std::vector<int> errors;
+    };
+    const TStep steps[] = {
+        {"VOLT:DB?;DB:MODE?", "0;AUTO\n", 2048, {}},
+        {"VOLT:DB:ZERO", "", 2048, {errSettingsConflict}}, // "Set 0 dB" is for "Man dB"
+        {"VOLT:DB:MODE MAN;ZERO;:VOLT:DB -6.0206", "", 1024, {}},
+        {"VOLT:DB?", "-6\n", 1024, {}},
+        {"VOLT:DB 3 DB;DB?", "3\n", 2893, {}},                 // from the mark, not from the level
+        {"VOLT:DB:MODE OFF;:VOLT:DB 0;DB?", "0\n", 2048, {}},  // the last reference stays
+        {"VOLT:DB:MODE AUTO;:VOLT:DB 6;DB?", "0\n", 4086, {}}, // from the present level
+        {"OUTP:LOAD 50;:VOLT:DB 0", "", 4086, {}},             // the load divider is taken out again
+        {"VOLT:DB 201;DB:MODE ON;:SOUR2:VOLT:DB?", "", 4086, {errDataOutOfRange, errIllegalValue, errHardwareMissing}},
+    };
+    for (const TStep& step : steps) {
+        EXPECT_EQ(Run(step.message), step.answer) << step.message;
+        EXPECT_EQ(s.Device.Level[0], step.level) << step.message;
+        EXPECT_EQ(Errors(), step.errors) << step.message;
+    }
+    EXPECT_EQ(host.notified[1], std::make_pair(C::omdBReferenceChanged, 0));
+    Run("*RST");
+    EXPECT_EQ(Run("VOLT:DB:MODE?"), "AUTO\n");
+}
+
 TEST_F(ScpiInstrument, OutputHTakesCommandsWhileItIsActive)
 {
     s.Device.HOutputActive = true;

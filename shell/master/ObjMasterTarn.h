@@ -41,6 +41,8 @@ enum class TObjMasterCode : std::uint32_t {
     omReconnect = 67,
     // A load of output Index (logical channel) changed; nothing goes to the device.
     omLoadChanged = 68,
+    // The 0 dB reference or its mode of output Index (logical channel) changed.
+    omdBReferenceChanged = 69,
 };
 
 // A listener is a bound method: a procedure and the instance it runs on.

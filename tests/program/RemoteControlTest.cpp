@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -39,6 +40,7 @@ protected:
     TMainForm& Form() const { return run.Form(); }
     TSettingsTarn& Settings() const { return Form().SettingsTarn1(); }
     const TChannelControls& PanelL() const { return Form().ChannelWrapperTarn1().Controls(); }
+    const TChannelControls& PanelH() const { return Form().ChannelWrapperTarn2().Controls(); }
     static TStepper::Step Do(std::function<void()> action)
     {
         return [action] {
@@ -72,7 +74,7 @@ TEST_F(RemoteControl, CommandsDoWhatThePanelsDoDownToTheGenerator)
     const TCalibration calibration = ReadCalibration(*run.vg);
     TFrequencyBarTarn& bar = Form().FrequencyBarTarn1();
     struct TTyped {
-        std::int32_t level = 0, atn = 0, code = 0;
+        std::int32_t level = 0, atn = 0, code = 0, shift = 0;
     } typed;
     std::vector<std::uint16_t> ramp(1000);
     QJsonArray codes;
@@ -135,6 +137,38 @@ TEST_F(RemoteControl, CommandsDoWhatThePanelsDoDownToTheGenerator)
                         EXPECT_EQ(FormatDb(v[4].toDouble()), PanelL().dBAbsEdit->text().toStdString());
                         EXPECT_TRUE(PanelL().Load50Btn->isChecked());
                     }),
+         // Output H: typed into its panel, then the same through the socket.
+         Do([&] {
+             TypeInto(PanelH().VppEdit, QStringLiteral("10"));
+             TypeInto(PanelH().ShiftEdit, QStringLiteral("2"));
+             typed = {Settings().Device.Level[0], Settings().Device.OutputAtn[0], run.vg->Register(1),
+                      Settings().Device.Shift[0]};
+             PanelH().dBUnitsBox->setCurrentIndex(2);
+         }),
+         scpi.Write("SOUR2:VOLT 3;VOLT:OFFS 0"), TStepper::Wait(20ms),
+         Do([&] { EXPECT_NE(Settings().Device.Shift[0], typed.shift); }),
+         scpi.Query("SOUR2:VOLT 10;VOLT:OFFS 2;:SOUR2:VOLT?;:MEAS2:VRMS?;DB? DBMV",
+                    [&](const std::string& a) {
+                        EXPECT_EQ(Settings().Device.Level[0], typed.level);
+                        EXPECT_EQ(Settings().Device.OutputAtn[0], typed.atn);
+                        EXPECT_EQ(Settings().Device.Shift[0], typed.shift);
+                        EXPECT_EQ(run.vg->Register(1), typed.code);
+                        ExpectDeviceHolds(*run.vg, Settings(), calibration);
+                        const QStringList v = QString::fromStdString(a).split(';');
+                        ASSERT_EQ(v.size(), 3);
+                        EXPECT_EQ(Volts(v[0].toStdString()), PanelH().VppEdit->Text().toStdString());
+                        EXPECT_EQ(Volts(v[1].toStdString()), PanelH().VrmsEdit->text().toStdString());
+                        EXPECT_EQ(FormatDb(v[2].toDouble()), PanelH().dBAbsEdit->text().toStdString());
+                    }),
+         // The 0 dB mark is the panel's own.
+         scpi.Query("SOUR2:VOLT:DB:MODE MAN;ZERO;:SOUR2:VOLT 5;:SOUR2:VOLT:DB?",
+                    [&](const std::string& a) {
+                        EXPECT_TRUE(PanelH().ManualdBBtn->isChecked());
+                        EXPECT_EQ(a, "-6");
+                        EXPECT_EQ(PanelH().dBRelEdit->Text().toStdString(), a);
+                    }),
+         Do([&] { QTest::mouseClick(PanelH().AutodBBtn, Qt::LeftButton); }),
+         scpi.Query("SOUR2:VOLT:DB:MODE?;:SOUR2:VOLT:DB?", [](const std::string& a) { EXPECT_EQ(a, "AUTO;0"); }),
          // A library waveform as the device waveform, as the drop does.
          scpi.Write("WAV:SEL \"Square\""), TStepper::Wait(50ms), Do([&] {
              EXPECT_EQ(Settings().Device.Waveforms[0]->Name, "Square");
