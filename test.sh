@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, builds with warnings as errors and runs every test:
 # once in a plain build, once under AddressSanitizer and UndefinedBehaviorSanitizer.
 # Then the fuzz targets for TARN_FUZZ_SECONDS each (60 by default; 0 skips them).

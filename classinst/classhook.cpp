@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Class installer entry point: every installation step is left to the
 // device setup's default handling.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Typed items over a byte stream, little-endian. Integers and lengths can be
 // guarded by their bitwise complement so that damaged or foreign files are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Texts of frequencies, voltages, loads and sample counts with one-letter
 // prefixes (15k, 2.5, 500m, Open, 8k). Parsers throw on bad input; callers

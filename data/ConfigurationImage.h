@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shape of the configuration image of the programmable logic, shared by the
 // driver library that sends it and the virtual generator that checks it.
 // The image is 131,022 bytes; its last four bytes hold, little-endian, the

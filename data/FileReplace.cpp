@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saving a file so that a failure never destroys the old one.
 #include "data/FileReplace.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Records exchanged with plug-in modules. Their layout crosses a library
 // boundary, so field order and sizes are fixed.

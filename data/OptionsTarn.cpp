@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "data/OptionsTarn.h"
 
 #include "data/StringsTarn.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // User preferences: a constant table of options, the option objects made from
 // it, and their storage under a settings path. Dialog controls are reached

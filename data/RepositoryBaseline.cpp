@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "data/RepositoryBaseline.h"
 
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What "waveforms.dat" held when it was last read or written, so that an exit
 // that changed nothing does not rewrite it. Waveforms are recognised by their

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Everything the program knows about the generator and the user's choices:
 // fixed device parameters, the settings sent to the device, display flags,

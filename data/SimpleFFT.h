@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Amplitude spectrum of one waveform period. The period is resampled onto the
 // next power of two (truncated sinc) and transformed in place (radix 2).

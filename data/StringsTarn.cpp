@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "data/StringsTarn.h"
 
 const std::vector<TStringEntry>& StringTable()

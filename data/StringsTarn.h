@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The program's string table: every text the user can see, in one place.
 // Use the named constants (Strings::MainCaption); the table form

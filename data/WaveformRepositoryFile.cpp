@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "data/WaveformRepositoryFile.h"
 
 #include "data/BinStreamEx.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The waveform repository file: the waveform of each device channel, then the
 // user's waveform list, each a sequence of waveform records.

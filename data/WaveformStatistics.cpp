@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "data/WaveformStatistics.h"
 
 #include "data/SimpleFFT.h"

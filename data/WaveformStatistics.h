@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The statistics of a waveform's samples, computed when first read and kept
 // until the samples change. A waveform whose buffer may be written behind its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "data/WaveformTarn.h"
 
 #include "data/BinStreamEx.h"

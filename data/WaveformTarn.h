@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One waveform period as 16-bit sample codes, with its statistics and the
 // data blocks of the plug-in module that made it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "data/XMLSettings.h"
 
 #include "data/FileReplace.h"

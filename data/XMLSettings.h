@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Typed settings addressed by slash paths ("/device/frequency"), kept as one
 // XML document. Reads never fail: a missing, mistyped or unreadable entry

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The well-formedness rules of XML that the DOM parser does not enforce, so
 // that a damaged settings file is refused rather than half read.
 #include "data/XMLSettings.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "device/DaoTarn.h"
 
 #include <deque>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The driver object over the driver library libtarndrv.so.
 #pragma once
 #include "device/DriverAbstraction.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "device/DeviceAbstractionTarn.h"
 
 #include "data/SettingsTarn.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's single gateway to a generator: chooses the driver object at
 // start-up, passes every device setting on to it, polls the power state and
 // notices broken communication.

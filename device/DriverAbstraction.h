@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The driver object behind the device abstraction: a real driver library
 // (TDAO_Tarn) or the demonstration device (TDAO_DEMO).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "device/DynamicLibrary.h"
 
 #include <dlfcn.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Owner of one dlopen handle.
 #pragma once
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "driver/DeviceEEPROM.h"
 
 namespace tarn::drv {

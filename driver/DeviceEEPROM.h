@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The calibration page of the generator's EEPROM and the values taken from it.
 #pragma once
 #include "driver/VireoPort.h"

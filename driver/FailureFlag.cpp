@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "driver/FailureFlag.h"
 
 namespace tarn::drv {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The caller's communication-failure byte and the callback that sets it.
 #pragma once
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the device model needs from the USB access library: one call per
 // wrapper of the binding, so the model can run over a recorder in tests.
 #pragma once

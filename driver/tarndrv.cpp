@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Exported entry points of libtarndrv.so and the dispatch of device functions.
 #include "driver/tarndrv.h"
 

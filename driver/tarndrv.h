@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The three entry points of libtarndrv.so, declared once: the library defines
 // them against these declarations, and the program binds them by name with
 // these pointer types.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Function codes, register map and divider table of the generator.
 #pragma once
 #include <array>

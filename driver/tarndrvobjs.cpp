@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "driver/tarndrvobjs.h"
 
 #include "driver/tarndrvconstants.h"

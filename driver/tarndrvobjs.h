@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The generator's device model: register writes with a shadow of every
 // setting, calibration applied, clock synthesis and sample upload.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "driver/unitmarl.h"
 
 #include "data/ConfigurationImage.h"

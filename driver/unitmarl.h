@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The configuration image of the generator's programmable logic.
 #pragma once
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "driver/vireo.h"
 
 #include "driver/FailureFlag.h"

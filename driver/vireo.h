@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Run-time binding of libvireo.so: guarded wrappers that fall back to fixed
 // values whenever the library or one of its functions is missing.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libtarndrv.so as the program drives it, over the virtual generator: codes,
 // values and buffers chosen by the fuzzer. Every buffer is allocated at exactly
 // the size the call states, so a read or write past it is caught.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading fuzzer-chosen values off the front of the input, in the manner of
 // a byte stream that simply runs dry: past the end every value is 0.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The "Import" module's reader: a text, CSV or WAV file under fuzzer-chosen
 // options, resampled and scaled as the module does.
 #include "fuzz/FuzzInput.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The remote control's byte stream: framing, parsing and every command over a
 // settings model, with communication breaking now and then.
 #include "data/SettingsTarn.h"

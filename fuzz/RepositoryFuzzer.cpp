@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // "waveforms.dat" as the program loads it at start: the whole file, then the
 // decision to recover the standard waveforms.
 #include "data/SettingsTarn.h"

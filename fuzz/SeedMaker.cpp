@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes the seed corpora of the fuzz targets, made by the project's own code:
 // fuzz_seed_maker FOLDER makes FOLDER/<target>/<seed>.
 #include "data/SettingsTarn.h"

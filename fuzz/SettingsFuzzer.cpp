@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // "settings.xml" with the settings model on top: the load reads every typed
 // value the program uses; then typed reads at paths the input names.
 #include "data/SettingsTarn.h"

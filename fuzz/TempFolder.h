@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One scratch folder per fuzzing process, for the loaders that read files.
 #pragma once
 #include <unistd.h>

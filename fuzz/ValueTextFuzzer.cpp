@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The value-text parsers, and the texts the program makes of what they give.
 #include "data/CommonFunctionsTarn.h"
 #include "fuzz/FuzzInput.h"

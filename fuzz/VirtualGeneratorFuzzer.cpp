@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bytes a host may send to the virtual generator: command packets, bulk
 // writes (sample data and configuration images) and reads, in any order.
 #include "fuzz/FuzzInput.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One waveform record, and writing back what was read: a record that loads
 // must save and load again to the same samples.
 #include "data/DataTypesTarn.h"

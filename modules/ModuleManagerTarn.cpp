@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "modules/ModuleManagerTarn.h"
 
 #include "data/SettingsTarn.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The plug-in module manager: finds the modules at start, lists them in the
 // "Edit by" and "Create by" sub-menus and serves their requests while one runs.
 #pragma once

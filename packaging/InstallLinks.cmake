@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Run at install time after the targets are in place: the virtual generator's
 # program folder and the two launchers. TARN_INSTALL_DIR and TARN_INSTALL_BINDIR
 # are set by the install code ahead of this script.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The arithmetic of one output: codes from the settings become the voltages
 // and dB values a channel panel shows, and typed values become codes again.
 // No toolkit here; the panel gathers its inputs into TChannelSetup.

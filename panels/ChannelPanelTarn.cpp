@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "panels/ChannelPanelTarn.h"
 
 #include "data/StringsTarn.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The controls of one output's group box, laid out as an instrument front
 // panel, with their captions, hints and accessible names. The channel
 // wrapper is handed these and wires them.

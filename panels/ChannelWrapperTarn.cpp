@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "panels/ChannelWrapperTarn.h"
 
 #include "data/CommonFunctionsTarn.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The logic behind one output's group box: it owns no controls, is handed
 // them, wires them on omWireControls, writes user changes into the settings
 // and announces them, and re-derives every control from the settings on the

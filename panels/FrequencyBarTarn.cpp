@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "panels/FrequencyBarTarn.h"
 
 #include "data/CommonFunctionsTarn.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The frequency bar: a logarithmic frequency scale with the frequency the user
 // set (red) and the one the device produces (green), dragged, panned, zoomed,
 // finely shifted or typed; it also drives the group's buttons and edits and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "panels/FrequencyScaleTarn.h"
 
 #include "data/CommonFunctionsTarn.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The frequency bar's computations, free of the toolkit: the view of the
 // logarithmic scale, clamping, snapping, the pixel mapping, ticks and label
 // placement, marker shapes and the user's actions on the view. The widget

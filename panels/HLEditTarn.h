@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The value edit field: separates the committed text (what the program last
 // showed) from what the user types, highlights the field while they differ and
 // hands the typed text to its owner only on Enter.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "panels/PanelControlsTarn.h"
 
 #include <QGroupBox>

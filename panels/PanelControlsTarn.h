@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Small helpers the panels share to build their controls: two-state buttons
 // with caption, hint and accessible texts, rows inside a group box, and the
 // tag a two-button choice carries.

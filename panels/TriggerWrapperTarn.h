@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The logic behind the "Mode", "Trigger" and "ARM" groups: period or single
 // mode, generation on/off, external trigger and its edge, external arming and
 // its stop level. Each click is stored in the settings and announced; the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "panels/WaveListBoxTarn.h"
 
 #include "data/SettingsTarn.h"

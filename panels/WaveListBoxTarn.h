@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The waveform list: the repository's waveforms with thumbnails, filtered to
 // all, standard or arbitrary ones; deletes, duplicates, asks for a waveform's
 // properties and is the source of a drag onto the preview.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The picture of a waveform, without the toolkit: one vertical bar per pixel
 // column covering the codes of the samples that fall into it. The waveform
 // list's thumbnails and the preview draw the same picture at two sizes.

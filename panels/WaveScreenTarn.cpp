@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "panels/WaveScreenTarn.h"
 
 #include "data/SettingsTarn.h"

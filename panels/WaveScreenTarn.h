@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The waveform preview: the waveform of one real channel, drawn from an
 // off-screen image, and the drop target that gives the channel a waveform
 // dragged from the waveform list.

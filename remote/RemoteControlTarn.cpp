@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "remote/RemoteControlTarn.h"
 
 #include "data/SettingsTarn.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The remote-control component: while the option RemoteControl is on it
 // listens on 127.0.0.1 (port "/remote/port" of the settings, 5025 by
 // default), takes one client at a time and runs its SCPI commands on the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The commands of the frequency bar, the channel panels, the trigger panel
 // and the waveform list.
 #include "data/OptionsTarn.h"

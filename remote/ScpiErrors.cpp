@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "remote/ScpiErrors.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The error queue of the command language: standard codes with their texts,
 // bounded like an instrument's queue (the oldest entry makes room), and the
 // event register the errors set.

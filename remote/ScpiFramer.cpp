@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "remote/ScpiFramer.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cuts a byte stream into program messages at newlines, except inside
 // quoted strings and definite-length binary blocks, with a bound on the
 // length of one message.

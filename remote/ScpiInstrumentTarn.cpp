@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "remote/ScpiInstrumentTarn.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command language of the remote control: a table of commands over the
 // settings model. A command changes the settings and announces the change
 // through the host exactly as the matching panel action does; queries answer

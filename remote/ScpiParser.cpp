@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "remote/ScpiParser.h"
 
 #include "remote/ScpiErrors.h"

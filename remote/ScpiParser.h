@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reads one program message: headers with short and long forms, numeric
 // suffixes and '?', and the parameters (numbers with unit suffixes,
 // mnemonics, strings, definite-length blocks). Command patterns are

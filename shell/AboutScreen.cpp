@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/AboutScreen.h"
 
 #include "data/StringsTarn.h"

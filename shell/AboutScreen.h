@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The About window: program, driver and device versions and the two links.
 #pragma once
 #include <QDialog>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/CommBrokenScreen.h"
 
 #include "data/StringsTarn.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shown while the link to the device is broken; asks the device abstraction
 // every 500 ms to re-initialise the device and closes itself on success.
 #pragma once

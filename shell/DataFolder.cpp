@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/DataFolder.h"
 
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where "settings.xml" and "waveforms.dat" live: in the program's folder when
 // the user may write there (a build folder, a portable copy), otherwise in the
 // user's data folder, so that an installed, read-only program still keeps its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A group of the main window torn off into a small window of its own, with a
 // menu to show or hide the main window, transparency and stay-on-top.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window: owns the object master, the settings model and every
 // functional component, wires them in the fixed registration order, and
 // handles the exit paths and the communication-broken window.

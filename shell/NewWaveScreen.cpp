@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/NewWaveScreen.h"
 
 #include "data/CommonFunctionsTarn.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The New-wave dialog: name, size and mode of a new waveform, or the size a
 // plug-in module's data imposes.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/OptionsScreen.h"
 
 #include "data/OptionsTarn.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Options dialog: check boxes on tagged pages, bound to the options of the
 // settings model by their tags (OptionControlTagBase + option index).
 #pragma once

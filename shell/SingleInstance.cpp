@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/SingleInstance.h"
 
 #include <algorithm>

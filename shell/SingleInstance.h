@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The single-instance test over the process list in /proc.
 #pragma once
 #include <filesystem>

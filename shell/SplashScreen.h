@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The start-up window: a picture and a status line that repaints at once,
 // because start-up keeps the thread busy between its steps.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/TarnProgram.h"
 
 #include "data/SettingsTarn.h"

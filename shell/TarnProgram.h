@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The life of the program: start-up, message loop and the orderly end.
 // main() runs it with the message-box dialogs; tests run the same steps
 // in-process with scripted dialogs and a program folder of their own.

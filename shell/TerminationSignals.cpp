@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/TerminationSignals.h"
 
 #include <QSocketNotifier>

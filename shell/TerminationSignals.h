@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // SIGTERM, SIGINT and SIGHUP turned into a call on the user-interface thread,
 // so that a logout or a service manager ends the program the orderly way.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/WavePropertiesScreen.h"
 
 #include "data/StringsTarn.h"

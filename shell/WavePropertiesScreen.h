@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Waveform-properties dialog: a waveform's size, mode and editor module,
 // and a new name for it.
 #pragma once

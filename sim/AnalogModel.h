@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The generator's analog side, computed from its registers, sample memory and
 // calibration alone: the sample clock from the clock words and divider, the
 // period in memory, the level and shift converters, the output filter, the

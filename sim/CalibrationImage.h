@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The calibration page of the generator's EEPROM (addresses 256..511):
 // big-endian fields and a weighted check sum over the first 252 bytes.
 #pragma once

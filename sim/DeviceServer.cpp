@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sim/DeviceServer.h"
 
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The device program's side of the socket: serves the five requests of one
 // client at a time to a VirtualGenerator, on a thread of its own. A client
 // that sends what is not a frame of the protocol, or goes away in the middle

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The local socket between the virtual libvireo.so and the device program:
 // where it lies, and its framing. Every frame is a type byte, a 32-bit
 // little-endian payload length and the payload; each request gets one reply

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Everything the analog side of the generator reads at one moment: the
 // register file, the sample memory, the calibration page and the switches.
 #pragma once

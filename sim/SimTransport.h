@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The virtual backend: the five requests go to a VirtualGenerator in-process.
 #pragma once
 #include "sim/VirtualGenerator.h"

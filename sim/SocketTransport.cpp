@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sim/SocketTransport.h"
 
 #include <cstring>

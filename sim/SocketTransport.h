@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The five requests over the device program's socket, and the transport of
 // the virtual libvireo.so that opens the device program when one listens and
 // the in-process generator otherwise.

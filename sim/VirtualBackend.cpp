@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The process-wide virtual device behind the virtual libvireo.so, and its
 // inspection API. It lives as long as the process; only VgReset renews it.
 // The inspection API always sees this in-process generator, never a device program.

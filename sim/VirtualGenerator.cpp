@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sim/VirtualGenerator.h"
 
 #include "data/ConfigurationImage.h"

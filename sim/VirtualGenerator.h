@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A model of the generator behind the five USB requests: it decodes the
 // command packets into a register file, a sample memory, an EEPROM, power and
 // a configuration of the programmable logic, and queues the replies that the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Inspection and fault-injection API of the virtual generator.
 // Exported only by the virtual variant of libvireo.so (<build>/virtual/libvireo.so).
 // Tests reach it with dlopen/dlsym on the same library file the driver library

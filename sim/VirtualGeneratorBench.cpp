@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The test bench side of the virtual generator: what its analog outputs read.
 #include "sim/VirtualGenerator.h"
 

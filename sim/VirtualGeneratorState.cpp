@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The inspection and fault-injection side of the virtual generator.
 #include "sim/VirtualGenerator.h"
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs a build folder into a temporary root and runs the installed
 # tarn-virtual twice: from a read-only install tree (the two files must go to
 # the user's data folder and nothing into the tree), then from a writable one

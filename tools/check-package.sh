@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Packs a build folder into a Debian package and checks it without installing
 # it into the machine: the file list, that its dependencies resolve, and that
 # the extracted tarn-virtual starts and ends cleanly from a read-only tree.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs the launcher tarn-virtual from a program folder made of the build's
 # files, with the virtual generator's window forced on (offscreen): the window
 # must listen before tarn opens the device, tarn must be its client, and the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the Debian package from this source tree in build-package/ and prints
 # the package file's path.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Starts a tarn program file offscreen, waits until it has bound its driver
 # library (start-up is then past the point where it handles SIGTERM), asks it
 # to end with SIGTERM and returns its exit code. Tests only.

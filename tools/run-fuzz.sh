@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the libFuzzer targets with clang in build-fuzz/ and runs each one for
 # TARN_FUZZ_SECONDS (60 by default) from its committed seed corpus. Fails on any
 # crash, leak, sanitizer report, time-out or memory over 512 MB; the input that

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The fault soak of the whole program: tools/soak.sh FAULTS [SEED]. Builds
 # tarn_soak in build/, prints the seed first (a random one when none is given)
 # and, when a check fails or the program hangs, the command that replays the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Copies the pictures the user manual shows from the screenshot test's output
 # (scale 1) into help/images. Run the screenshot test first:
 #   ctest --test-dir build -R tarn_screenshot_tests_scale1

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Each variant of libvireo.so supplies its transport through this one function.
 #pragma once
 #include "usb/Transport.h"

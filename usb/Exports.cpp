@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The exported C functions: each forwards to the one process-wide UsbLink and
 // keeps every exception inside the library.
 #include "usb/Backend.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Exported C functions must never let an exception cross the library boundary.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "usb/Backend.h"
 #include "usb/LibusbTransport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "usb/LibusbTransport.h"
 
 #include "usb/UsbIds.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The hardware backend: the generator's interface 0 through libusb-1.0.
 #pragma once
 #include "usb/Transport.h"

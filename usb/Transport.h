@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The five requests the generator's USB side serves, as one seam with a
 // hardware backend (libusb) and a virtual one (sim/).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How the generator is found and addressed on the bus. The udev rule in
 // packaging/60-tarn-generator.rules must carry the same ids.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "usb/UsbLink.h"
 
 namespace vireo {

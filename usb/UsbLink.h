@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Command packets, the command buffer and replies over a Transport: the logic
 // behind every export of libvireo, kept apart so tests can drive it directly.
 #pragma once

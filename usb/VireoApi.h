@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The C interface of libvireo.so (both the hardware and the virtual variant).
 // Register addresses use their low 8 bits, EEPROM addresses and register
 // values their low 16 bits.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The texts of the virtual generator program. It is a test bench beside the
 // program, so its texts live here rather than in the program's string table.
 #pragma once

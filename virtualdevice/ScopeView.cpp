@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "virtualdevice/ScopeView.h"
 
 #include "virtualdevice/DeviceTexts.h"

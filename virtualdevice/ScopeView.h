@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The oscilloscope screen: a volts and time grid with the two outputs'
 // traces, drawn as the lowest and highest voltage of each pixel column.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "virtualdevice/VirtualDeviceWindow.h"
 
 #include "virtualdevice/DeviceTexts.h"

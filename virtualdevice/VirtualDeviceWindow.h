@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The "Virtual generator" window: the oscilloscope view of both outputs with
 // their measurements, the generator's state in words and its register file,
 // and the buttons of a test bench (unplug, fail a request, damage the

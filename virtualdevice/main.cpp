@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tarn-virtual-device: the virtual generator as a program of its own. It
 // serves the generator on the user's socket (see sim/DeviceSocket.h) and shows
 // its outputs. Options: --follow PID ends the program when that process ends;

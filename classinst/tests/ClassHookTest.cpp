@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The class installer as the device setup loads it.
 #include "usb/tests/ExportedSymbols.h"
 

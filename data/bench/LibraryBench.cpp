@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Load, save and unchanged exit of a large waveform library. The library is
 // the "waveforms.dat" in the folder named by TARN_BENCH_LIBRARY, made by
 // make-libraries.sh. Run the load alone in a fresh process to read its

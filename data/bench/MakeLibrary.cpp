@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes a waveform library for the benchmarks: the standard sine as device
 // waveform, then COUNT arbitrary waveforms of SAMPLES samples (16384 unless
 // given), each a few random harmonics with a little noise. The same

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Timing of the waveform statistics and of the repository file.
 
 #include "data/WaveformRepositoryFile.h"

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Builds the benchmark libraries outside the source tree (never commit them):
 #   $TARN_BENCH_DIR/default   the standard set ("tarnwave init")
 #   $TARN_BENCH_DIR/lib1000   1,000 arbitrary waveforms of 16,384 samples (33 MB)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "data/BinStreamEx.h"
 #include "data/DataTypesTarn.h"
 

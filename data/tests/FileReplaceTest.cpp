@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replacing a saved file: what the mode, the folder's rights and the owner
 // mean for a save, for root as for anyone else.
 #include "data/FileReplace.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // "waveforms.dat" is left alone at exit when its content would not change,
 // and written on any change.
 

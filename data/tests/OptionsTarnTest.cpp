@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "data/OptionsTarn.h"
 #include "data/XMLSettings.h"
 #include "data/tests/SettingsTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Temporary folders and small file helpers for the settings tests.
 

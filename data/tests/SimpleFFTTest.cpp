@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "data/SimpleFFT.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "data/StringsTarn.h"
 
 #include <gtest/gtest.h>

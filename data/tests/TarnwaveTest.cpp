@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the built tarnwave program as a subprocess.
 
 #include "data/SettingsTarn.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The statistics read from a waveform always equal a fresh computation on
 // its present samples, whatever wrote them and whenever they were read before.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tarnwave: the waveform library file on the command line.
 //
 //   tarnwave list FILE

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The device abstraction over a recording driver object: the start-up search
 // and its dialogs, what each broadcast sends, the poll and broken communication.
 #include "data/SettingsTarn.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The two driver objects: the binding of the driver library and the
 // demonstration device.
 #include "device/DaoTarn.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A stand-in driver library for the binding tests: records every call and
 // answers with values the test chose. Its entry points are checked against
 // the driver library's declarations like the real ones.

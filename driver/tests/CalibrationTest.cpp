@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The calibration page: check sum, fields and the images that must fail.
 #include "driver/tests/RecordingPort.h"
 

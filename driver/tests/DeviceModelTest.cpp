@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Call sequences of the device model over a recording stand-in of the USB
 // library: which writes are queued (Q) and which are sent (S), in order.
 #include "driver/tests/RecordingPort.h"

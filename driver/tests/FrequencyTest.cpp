@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Clock synthesis, the two clock words and the frequency operations.
 #include "driver/tests/RecordingPort.h"
 

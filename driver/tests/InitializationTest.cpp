@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Initialisation results, teardown and the configuration image.
 #include "driver/tests/RecordingPort.h"
 #include "driver/unitmarl.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The device model against an independent rendering of the register
 // behaviour, call by call, over random calibrations and random operations
 // with values at and beyond the edges of their ranges.

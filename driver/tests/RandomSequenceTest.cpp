@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Thousands of random operations: every operation leaves nothing queued
 // (except a preload with the gate open), and every value written stays in
 // the range its register takes.

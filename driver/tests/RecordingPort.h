@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A stand-in for the USB library binding that records every call as text,
 // so tests can compare whole call sequences.
 #pragma once

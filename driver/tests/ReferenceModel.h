@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A second, deliberately plain rendering of the generator's behaviour, written
 // from the description of the registers rather than from the driver's code.
 // It produces the calls the driver should make, in the recorder's notation

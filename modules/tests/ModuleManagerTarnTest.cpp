@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The module manager against real shared libraries built for the tests.
 #include "data/SettingsTarn.h"
 #include "data/StringsTarn.h"

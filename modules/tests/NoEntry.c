@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* A shared library that is no module: it lacks AppRequest. */
 int NotAppRequest(int value)
 {

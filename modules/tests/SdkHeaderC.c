@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The SDK header compiled as C99, on its own. */
 #include "tarn/tarnmodule.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The SDK header compiled as C++ on its own agrees with its C compilation on
 // the layout that crosses the library boundary.
 #include "tarn/tarnmodule.h"

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* A module for the tests, built against the SDK header only. Its name, key
  * and flags come from compile definitions; while it runs it hands the
  * program's request function to a handler the test installed, and it logs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "data/SettingsTarn.h"
 #include "panels/FrequencyScaleTarn.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "data/SettingsTarn.h"
 #include "data/StringsTarn.h"
 #include "panels/PanelControlsTarn.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The waveform list and preview: pictures against an independent reckoning,
 // filter, selection, menus, delete/duplicate/properties and the listener codes.
 #include "data/SettingsTarn.h"

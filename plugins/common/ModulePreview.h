@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A small picture of one period of sample codes, for the modules' dialogs.
 #pragma once
 #include <QWidget>

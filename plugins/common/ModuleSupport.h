@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What every shipped module does the same way: answer the probe codes and run
 // create or edit around a dialog of its own. Built against the SDK header only.
 #pragma once

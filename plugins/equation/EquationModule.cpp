@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The "Equation" module: creates and edits waveforms from an expression in t,
 // kept with the waveform as one data block (the expression's UTF-8 text).
 #include "EquationParser.h"

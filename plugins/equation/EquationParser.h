@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Expressions in t for the "Equation" module: parsed once, evaluated per sample.
 #pragma once
 #include <memory>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sum of harmonics 1 .. 32 of the "Harmonics" module, without Qt.
 #pragma once
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The "Harmonics" module: creates and edits waveforms as a sum of harmonics
 // 1 .. 32 with amplitude and phase, shown live; the parameters are kept with
 // the waveform as one data block.

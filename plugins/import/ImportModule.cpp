@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The "Import" module: creates a waveform from the values of a text, CSV or
 // 16-bit WAV file, resampled to a chosen size, and hands it to the New-wave
 // dialog with its size fixed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ImportReader.h"
 
 #include <algorithm>

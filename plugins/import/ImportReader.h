@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The "Import" module's file reading: sample values from a text or CSV file
 // (one value per line, or one column) or from a 16-bit PCM WAV file (its first
 // channel), resampled to the chosen size and scaled to sample codes. Plain C++.

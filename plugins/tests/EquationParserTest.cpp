@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "EquationParser.h"
 
 #include <gtest/gtest.h>

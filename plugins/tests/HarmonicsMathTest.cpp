@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "HarmonicsMath.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The commands over the settings model: what each one stores and announces,
 // and the errors of what a panel would not take.
 #include "data/SettingsTarn.h"

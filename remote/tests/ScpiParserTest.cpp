@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Framing, parsing and the error queue of the command language.
 #include "remote/ScpiErrors.h"
 #include "remote/ScpiFramer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Time from the start of main() to the program's main window shown and
 // exposed, with the program folder given (the driver library, the virtual
 // USB library and a "waveforms.dat" in it). "--empty" times an empty main

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Component bases: a non-visual component (QObject) and a windowless graphic
 // control (QWidget), both connected to the object master and the settings model.
 #pragma once

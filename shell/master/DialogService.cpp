@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/master/DialogService.h"
 
 #include <QGuiApplication>

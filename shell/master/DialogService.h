@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every message dialog of the program goes through this seam, so that the
 // start-up and shutdown paths can be driven without a person at the screen.
 #pragma once

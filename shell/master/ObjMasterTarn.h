@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The object master: every component of the main window registers a listener
 // here, and every change of state is broadcast to all of them in order.
 #pragma once

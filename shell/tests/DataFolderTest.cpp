@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/DataFolder.h"
 #include "shell/TerminationSignals.h"
 #include "shell/master/tests/TestApp.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window frame, its wiring and its exit handlers, over a recording driver.
 #include "data/SettingsTarn.h"
 #include "data/StringsTarn.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The splash window, the communication-broken window and the process count
 // behind the single-instance test.
 #include "data/StringsTarn.h"

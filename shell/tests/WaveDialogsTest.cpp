@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The New-wave and Waveform-properties dialogs, alone and from the main
 // window's pop-up menus and the waveform list.
 #include "data/SettingsTarn.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Options dialog, the About window and the detached windows, opened from
 // the main window over the demonstration device or a recording driver, and
 // every caption and hint the main window sets, against the string table.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The analog outputs computed from the registers the driver's device model
 // writes, against the channel arithmetic the panels show and the frequency
 // the driver reports.

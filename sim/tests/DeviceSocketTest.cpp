@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The socket between the virtual libvireo.so and the device program: the
 // packet code over it, one client at a time, clients that vanish or send
 // garbage, and the choice between the device program and the in-process generator.

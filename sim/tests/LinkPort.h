@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The driver's USB calls straight into the packet code over any transport,
 // for tests that run the driver's device model against a virtual generator.
 #pragma once

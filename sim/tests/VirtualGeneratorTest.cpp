@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The device model on its own: how it decodes packets, what it refuses, and
 // how faults and power cycles affect it.
 #include "sim/CalibrationImage.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The virtual libvireo.so, opened with dlopen from TARN_VIRTUAL_DIR, with every
 // USB export and the inspection API bound by name.
 #pragma once

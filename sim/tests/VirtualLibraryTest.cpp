@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The USB library's exports against the virtual generator, through the very
 // library file the driver library loads.
 #include "data/ConfigurationImage.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One channel refresh with a 16,384-sample waveform, and one level-bar change
 // from its handler to the request leaving the USB library, on the program
 // running in-process over the virtual generator.

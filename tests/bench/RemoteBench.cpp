@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Round trips through the remote control as a pyvisa script sees them: the
 // query "FREQ 1000;:FREQ?" and a 16,384-sample binary upload (answered by
 // *OPC?), on the program running in-process over the virtual generator.

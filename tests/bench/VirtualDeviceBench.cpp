@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One refresh of the "Virtual generator" window's numbers and traces: both
 // outputs measured and drawn as 900 columns over 1 and 10 periods of a
 // 16,384-sample waveform, with and without the output filter.

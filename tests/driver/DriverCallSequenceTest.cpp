@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every function code through the exports, over a USB library that records
 // each call: the sequence must match an independent rendering of the
 // generator's behaviour, call by call, over random operations.

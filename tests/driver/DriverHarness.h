@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A throw-away program folder holding copies of the driver library and a
 // USB library, the driver loaded from there, and the virtual generator's
 // inspection calls reached through the very USB library the driver loaded.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The driver library through its exports, over the virtual generator and
 // over deliberately incomplete USB libraries.
 #include "tests/driver/DriverHarness.h"

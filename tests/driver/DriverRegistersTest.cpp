@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Register contents, sample memory and wire batching produced by sequences
 // of DeviceFunction calls, read back from the virtual generator.
 #include "tests/driver/DriverHarness.h"

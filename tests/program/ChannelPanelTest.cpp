@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The two channel panels on the running program, driven with clicks and keys,
 // against the virtual generator's registers.
 #include "data/OptionsTarn.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/program/DeviceExpectations.h"
 
 #include "data/SettingsTarn.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the generator's registers must hold after the program sent a set of
 // settings, worked out independently from the device's register description.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CPU time of the frequency bar in the running program on the virtual
 // generator: one redraw at the bar's size in the main window, and one
 // marker-drag step from the mouse event until the frequency request has left

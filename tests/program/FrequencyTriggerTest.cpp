@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The frequency bar and the trigger panel of the running program, down to the
 // virtual generator's registers.
 #include "data/CommonFunctionsTarn.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built program as separate processes: a second start while one runs.
 #include "data/StringsTarn.h"
 #include "shell/master/tests/TestApp.h"

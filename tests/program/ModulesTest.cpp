@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The shipped modules in the running program: Create by, Edit by and the
 // properties dialog, through the real menus and dialogs.
 #include "data/SettingsTarn.h"

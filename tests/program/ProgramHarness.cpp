@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/program/ProgramHarness.h"
 
 #include "panels/WaveListBoxTarn.h"

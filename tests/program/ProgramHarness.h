@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Support for running the program in-process: a temporary program folder with
 // the real driver library and the virtual generator, scripted dialogs, and
 // steps that run inside the program's own message loop.

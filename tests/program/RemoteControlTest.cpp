@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The running program driven through its remote control with pyvisa: the
 // commands reach the panels and the virtual generator as the panels' own
 // actions do, and bad input leaves the program working.

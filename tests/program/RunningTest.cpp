@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The running program: communication broken and restored, and the ways out.
 #include "data/SettingsTarn.h"
 #include "data/StringsTarn.h"

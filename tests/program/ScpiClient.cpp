@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/program/ScpiClient.h"
 
 #include "data/SettingsTarn.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's remote control as the tests and the benchmark reach it:
 // scpi_client.py under the system's Python (which has pyvisa), one JSON
 // request and answer per line, driven as steps of a TStepper.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's start-up paths, run in-process through the real start-up code
 // with scripted dialogs, in a program folder holding the real driver library
 // and the virtual generator.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A waveform dragged from the list onto the preview, with the mouse, down to
 // the virtual generator's sample memory, the frequency caption and the Vpp.
 #include "data/SettingsTarn.h"

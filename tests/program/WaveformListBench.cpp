@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A 10,000-waveform library: wall time from starting the program on the
 // virtual generator to its painted main window, and CPU time to scroll the
 // waveform list from top to bottom one page at a time (cold thumbnails on

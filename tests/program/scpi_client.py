@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """Drives the program's remote control through pyvisa for the end-to-end
 tests: one JSON request per line on standard input, one JSON answer per line
 on standard output. Raw sockets stand for the clients that misbehave."""

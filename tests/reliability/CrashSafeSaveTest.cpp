@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Both files under a hard kill: a child process saves them over and over, the
 // parent kills it with SIGKILL at chosen moments of each save. Whatever the
 // moment, each file on disk is byte for byte the old or the new version, and

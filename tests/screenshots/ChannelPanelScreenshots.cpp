@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window with both channel panels, rendered offscreen in three
 // states, and the panels' layout checked: every control inside its group box,
 // no two overlapping, every caption wide enough for its text.

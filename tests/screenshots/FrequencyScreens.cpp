@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The "ARM", "Trigger", "Mode" and "Frequency" groups of the main window in
 // their main states, full window pictures at the running screen scale.
 #include "data/SettingsTarn.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The shipped modules' dialogs, opened by "Create by" as the program would,
 // as pictures at the running screen scale, with their controls unsqueezed.
 #include "plugins/include/tarn/tarnmodule.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the screenshot states go: <build>/screenshots/scale<N>/<state>.png,
 // N taken from QT_SCALE_FACTOR (1 without it).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/screenshots/ScreenshotSupport.h"
 
 #include "data/SettingsTarn.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window as the screenshots show it: a fresh program folder, the
 // demonstration device, the settings loaded and every panel refreshed;
 // pictures are saved per screen scale.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The device program's window "Virtual generator" with a signal on both outputs.
 #include "tests/screenshots/ScreenshotSupport.h"
 #include "virtualdevice/VirtualDeviceWindow.h"

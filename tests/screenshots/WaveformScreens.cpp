@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The "Waveform" group (list with thumbnails and a selection, the preview
 // after a drop) and the two waveform dialogs, at the running screen scale.
 #include "data/SettingsTarn.h"

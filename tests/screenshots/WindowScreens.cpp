@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The About window, the Options dialog and a detached window, as pictures at
 // the running screen scale, with their controls unsqueezed.
 #include "data/SettingsTarn.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The defects the fault soak found, each replayed as the short sequence that
 // showed it: a fault at one moment of one user action.
 #include "data/SettingsTarn.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/soak/ProgramSoak.h"
 
 #include "data/SettingsTarn.h"

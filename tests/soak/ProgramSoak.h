@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fault soak: the whole program in this process on the virtual generator,
 // a seeded random user, and faults injected at random moments; after every
 // recovery the communication-broken windows and the generator's registers and

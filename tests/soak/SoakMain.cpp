@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The soak program: tarn_soak [--faults N] [--seed S], or TARN_SOAK_FAULTS and
 // TARN_SOAK_SEED; a random seed when none is given. Prints the seed first and,
 // when a check fails, the command that replays the run.

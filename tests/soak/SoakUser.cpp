@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/soak/SoakUser.h"
 
 #include "data/CommonFunctionsTarn.h"

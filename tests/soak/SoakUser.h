@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A user of the running program at random: one action per call on the
 // panels' widgets, the waveform list and the preview, as the mouse and the
 // keyboard would do it.

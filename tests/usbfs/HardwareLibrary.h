@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The hardware libvireo.so of the build, loaded as the driver library loads it.
 #pragma once
 #include "usb/VireoApi.h"

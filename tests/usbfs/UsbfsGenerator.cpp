@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/usbfs/UsbfsGenerator.h"
 
 #include "usb/UsbIds.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The generator emulated at the Linux usbfs level: a umockdev test bed with
 // one USB device carrying the generator's ids and descriptors, and an ioctl
 // handler that serves the usbfs requests libusb issues. Bulk and control

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The hardware libvireo.so, unchanged, through the real libusb and usbfs
 // ioctls answered by the emulated generator.
 #include "data/ConfigurationImage.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The driver library and the program's start-up over the hardware
 // libvireo.so and the usbfs-level generator leave the generator exactly as
 // they leave the virtual variant.

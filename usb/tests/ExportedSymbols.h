@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Dynamic symbols a shared library defines, as `nm -D --defined-only` lists them.
 #pragma once
 #include <cstdio>

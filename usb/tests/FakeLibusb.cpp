@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "usb/tests/FakeLibusb.h"
 
 #include <libusb.h>

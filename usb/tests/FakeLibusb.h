@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A scriptable stand-in for the part of libusb-1.0 the hardware backend uses,
 // linked into the test in place of the real library.
 #pragma once

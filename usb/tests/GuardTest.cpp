@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Exceptions stop at the exported functions and turn into their fallbacks.
 #include "usb/Guard.h"
 

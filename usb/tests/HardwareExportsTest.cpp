@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The hardware variant's exports end to end over the stand-in libusb: result
 // codes, packets on the bulk endpoints and which failures reach the callback.
 #include "usb/Transport.h"

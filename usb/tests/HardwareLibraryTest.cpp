@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built libraries themselves: exactly the intended exports, and the
 // hardware variant's behaviour where no generator is attached.
 #include "usb/Transport.h"

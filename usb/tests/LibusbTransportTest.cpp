@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The hardware backend over a stand-in libusb: how opening maps onto the
 // result codes, and which endpoint and request each transfer uses.
 #include "usb/LibusbTransport.h"

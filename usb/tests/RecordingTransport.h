@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A transport that records every request and answers from a script, so the
 // packet logic can be checked byte for byte.
 #pragma once

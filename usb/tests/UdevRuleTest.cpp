@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The shipped udev rule must grant access to the very device the backend opens.
 #include "usb/UsbIds.h"
 

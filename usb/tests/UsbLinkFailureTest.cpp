@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command buffer's limits and which failures reach the failure callback.
 #include "usb/UsbLink.h"
 #include "usb/tests/RecordingTransport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Byte-exact packets and replies of the USB library's operations.
 #include "usb/UsbLink.h"
 #include "usb/tests/RecordingTransport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A virtual generator driven by the driver's device model, as the program
 // would drive it, for tests and pictures of the device program's window.
 #pragma once

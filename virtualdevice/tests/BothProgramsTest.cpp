@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program and the device program together, offscreen: the program's
 // virtual libvireo.so finds the device program's socket, and the trace the
 // device program computes from its registers follows the program's settings,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built tarn-virtual-device as a process of its own: it survives clients
 // that vanish mid-transfer or send garbage and serves the next one, refuses a
 // second instance on its socket, and ends with the process it follows or on

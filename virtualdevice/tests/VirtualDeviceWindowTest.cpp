@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The device program's window in-process: what it measures, and what its
 // test bench buttons do to the generator and to the driver's next start.
 #include "shell/master/tests/TestApp.h"

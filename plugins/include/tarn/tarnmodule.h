@@ -1,3 +1,5 @@
+/* SPDX-License-Identifier: MIT
+ * (This header only; a module that includes it may carry any licence.) */
 /* Tarn plug-in module interface (64-bit Linux).
  *
  * A module is a shared library in the program's "modules" folder that exports

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Broadcast order, nesting and the life of listeners on the object master.
 #include "shell/master/ComponentsTarn.h"
 #include "shell/master/ObjMasterTarn.h"

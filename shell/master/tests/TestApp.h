@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One QApplication for a test program, made on first use, always offscreen.
 #pragma once
 #include <QApplication>

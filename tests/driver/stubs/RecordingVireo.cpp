@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A USB library that records every call the driver library makes, in the
 // notation of the driver's unit tests ("Q<reg>=<v>", "S<reg>=<v>", ...), so a
 // test can compare the whole call sequence through the exports.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A minimal USB library for binding tests: every call succeeds and the
 // EEPROM reads erased. Built twice, each time without one export.
 #include <cstdint>
