@@ -117,6 +117,7 @@
     /* plug-in modules */                                                                                              \
     X(UnableToLoadModule, "Unable to load requested module")                                                           \
     X(ModuleWaveformInfo, "%s (mode: %s - size %s)")                                                                   \
+    X(UnsafeModulePath, "The module %s was not loaded: it can be changed by other users (%s).")                        \
     /* channel panel */                                                                                                \
     X(ButtonVpp, "Vpp")                                                                                                \
     X(ButtonVp, "Vp")                                                                                                  \

@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstring>
 #include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tarn {
 
@@ -41,6 +43,23 @@ TLibrary LoadModule(const std::filesystem::path& path, TAppRequest& entry)
         entry = reinterpret_cast<TAppRequest>(dlsym(library.get(), "AppRequest"));
     }
     return entry != nullptr ? std::move(library) : nullptr;
+}
+
+// Why others could change what path holds (the code that a module runs in the
+// program), or empty when only this user or root can.
+std::string UnsafeBecause(const std::filesystem::path& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return {}; // nothing there to load
+    }
+    if (st.st_uid != ::getuid() && st.st_uid != 0) {
+        return "owned by user " + std::to_string(st.st_uid);
+    }
+    if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        return "writable by its group or by others";
+    }
+    return {};
 }
 
 std::string AskText(TAppRequest entry, std::int32_t code)
@@ -90,6 +109,9 @@ void TModuleManagerTarn::DiscoverFolder(const std::filesystem::path& folder)
 {
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(folder, ec);
+    if (!ec && RefuseIfUnsafe(absolute)) {
+        return;
+    }
     std::vector<std::filesystem::path> files;
     for (std::filesystem::directory_iterator it(absolute, ec), end; !ec && it != end; it.increment(ec)) {
         if (it->path().extension() == ".so") {
@@ -99,6 +121,9 @@ void TModuleManagerTarn::DiscoverFolder(const std::filesystem::path& folder)
     // Directory order is arbitrary on Linux; by name the menus come out the same at every start.
     std::sort(files.begin(), files.end());
     for (const std::filesystem::path& file : files) {
+        if (RefuseIfUnsafe(file)) {
+            continue;
+        }
         TAppRequest entry = nullptr;
         const TLibrary library = LoadModule(file, entry);
         if (!library) {
@@ -113,6 +138,21 @@ void TModuleManagerTarn::DiscoverFolder(const std::filesystem::path& folder)
         entry(5, 0, &info.Flags, nullptr);
         modules_.push_back(std::move(info));
     }
+}
+
+bool TModuleManagerTarn::RefuseIfUnsafe(const std::filesystem::path& path)
+{
+    const std::string why = UnsafeBecause(path);
+    if (why.empty()) {
+        return false;
+    }
+    const std::string name = path.string();
+    const int length = std::snprintf(nullptr, 0, Strings::UnsafeModulePath, name.c_str(), why.c_str());
+    std::string message(static_cast<std::size_t>(std::max(length, 0)) + 1, '\0');
+    std::snprintf(message.data(), message.size(), Strings::UnsafeModulePath, name.c_str(), why.c_str());
+    message.resize(message.size() - 1);
+    dialogs_.Message(TDialogKind::Warning, TDialogButtons::Ok, message);
+    return true;
 }
 
 void TModuleManagerTarn::BuildMenus()
@@ -181,6 +221,11 @@ void TModuleManagerTarn::Run(std::int32_t index, bool edit)
         return;
     }
     activeModule_ = index;
+    // Checked again: the file or its folder may have changed since discovery.
+    const std::filesystem::path file(info->FileName);
+    if (RefuseIfUnsafe(file.parent_path()) || RefuseIfUnsafe(file)) {
+        return;
+    }
     TAppRequest entry = nullptr;
     const TLibrary library = LoadModule(info->FileName, entry);
     if (!library) {

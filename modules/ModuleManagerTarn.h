@@ -82,6 +82,8 @@ protected:
 private:
     void Discover();
     void DiscoverFolder(const std::filesystem::path& folder);
+    // Warns, naming path, and answers true when others could change it.
+    bool RefuseIfUnsafe(const std::filesystem::path& path);
     void BuildMenus();
     // Loads module index and runs it with code (12 or 13); edit takes the selected waveform.
     void Run(std::int32_t index, bool edit);

@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -37,7 +38,14 @@ std::string DeviceServer::Start()
         return "The socket path is empty or too long: " + path_;
     if (std::string error = CheckSocketFolder(path_, true); !error.empty())
         return error;
-    if (ConnectTo(path_))
+    // Two programs starting together would each take the other's socket for
+    // stale and unlink it; the lock makes the check and the bind one step.
+    const std::string lockPath = path_ + ".lock";
+    lock_.Reset(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    struct stat lockStat {};
+    if (!lock_ || ::fstat(lock_.Get(), &lockStat) != 0 || lockStat.st_uid != ::getuid())
+        return lockPath + ": cannot be used as this user's lock file";
+    if (::flock(lock_.Get(), LOCK_EX | LOCK_NB) != 0 || ConnectTo(path_))
         return "Another virtual generator program is already listening at " + path_;
     std::memcpy(address.sun_path, path_.c_str(), path_.size() + 1);
     struct stat st {};

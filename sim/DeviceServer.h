@@ -40,6 +40,7 @@ private:
 
     VirtualGenerator& generator_;
     std::string path_;
+    UniqueFd lock_; // held while this program serves the path
     UniqueFd listener_;
     UniqueFd wakeRead_;
     UniqueFd wakeWrite_;

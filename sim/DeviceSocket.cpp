@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -91,8 +92,29 @@ UniqueFd ConnectTo(const std::string& path)
     if (path.empty() || path.size() >= sizeof address.sun_path || !CheckSocketFolder(path, false).empty())
         return {};
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (!fd || ::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+    // Without a time limit, connecting to a stopped program whose queue of
+    // waiting connections is full would block the caller for good.
+    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (!fd)
+        return {};
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);
+    for (;;) {
+        if (::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+            break;
+        if (errno == EINPROGRESS) {
+            int error = 0;
+            socklen_t size = sizeof error;
+            if (!WaitFor(fd.Get(), POLLOUT, kConnectTimeoutMs)
+                || ::getsockopt(fd.Get(), SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0)
+                return {};
+            break;
+        }
+        // A full queue answers EAGAIN at once: try again until the deadline.
+        if ((errno != EAGAIN && errno != EINTR) || std::chrono::steady_clock::now() >= deadline)
+            return {};
+        ::usleep(20000);
+    }
+    if (const int flags = ::fcntl(fd.Get(), F_GETFL); flags < 0 || ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
         return {};
     // Only a program of this user may stand in for the device.
     ucred peer{};

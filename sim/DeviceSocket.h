@@ -25,6 +25,8 @@ inline constexpr std::uint32_t kMaxPayload = 16u << 20;
 inline constexpr char kMagic[8] = {'T', 'A', 'R', 'N', 'V', 'G', '1', '\n'};
 // How long either side waits for the rest of a frame or for a reply.
 inline constexpr int kFrameTimeoutMs = 5000;
+// Longest wait for a connection to be taken into the device program's queue.
+inline constexpr int kConnectTimeoutMs = 1000;
 
 // $TARN_VIRTUAL_DEVICE_SOCKET when set; else a socket in $XDG_RUNTIME_DIR when
 // that is a folder of ours; else one in /tmp/tarn-virtual-device-<uid>/.
@@ -52,7 +54,8 @@ private:
     int fd_ = -1;
 };
 
-// Connects to a listening socket; empty when nobody listens there.
+// Connects to a listening socket; empty when nobody listens there or the
+// listener takes no connection within kConnectTimeoutMs.
 UniqueFd ConnectTo(const std::string& path);
 
 // Blocking transfers that give up after timeoutMs without progress.

@@ -10,7 +10,7 @@ namespace vg {
 namespace {
 
 // Longest stretch a FIFO read may prepare; far beyond the sample memory.
-constexpr std::size_t kMaxFifoReadBytes = 1u << 20;
+constexpr std::size_t kMaxFifoReadBytes = VirtualGenerator::kMaxPendingReadBytes;
 constexpr std::size_t kAddressMask = VirtualGenerator::kSampleWords - 1;
 
 } // namespace
@@ -182,8 +182,22 @@ void VirtualGenerator::Decode(const std::uint8_t* p)
     }
 }
 
+bool VirtualGenerator::Fits(std::size_t replyBytes)
+{
+    // A reply the output buffer cannot take is dropped whole, so the read that
+    // expects it fails (as a device's would time out) instead of the memory
+    // growing with every packet of one request.
+    if (pendingRead_.size() + replyBytes > kMaxPendingReadBytes) {
+        ProtocolError();
+        return false;
+    }
+    return true;
+}
+
 void VirtualGenerator::QueueReply(std::uint32_t littleEndian)
 {
+    if (!Fits(4))
+        return;
     for (int shift = 0; shift < 32; shift += 8)
         pendingRead_.push_back(static_cast<std::uint8_t>(littleEndian >> shift));
 }
@@ -213,6 +227,8 @@ void VirtualGenerator::QueueFifoRead(std::uint8_t reg, std::uint16_t count)
         ProtocolError();
         bytes = kMaxFifoReadBytes;
     }
+    if (!Fits(bytes))
+        return;
     // The sample port reads back from the current write start word; any other
     // register repeats its value, high byte first.
     std::size_t address = registers_[kWriteStart] & kAddressMask;

@@ -24,6 +24,8 @@ public:
     static constexpr std::int32_t kDefaultDeviceId = 1;
     static constexpr std::size_t kLogEntries = 65536;
     static constexpr std::size_t kLogBytes = 64u << 20;
+    // Most reply bytes waiting at once, as a device's output buffer holds.
+    static constexpr std::size_t kMaxPendingReadBytes = 1u << 20;
     // The sample data port and the register holding the first word to write.
     static constexpr std::uint8_t kSamplePort = 11;
     static constexpr std::uint8_t kWriteStart = 13;
@@ -101,6 +103,7 @@ private:
     void Decode(const std::uint8_t* packet);
     void Query(std::uint16_t index, std::uint8_t selector);
     void QueueFifoRead(std::uint8_t reg, std::uint16_t count);
+    bool Fits(std::size_t replyBytes);
     void QueueReply(std::uint32_t littleEndian);
     void ReceiveConfiguration(const std::uint8_t* data, std::size_t size, bool countMatches);
     void ReceiveSamples(const std::uint8_t* data, std::size_t size);

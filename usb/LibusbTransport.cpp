@@ -165,6 +165,10 @@ bool LibusbTransport::Bulk(unsigned char endpoint, unsigned char* data, std::siz
     const unsigned int timeout = kBulkTimeoutMs + static_cast<unsigned int>(size / kBulkBytesPerMs);
     int transferred = 0;
     const int rc = libusb_bulk_transfer(handle_, endpoint, data, length, &transferred, timeout);
+    // A stalled endpoint stays halted, failing every later transfer, until the
+    // halt is cleared; this transfer is lost and still fails.
+    if (rc == LIBUSB_ERROR_PIPE)
+        libusb_clear_halt(handle_, endpoint);
     return rc == 0 && transferred == length;
 }
 

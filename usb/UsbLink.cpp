@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "usb/UsbLink.h"
 
+#include <cstring>
+#include <vector>
+
 namespace vireo {
 namespace {
 
@@ -89,9 +92,15 @@ bool UsbLink::Read(void* data, std::size_t size)
     return (data != nullptr || size == 0) && transport_.BulkRead(data, size);
 }
 
-std::uint16_t UsbLink::CountRoundedUp(std::uint64_t bytes) const
+bool UsbLink::PacketCount(std::uint64_t bytes, std::uint16_t& count) const
 {
-    return static_cast<std::uint16_t>((bytes + packetSize_ - 1) / packetSize_);
+    // Sending only the low bits would announce fewer packets than follow, and
+    // the rest of the data would reach the device as command packets.
+    const std::uint64_t packets = (bytes + packetSize_ - 1) / packetSize_;
+    if (packets > 0xFFFF)
+        return false;
+    count = static_cast<std::uint16_t>(packets);
+    return true;
 }
 
 std::int32_t UsbLink::DeviceReady()
@@ -118,7 +127,11 @@ std::int32_t UsbLink::ConfigureFPGA(const void* data, std::int32_t length)
         Fail();
         return 0;
     }
-    const std::uint16_t count = CountRoundedUp(static_cast<std::uint64_t>(length));
+    std::uint16_t count = 0;
+    if (!PacketCount(static_cast<std::uint64_t>(length), count)) {
+        Fail();
+        return 0;
+    }
     Queue({kOpConfigure, Byte(count, 8), Byte(count, 0), 0x21});
     // Unannounced, the image would reach the device as command packets; and
     // no reply would follow.
@@ -156,9 +169,30 @@ void UsbLink::SingleWrite(std::int32_t address, std::int32_t data)
 
 std::int32_t UsbLink::FifoRead(std::uint8_t opcode, std::int32_t address, void* data, std::uint32_t amount)
 {
-    const auto count = static_cast<std::uint16_t>(amount / packetSize_);
+    // Reads count the partial last packet as writes do: the device sends whole
+    // packets, and the bytes past the asked amount are taken and dropped so
+    // that none is left to be mistaken for the next reply.
+    std::uint16_t count = 0;
+    if (!PacketCount(amount, count)) {
+        Fail();
+        return 0;
+    }
     Queue({opcode, Byte(static_cast<std::uint32_t>(address), 0), Byte(count, 8), Byte(count, 0)});
-    if (!Flush() || !Read(data, amount)) {
+    if (!Flush()) {
+        Fail();
+        return 0;
+    }
+    const std::size_t whole = std::size_t{count} * packetSize_;
+    bool read = false;
+    if (whole == amount || data == nullptr) {
+        read = Read(data, amount);
+    } else {
+        std::vector<std::uint8_t> packets(whole);
+        read = Read(packets.data(), whole);
+        if (read)
+            std::memcpy(data, packets.data(), amount);
+    }
+    if (!read) {
         Fail();
         return 0;
     }
@@ -177,7 +211,11 @@ std::int32_t UsbLink::FIFORead(std::int32_t address, void* data, std::uint32_t a
 
 std::int32_t UsbLink::FIFOWrite(std::int32_t address, const void* data, std::uint32_t amount)
 {
-    const std::uint16_t count = CountRoundedUp(amount);
+    std::uint16_t count = 0;
+    if (!PacketCount(amount, count)) {
+        Fail();
+        return 0;
+    }
     Queue({kOpFifoWrite, Byte(static_cast<std::uint32_t>(address), 0), Byte(count, 8), Byte(count, 0)});
     // Unannounced, the data would reach the device as command packets.
     if (!Flush() || !Write(data, amount)) {

@@ -55,7 +55,9 @@ private:
     // Requests 7 and 9; a null buffer with bytes to move fails as a lost transfer.
     bool Write(const void* data, std::size_t size);
     bool Read(void* data, std::size_t size);
-    std::uint16_t CountRoundedUp(std::uint64_t bytes) const;
+    // Packets announced for a transfer, a partial last one included; false when
+    // the count does not fit the packet's 16 bits.
+    bool PacketCount(std::uint64_t bytes, std::uint16_t& count) const;
     std::int32_t FifoRead(std::uint8_t opcode, std::int32_t address, void* data, std::uint32_t amount);
     std::int32_t Query(std::int32_t index, std::uint8_t selector);
 

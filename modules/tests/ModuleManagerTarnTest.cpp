@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 
 #include <dlfcn.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -370,6 +371,50 @@ TEST_F(ModuleManagerTest, CreateByAsksForTheDialogsAndAddsTheWaveform)
     EXPECT_EQ(added.Samples()[1], 9);
     EXPECT_EQ(added.ModuleData.ModuleName, "Alpha");
     EXPECT_EQ(list.listChanges, (std::vector<std::int32_t>{-1}));
+}
+
+TEST_F(ModuleManagerTest, ModulesOthersCouldChangeAreRefusedWithAMessageNamingThem)
+{
+    // Owned by another user is tried only where the test may give a file away.
+    const bool root = ::getuid() == 0;
+    struct Case {
+        const char* name;
+        fs::perms folderPerms;
+        fs::perms filePerms;
+        bool otherOwner;
+        bool loaded;
+        const char* named; // what the message names; the file when empty
+    } cases[] = {
+        {"own.so", fs::perms(0755), fs::perms(0755), false, true, ""},
+        {"group.so", fs::perms(0755), fs::perms(0775), false, false, ""},
+        {"others.so", fs::perms(0755), fs::perms(0757), false, false, ""},
+        {"folder.so", fs::perms(0777), fs::perms(0755), false, false, "folder"},
+        {"stranger.so", fs::perms(0755), fs::perms(0755), true, false, ""},
+    };
+    for (const Case& c : cases) {
+        if (c.otherOwner && !root) {
+            continue;
+        }
+        const fs::path folder = programModules / c.name;
+        Install(TARN_TEST_MODULE_BETA, folder, c.name);
+        fs::permissions(folder / c.name, c.filePerms);
+        fs::permissions(folder, c.folderPerms);
+        if (c.otherOwner) {
+            ASSERT_EQ(::chown((folder / c.name).c_str(), 65534, 65534), 0);
+        }
+        dialogs.texts.clear();
+        Discover({folder});
+        EXPECT_EQ(manager.Modules().size(), c.loaded ? 1u : 0u) << c.name;
+        if (c.loaded) {
+            EXPECT_TRUE(dialogs.texts.empty()) << c.name;
+            continue;
+        }
+        ASSERT_EQ(dialogs.texts.size(), 1u) << c.name;
+        const std::string named = (*c.named != 0 ? folder : folder / c.name).string();
+        EXPECT_NE(dialogs.texts[0].find("The module " + named + " was not loaded"), std::string::npos)
+            << dialogs.texts[0];
+        fs::permissions(folder, fs::perms(0700));
+    }
 }
 
 TEST_F(ModuleManagerTest, AModuleGoneSinceDiscoveryIsReported)

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <numbers>
 
@@ -14,6 +15,7 @@ struct TEquationNode {
     char op = 0;
     double (*function1)(double) = nullptr;
     double (*function2)(double, double) = nullptr;
+    int depth = 1; // levels of this subtree, which Eval recurses through
     std::vector<std::unique_ptr<TEquationNode>> args;
 
     double Eval(double t) const
@@ -51,6 +53,8 @@ struct TEquationNode {
 namespace {
 
 using TNode = std::unique_ptr<TEquationNode>;
+
+static_assert(tarnplugin::TEquation::MaxDepth == 200, "the message below names the limit");
 
 struct TParseError {
     int position;
@@ -126,7 +130,7 @@ private:
             Fail(why);
         }
     }
-    static TNode Make(TEquationNode::Kind kind, char op, TNode a, TNode b = nullptr)
+    TNode Make(TEquationNode::Kind kind, char op, TNode a, TNode b = nullptr)
     {
         auto node = std::make_unique<TEquationNode>();
         node->kind = kind;
@@ -135,8 +139,35 @@ private:
         if (b) {
             node->args.push_back(std::move(b));
         }
+        Deepen(*node);
         return node;
     }
+    // A long chain such as t+t+...+t nests no bracket but makes a deep tree.
+    void Deepen(TEquationNode& node) const
+    {
+        for (const TNode& arg : node.args) {
+            node.depth = std::max(node.depth, arg->depth + 1);
+        }
+        if (node.depth > TEquation::MaxDepth) {
+            Fail(kTooDeep);
+        }
+    }
+    // One level per bracket, call, sign or exponent: each recursion of the parser.
+    class TLevel {
+    public:
+        explicit TLevel(TParser& parser) : parser_(parser)
+        {
+            if (++parser_.level_ > TEquation::MaxDepth) {
+                parser_.Fail(kTooDeep);
+            }
+        }
+        ~TLevel() { --parser_.level_; }
+        TLevel(const TLevel&) = delete;
+        TLevel& operator=(const TLevel&) = delete;
+
+    private:
+        TParser& parser_;
+    };
     // Left-associative operators first and second over operands from next.
     TNode LeftChain(TNode (TParser::*next)(), char first, char second)
     {
@@ -155,9 +186,11 @@ private:
     TNode Unary()
     {
         if (Accept('-')) {
+            const TLevel level(*this);
             return Make(TEquationNode::Unary, '-', Unary());
         }
         if (Accept('+')) {
+            const TLevel level(*this);
             return Unary();
         }
         return Power();
@@ -166,6 +199,7 @@ private:
     {
         TNode base = Primary();
         if (Accept('^')) {
+            const TLevel level(*this);
             return Make(TEquationNode::Binary, '^', std::move(base), Unary());
         }
         return base;
@@ -178,6 +212,7 @@ private:
         }
         const char c = text_[pos_];
         if (Accept('(')) {
+            const TLevel level(*this);
             TNode inner = Sum();
             Expect(')', "')' expected");
             return inner;
@@ -192,11 +227,15 @@ private:
     }
     TNode NumberNode()
     {
-        const char* start = text_.c_str() + pos_;
-        char* end = nullptr;
-        const double value = std::strtod(start, &end);
-        if (end == start) {
+        // The syntax is the same under every locale: a point, never a comma.
+        const char* start = text_.data() + pos_;
+        double value = 0.0;
+        const auto [end, error] = std::from_chars(start, text_.data() + text_.size(), value);
+        if (end == start || (error != std::errc{} && error != std::errc::result_out_of_range)) {
             Fail("number expected");
+        }
+        if (error == std::errc::result_out_of_range) {
+            Fail("number out of range");
         }
         pos_ += static_cast<std::size_t>(end - start);
         auto node = std::make_unique<TEquationNode>();
@@ -225,12 +264,14 @@ private:
                 node->function1 = function.one;
                 node->function2 = function.two;
                 Expect('(', "'(' expected");
+                const TLevel level(*this);
                 node->args.push_back(Sum());
                 if (function.two != nullptr) {
                     Expect(',', "',' expected");
                     node->args.push_back(Sum());
                 }
                 Expect(')', "')' expected");
+                Deepen(*node);
                 return node;
             }
         }
@@ -238,8 +279,11 @@ private:
         Fail("unknown name '" + name + "'");
     }
 
+    static constexpr const char* kTooDeep = "expression nested too deeply (at most 200 levels)";
+
     const std::string& text_;
     std::size_t pos_ = 0;
+    int level_ = 0;
 };
 
 } // namespace

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
+#include <string>
 
 namespace {
 
@@ -71,6 +73,63 @@ TEST(EquationParser, SamplesOnePeriodScaledAndClippedToTheCodeRange)
     ASSERT_TRUE(equation.Parse("log(t - 1)"));
     EXPECT_EQ(equation.Sample(2, 4096), (std::vector<unsigned short>{2048, 2048}));
     EXPECT_TRUE(equation.Sample(0, 4096).empty());
+}
+
+TEST(EquationParser, ReadsNumbersTheSameUnderADecimalCommaLocale)
+{
+    // The program runs under the user's locale; the expression syntax does not.
+    const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) {
+        GTEST_SKIP() << "the de_DE.UTF-8 locale is not installed (localedef -i de_DE -f UTF-8 de_DE.UTF-8)";
+    }
+    struct Case {
+        const char* text;
+        double t;
+        double expected;
+    } cases[] = {{"0.5*sin(2*pi*t)", 0.25, 0.5}, {"1.5e1", 0, 15}, {".25 + 2.", 0, 2.25}, {"1e-3*1000", 0, 1}};
+    for (const Case& c : cases) {
+        TEquation equation;
+        EXPECT_TRUE(equation.Parse(c.text)) << c.text << ": " << equation.ErrorText;
+        EXPECT_NEAR(equation.Evaluate(c.t), c.expected, 1e-12) << c.text;
+    }
+    TEquation equation;
+    EXPECT_FALSE(equation.Parse("0,5")) << "a comma is no decimal separator";
+    std::setlocale(LC_NUMERIC, previous.c_str());
+}
+
+std::string Repeat(const std::string& part, int count)
+{
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        text += part;
+    }
+    return text;
+}
+
+TEST(EquationParser, RefusesNestingDeeperThanTheLimitWithoutOverflowingTheStack)
+{
+    const int limit = TEquation::MaxDepth;
+    struct Case {
+        std::string text;
+        bool accepted;
+    } cases[] = {
+        {Repeat("(", limit - 1) + "t" + Repeat(")", limit - 1), true},
+        {Repeat("(", 14000) + "t" + Repeat(")", 14000), false},
+        {Repeat("sin(", 14000) + "t" + Repeat(")", 14000), false},
+        {Repeat("-", 30000) + "t", false},
+        {Repeat("t^", 14000) + "t", false},
+        {Repeat("t+", 14000) + "t", false},
+        {Repeat("t*", limit - 2) + "t", true},
+    };
+    for (const Case& c : cases) {
+        TEquation equation;
+        ASSERT_TRUE(equation.Parse("t"));
+        EXPECT_EQ(equation.Parse(c.text), c.accepted) << c.text.substr(0, 40) << "... " << c.text.size();
+        if (!c.accepted) {
+            EXPECT_NE(equation.ErrorText.find("nested too deeply"), std::string::npos) << equation.ErrorText;
+            EXPECT_EQ(equation.Evaluate(0.5), 0.5) << "the previous expression stays";
+        }
+    }
 }
 
 } // namespace

@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -19,6 +21,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace vg {
@@ -125,6 +128,73 @@ TEST_F(DeviceSocketTest, OneClientAtATimeAndOnlyOneServerPerPath)
     DeviceServer rival(other, path);
     EXPECT_NE(rival.Start(), "");
     EXPECT_TRUE(second.Ready()); // the rival did not take the socket away
+}
+
+TEST_F(DeviceSocketTest, ProgramsStartingTogetherLeaveExactlyOneListeningAtThePath)
+{
+    for (int round = 0; round < 40; ++round) {
+        VirtualGenerator one;
+        VirtualGenerator two;
+        DeviceServer first(one, path);
+        DeviceServer second(two, path);
+        std::atomic<bool> go{false};
+        std::string results[2];
+        std::thread a([&] {
+            while (!go) {
+            }
+            results[0] = first.Start();
+        });
+        std::thread b([&] {
+            while (!go) {
+            }
+            results[1] = second.Start();
+        });
+        go = true;
+        a.join();
+        b.join();
+        ASSERT_EQ(results[0].empty() + results[1].empty(), 1) << "round " << round;
+        // The path still leads to the one that runs.
+        SocketTransport client(path);
+        vireo::UsbLink link(client);
+        ASSERT_EQ(link.InitDevice(), 0) << "round " << round;
+        link.SingleWrite(7, 5);
+        EXPECT_EQ((results[0].empty() ? one : two).Register(7), 5) << "round " << round;
+    }
+}
+
+TEST_F(DeviceSocketTest, ConnectingToAStoppedProgramGivesUpInsteadOfBlocking)
+{
+    // A program stopped with SIGSTOP: its socket listens, nobody accepts, and
+    // the queue of waiting connections fills up.
+    UniqueFd stopped(::socket(AF_UNIX, SOCK_STREAM, 0));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, path.c_str());
+    ASSERT_EQ(::bind(stopped.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(stopped.Get(), 1), 0);
+    std::vector<UniqueFd> waiting;
+    for (int i = 0; i < 64; ++i) {
+        UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0));
+        if (::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+            break;
+        waiting.push_back(std::move(fd));
+    }
+    ASSERT_LT(waiting.size(), 64u) << "the queue never filled";
+    // In a child, so that a connect that blocks cannot hang the test.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        ::_exit(ConnectTo(path) ? 1 : 0);
+    int status = -1;
+    const auto start = std::chrono::steady_clock::now();
+    while (::waitpid(child, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() - start < 6s)
+        std::this_thread::sleep_for(20ms);
+    if (::waitpid(child, &status, WNOHANG) == 0) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, &status, 0);
+        FAIL() << "connect blocked for 6 s";
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "no connection to a program that cannot serve";
 }
 
 TEST_F(DeviceSocketTest, AStaleSocketFileIsReplaced)

@@ -265,5 +265,24 @@ TEST_F(VirtualGeneratorTest, InspectionRejectsOutOfRangeArguments)
     EXPECT_EQ(gen.CopySamples(&one, 1), 1);
 }
 
+TEST_F(VirtualGeneratorTest, ReplyQueueIsBoundedAndRefusesWhatWouldOverflowIt)
+{
+    // Twenty FIFO reads of 1 MiB each in one 80-byte request: only the first fits.
+    Bytes packets;
+    for (int i = 0; i < 20; ++i)
+        packets.insert(packets.end(), {0x27, 3, 0x40, 0x00});
+    ASSERT_TRUE(Send(packets));
+    EXPECT_EQ(gen.ProtocolErrorCount(), 19);
+    Bytes first(VirtualGenerator::kMaxPendingReadBytes);
+    EXPECT_TRUE(Read(first));
+    Bytes more(4);
+    EXPECT_FALSE(Read(more)) << "the refused reads queued nothing";
+    // Short replies are refused the same way once the queue is full.
+    ASSERT_TRUE(Send({0x27, 3, 0x40, 0x00, 0x24, 3, 0, 0}));
+    EXPECT_EQ(gen.ProtocolErrorCount(), 21);
+    EXPECT_TRUE(Read(first));
+    EXPECT_FALSE(Read(more));
+}
+
 } // namespace
 } // namespace vg

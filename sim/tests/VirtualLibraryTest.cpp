@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace vg::test {
@@ -122,6 +123,29 @@ TEST_F(VirtualLibraryTest, FifoUploadFillsTheSampleMemoryFromTheWriteStartWord)
     EXPECT_EQ(vg.VgGetProtocolErrorCount(), 0);
 }
 
+TEST_F(VirtualLibraryTest, FifoReadsAndWritesOfAnyByteCountCountThePartialLastPacket)
+{
+    std::vector<std::uint16_t> words(256);
+    for (std::size_t i = 0; i < words.size(); ++i)
+        words[i] = static_cast<std::uint16_t>(0x0100 + i);
+    // Byte counts below, at and around the packet size of 64.
+    for (const std::uint32_t bytes : {2u, 6u, 62u, 64u, 66u, 100u, 128u, 130u, 510u}) {
+        const auto count = static_cast<std::int32_t>(bytes / 2);
+        vg.USBSingleWriteWithoutFlush(13, 16384 - count);
+        EXPECT_EQ(vg.USBFIFOWrite(11, words.data(), bytes), 1) << bytes;
+        std::vector<std::uint16_t> back(words.size() + 1, 0xFFFF);
+        EXPECT_EQ(vg.USBFIFORead(11, back.data(), bytes), 1) << bytes;
+        EXPECT_TRUE(std::equal(back.begin(), back.begin() + count, words.begin())) << bytes;
+        EXPECT_EQ(back[static_cast<std::size_t>(count)], 0xFFFF) << bytes << ": nothing past the byte count";
+        EXPECT_EQ(vg.USBRollFIFORead(11, back.data(), bytes), 1) << bytes;
+        // Nothing of the partial packet is left to spoil the next reply.
+        vg.USBSingleWrite(3, 0x1234);
+        EXPECT_EQ(vg.USBSingleRead(3), 0x1234) << bytes;
+    }
+    EXPECT_EQ(g_failures, 0);
+    EXPECT_EQ(vg.VgGetProtocolErrorCount(), 0);
+}
+
 TEST_F(VirtualLibraryTest, CalibrationPageReadsAsAValidImageWithASerialNumber)
 {
     CalibrationImage image{};
@@ -225,10 +249,12 @@ TEST_F(VirtualLibraryTest, FailNextRequestsFailsExactlyThatMany)
     EXPECT_EQ(ok, 0);
 }
 
-TEST_F(VirtualLibraryTest, ReadWithNoReplyWaitingFails)
+TEST_F(VirtualLibraryTest, ReadWithTooLittleReplyWaitingFails)
 {
     std::uint8_t bytes[4] = {};
-    // Four bytes at packet size 64 announce no packet, so nothing is waiting.
+    // The device now sends 2-byte packets while the library, opened at 64,
+    // waits for one whole 64-byte packet.
+    vg.VgSetPacketSize(2);
     EXPECT_EQ(vg.USBRollFIFORead(11, bytes, 4), 0);
     EXPECT_EQ(g_failures, 1);
     EXPECT_EQ(vg.VgGetProtocolErrorCount(), 1);

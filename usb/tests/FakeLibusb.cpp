@@ -202,8 +202,25 @@ int libusb_bulk_transfer(libusb_device_handle*, unsigned char endpoint, unsigned
     else
         std::fill(data, data + length, Fake().inFill);
     Fake().transfers.push_back(std::move(t));
+    auto& halted = Fake().halted;
+    if (Fake().stallNext > 0 && std::find(halted.begin(), halted.end(), endpoint) == halted.end()) {
+        --Fake().stallNext;
+        halted.push_back(endpoint);
+    }
+    if (std::find(halted.begin(), halted.end(), endpoint) != halted.end()) {
+        *transferred = 0;
+        return LIBUSB_ERROR_PIPE;
+    }
     *transferred = Fake().bulkResult == 0 ? length - Fake().bulkShortBy : 0;
     return Fake().bulkResult;
+}
+
+int libusb_clear_halt(libusb_device_handle*, unsigned char endpoint)
+{
+    Fake().clearedHalts.push_back(endpoint);
+    auto& halted = Fake().halted;
+    halted.erase(std::remove(halted.begin(), halted.end(), endpoint), halted.end());
+    return 0;
 }
 
 int libusb_control_transfer(libusb_device_handle*, uint8_t requestType, uint8_t request, uint16_t value, uint16_t index,

@@ -59,6 +59,11 @@ struct State {
     std::uint8_t inFill = 0x5A;
     int controlResult = 2;
     int maxPacketQueryEndpoint = -1;
+    // The next bulk transfers stall (LIBUSB_ERROR_PIPE); a stalled endpoint
+    // stays halted, failing every transfer, until libusb_clear_halt.
+    int stallNext = 0;
+    std::vector<unsigned char> halted;
+    std::vector<unsigned char> clearedHalts;
 
     int inits = 0, exits = 0, lists = 0, freedLists = 0, lastUnref = -1;
     int configs = 0, freedConfigs = 0;

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace vireo {
@@ -227,6 +228,28 @@ TEST_F(LibusbTransportTest, ShortOrFailedTransfersFailAndEmptyOnesSkipTheBus)
     const auto before = fake.transfers.size();
     EXPECT_TRUE(transport->BulkWrite(nullptr, 0));
     EXPECT_EQ(fake.transfers.size(), before);
+}
+
+TEST_F(LibusbTransportTest, AStalledTransferFailsAndClearsTheHaltSoTheNextOneWorks)
+{
+    fake.devices = {Generator()};
+    ASSERT_EQ(transport->Open(), kInitOk);
+    Bytes data(64);
+    struct Case {
+        unsigned char endpoint;
+        std::function<bool()> transfer;
+    } cases[] = {
+        {kIn, [&] { return transport->BulkRead(data.data(), data.size()); }},
+        {kOut, [&] { return transport->BulkWrite(data.data(), data.size()); }},
+        {kOut, [&] { return transport->SendCommands(data.data(), 4); }},
+    };
+    for (const Case& c : cases) {
+        fake.clearedHalts.clear();
+        fake.stallNext = 1;
+        EXPECT_FALSE(c.transfer()) << "the stalled transfer itself still fails";
+        EXPECT_EQ(fake.clearedHalts, (std::vector<unsigned char>{c.endpoint}));
+        EXPECT_TRUE(c.transfer()) << "the endpoint works again";
+    }
 }
 
 TEST_F(LibusbTransportTest, ReadyIsAStandardGetStatus)

@@ -173,8 +173,8 @@ TEST_F(UsbLinkFailures, NullBuffersAnnounceTheirPacketsThenFailAsLostTransfers)
     // Nothing reaches the transport for the lost transfers themselves.
     ASSERT_EQ(transport.requests.size(), 5u);
     EXPECT_EQ(transport.requests[0].bytes, (Bytes{0x29, 11, 0, 2}));
-    EXPECT_EQ(transport.requests[1].bytes, (Bytes{0x27, 11, 0, 1}));
-    EXPECT_EQ(transport.requests[2].bytes, (Bytes{0x2B, 12, 0, 1}));
+    EXPECT_EQ(transport.requests[1].bytes, (Bytes{0x27, 11, 0, 2}));
+    EXPECT_EQ(transport.requests[2].bytes, (Bytes{0x2B, 12, 0, 2}));
     EXPECT_EQ(transport.requests[3].bytes, (Bytes{0x20, 0, 2, 0x21}));
     EXPECT_EQ(transport.requests[4].function, 9); // the configuration's reply is still read
     EXPECT_EQ(g_calls, 4);

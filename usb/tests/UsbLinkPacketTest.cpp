@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <numeric>
 
 namespace vireo::test {
@@ -132,31 +133,50 @@ TEST_F(UsbLinkPackets, FifoWriteCountsRoundUp)
     EXPECT_EQ(At(4).bytes, (Bytes{0x29, 0x0B, 0x00, 0x01}));
 }
 
-TEST_F(UsbLinkPackets, FifoReadsCountRoundDownButReadEveryByte)
+TEST_F(UsbLinkPackets, FifoReadsCountThePartialLastPacketAndHandOverOnlyTheAskedBytes)
 {
-    Bytes reply(100);
+    // The device sends whole packets: two for 100 bytes, one for 63.
+    Bytes reply(128);
     std::iota(reply.begin(), reply.end(), std::uint8_t{1});
     Reply(reply);
-    Bytes into(100, 0);
+    Bytes into(128, 0);
     EXPECT_EQ(link.FIFORead(11, into.data(), 100), 1);
-    EXPECT_EQ(into, reply);
-    Reply(Bytes(63, 7));
+    EXPECT_EQ(Bytes(into.begin(), into.begin() + 100), Bytes(reply.begin(), reply.begin() + 100));
+    EXPECT_EQ(into[100], 0) << "nothing past the asked bytes is written";
+    Reply(Bytes(64, 7));
     EXPECT_EQ(link.RollFIFORead(0x20C, into.data(), 63), 1);
-    EXPECT_EQ(At(0).bytes, (Bytes{0x27, 0x0B, 0x00, 0x01}));
+    Reply(Bytes(128, 9));
+    EXPECT_EQ(link.FIFORead(11, into.data(), 128), 1);
+    EXPECT_EQ(At(0).bytes, (Bytes{0x27, 0x0B, 0x00, 0x02}));
     EXPECT_EQ(At(1).function, 9);
-    EXPECT_EQ(At(1).size, 100u);
-    EXPECT_EQ(At(2).bytes, (Bytes{0x2B, 0x0C, 0x00, 0x00}));
-    EXPECT_EQ(At(3).size, 63u);
+    EXPECT_EQ(At(1).size, 128u);
+    EXPECT_EQ(At(2).bytes, (Bytes{0x2B, 0x0C, 0x00, 0x01}));
+    EXPECT_EQ(At(3).size, 64u);
+    EXPECT_EQ(At(5).size, 128u);
+    EXPECT_TRUE(transport.readData.empty()) << "every byte the device sent is taken";
 }
 
-TEST_F(UsbLinkPackets, DevicePacketSizeDrivesCountsAndOnlyLowSixteenBitsTravel)
+TEST_F(UsbLinkPackets, DevicePacketSizeDrivesCountsAndCountsOverSixteenBitsAreRefused)
 {
     transport.packetSize = 1;
     ASSERT_EQ(link.InitDevice(), kInitOk);
     EXPECT_EQ(link.PacketSize(), 1u);
     Bytes data(70000, 1);
-    link.FIFOWrite(11, data.data(), 70000); // 70000 packets = 0x11170
-    EXPECT_EQ(At(1).bytes, (Bytes{0x29, 0x0B, 0x11, 0x70}));
+    // 65535 packets still fit the count; 65536 and more would be announced short.
+    Reply(Bytes(65535, 2));
+    EXPECT_EQ(link.FIFORead(11, data.data(), 65535), 1);
+    EXPECT_EQ(At(1).bytes, (Bytes{0x27, 0x0B, 0xFF, 0xFF}));
+    const std::vector<std::function<std::int32_t()>> calls = {
+        [&] { return link.FIFOWrite(11, data.data(), 70000); },
+        [&] { return link.FIFORead(11, data.data(), 65536); },
+        [&] { return link.RollFIFORead(11, data.data(), 70000); },
+        [&] { return link.ConfigureFPGA(data.data(), 70000); },
+    };
+    for (const auto& call : calls) {
+        transport.requests.clear();
+        EXPECT_EQ(call(), 0);
+        EXPECT_TRUE(transport.requests.empty()) << "nothing is sent for a count that cannot be announced";
+    }
 }
 
 TEST_F(UsbLinkPackets, ZeroOrOversizedPacketSizeFromDeviceKeepsThePreviousOne)
