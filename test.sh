@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Installs what is missing, builds with warnings as errors and runs every test:
-# once in a plain build, once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# once in a plain build, once more on that build under a German locale (decimal
+# comma: no number may depend on it), once under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
 # Then the fuzz targets for TARN_FUZZ_SECONDS each (60 by default; 0 skips them).
 # TARN_TEST_PLAIN_ONLY=1 skips the sanitizer pass and the fuzzing (quicker local runs).
 set -euo pipefail
@@ -17,6 +19,7 @@ run_suite() {
 }
 
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+LC_ALL=de_DE.UTF-8 ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300
 if [ "${TARN_TEST_PLAIN_ONLY:-0}" != 1 ]; then
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -2,11 +2,14 @@
 // Saving a file so that a failure never destroys the old one.
 #include "data/FileReplace.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <sstream>
 #include <streambuf>
@@ -108,24 +111,76 @@ std::string TemporaryPrefix(const std::filesystem::path& target)
     return "." + target.filename().string() + ".tmp-";
 }
 
+// A temporary file older than this belongs to a save that has ended: a save
+// takes seconds, and a live writer keeps touching its file.
+constexpr time_t kStaleAgeSeconds = 10 * 60;
+
+// True for a run of 1 to 10 decimal digits: a process number or a counter.
+bool IsNumber(std::string_view text)
+{
+    return !text.empty() && text.size() <= 10
+           && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Exactly a name this program makes: the prefix, a process number, "-", a counter.
+bool IsOwnTemporaryName(std::string_view name, std::string_view prefix, long& pid)
+{
+    if (name.substr(0, prefix.size()) != prefix)
+        return false;
+    name.remove_prefix(prefix.size());
+    const auto dash = name.find('-');
+    if (dash == std::string_view::npos || !IsNumber(name.substr(0, dash)) || !IsNumber(name.substr(dash + 1)))
+        return false;
+    pid = std::strtol(std::string(name.substr(0, dash)).c_str(), nullptr, 10);
+    return pid > 0;
+}
+
 // A save killed before its rename leaves its temporary file; the next save
-// clears those whose process is gone, never one another live process writes.
+// clears it. Only a plain file of the saver's own under an exact name of ours,
+// old enough that no save can still be writing it (a process number alone
+// says nothing: the writer may live in another PID namespace), and not of a
+// process that lives here.
 void RemoveStaleTemporaries(const std::filesystem::path& dir, const std::filesystem::path& target)
 {
     const std::string prefix = TemporaryPrefix(target);
+    const time_t now = ::time(nullptr);
     std::error_code ec;
     for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (name.compare(0, prefix.size(), prefix) != 0)
+        long pid = 0;
+        if (!IsOwnTemporaryName(name, prefix, pid))
             continue;
-        const char* digits = name.c_str() + prefix.size();
-        char* rest = nullptr;
-        const long pid = std::strtol(digits, &rest, 10);
-        if (rest == digits || *rest != '-' || pid <= 0)
+        struct stat st {};
+        if (::lstat(it->path().c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()
+            || now - st.st_mtime < kStaleAgeSeconds)
             continue;
         if (pid == ::getpid() || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH))
             ::unlink(it->path().c_str());
     }
+}
+
+// Temporary files are made, and leftovers cleared, only in a folder of the
+// saver's own: in anyone else's folder a name of ours may be theirs.
+bool OwnFolder(const std::filesystem::path& dir)
+{
+    struct stat st {};
+    return ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
+}
+
+// A link is followed only to a file of the saver's own or root's; a new file
+// at the end of a dangling link, only into a folder of the saver's own.
+bool MayFollow(const std::filesystem::path& link, const std::filesystem::path& target)
+{
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) == 0) {
+        if (st.st_uid == ::geteuid() || st.st_uid == 0)
+            return true;
+    } else if (errno == ENOENT && OwnFolder(target.parent_path().empty() ? "." : target.parent_path())) {
+        return true;
+    }
+    std::fprintf(stderr, "Not saving %s: it links to %s, which belongs to another user.\n", link.c_str(),
+                 target.c_str());
+    return false;
 }
 
 // A file without any write bit is read-only for everyone: root may pass the
@@ -149,14 +204,15 @@ bool TakeOverOwnerAndMode(int fd, const struct stat& old)
 // Where no file can be made beside the target (a folder the user may not
 // write) the target itself is rewritten. The content is made first, so that a
 // failing writer leaves the old file whole.
-bool RewriteInPlace(const std::filesystem::path& target, const std::function<void(std::ostream&)>& write)
+bool RewriteInPlace(const std::filesystem::path& target, const std::function<void(std::ostream&)>& write,
+                    bool create = false)
 {
     std::ostringstream content(std::ios::binary);
     write(content);
     if (!content)
         return false;
     const std::string data = std::move(content).str();
-    TFileHandle file(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
+    TFileHandle file(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT | O_EXCL : 0), 0666));
     if (file.Get() < 0)
         return false;
     bool ok = WriteAll(file.Get(), data) && ::ftruncate(file.Get(), static_cast<off_t>(data.size())) == 0
@@ -174,17 +230,19 @@ bool ReplaceFileContents(const std::filesystem::path& link, const std::function<
     std::filesystem::path target = link;
     if (std::filesystem::is_symlink(std::filesystem::symlink_status(link, ec))) {
         target = std::filesystem::weakly_canonical(link, ec);
-        if (ec)
+        if (ec || !MayFollow(link, target))
             return false;
     }
     struct stat old {};
-    const bool exists = ::stat(target.c_str(), &old) == 0;
-    if (exists && !MayReplace(target, old))
+    const bool exists = ::lstat(target.c_str(), &old) == 0;
+    if (exists && (S_ISLNK(old.st_mode) || !MayReplace(target, old)))
         return false;
 
     std::filesystem::path dir = target.parent_path();
     if (dir.empty())
         dir = ".";
+    if (!OwnFolder(dir))
+        return RewriteInPlace(target, write, !exists);
     const std::filesystem::path temp =
         dir / (TemporaryPrefix(target) + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)));
     TFileHandle file(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));

@@ -63,6 +63,18 @@ std::vector<std::string> PathComponents(std::string_view path)
     return parts;
 }
 
+// Reads and writes find an element by the same rule, so that a save writes
+// back what was read: the first child whose name, in upper case, is the
+// component. A hand-written name in any case is neither missed nor doubled.
+pugi::xml_node ChildNamed(pugi::xml_node parent, std::string_view upperName)
+{
+    for (pugi::xml_node child : parent.children()) {
+        if (child.type() == pugi::node_element && UpperAscii(child.name()) == upperName)
+            return child;
+    }
+    return {};
+}
+
 std::string_view TrimBlanks(std::string_view text)
 {
     while (!text.empty() && text.front() == ' ')
@@ -299,13 +311,7 @@ pugi::xml_node TXMLSettings::FindOrCreateNode(std::string_view path)
 {
     pugi::xml_node current = Root_;
     for (const std::string& component : PathComponents(path)) {
-        pugi::xml_node found;
-        for (pugi::xml_node child : current.children()) {
-            if (UpperAscii(child.name()) == component) {
-                found = child;
-                break;
-            }
-        }
+        pugi::xml_node found = ChildNamed(current, component);
         if (!found)
             found = current.append_child(component.c_str());
         current = found;
@@ -317,7 +323,7 @@ pugi::xml_node TXMLSettings::FindTypedNode(std::string_view path, const char* ty
 {
     pugi::xml_node current = Root_;
     for (const std::string& component : PathComponents(path)) {
-        current = current.child(component.c_str());
+        current = ChildNamed(current, component);
         if (!current)
             return {};
     }
@@ -398,7 +404,9 @@ namespace {
 // as soon as an index attribute or item(...) says the array is damaged.
 template <typename Item> bool ForEachIndexedItem(pugi::xml_node node, std::size_t size, Item item)
 {
-    for (pugi::xml_node child : node.children(ItemName)) {
+    for (pugi::xml_node child : node.children()) {
+        if (child.type() != pugi::node_element || UpperAscii(child.name()) != ItemName)
+            continue;
         std::int32_t index = -1;
         const pugi::xml_attribute indexAttr = child.attribute(IndexAttr);
         if (indexAttr && !ParseSettingsInt(indexAttr.value(), index))

@@ -3,8 +3,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <fstream>
+#include <string>
 #include <string_view>
+
+#include <unistd.h>
 
 namespace tarn {
 
@@ -14,19 +18,35 @@ namespace {
 // or removed while it runs.
 constexpr std::string_view kDeletedMark = " (deleted)";
 
-// The program name a process was started under: the file name of the first
-// argument of its command line.
-std::string CommandName(const std::filesystem::path& cmdline)
+// The real user of a process: the first number of the "Uid:" line of its
+// status file.
+std::optional<uid_t> RealUser(const std::filesystem::path& status)
 {
-    std::ifstream in(cmdline, std::ios::binary);
-    std::string first;
-    std::getline(in, first, '\0');
-    return std::filesystem::path(first).filename().string();
+    std::ifstream in(status);
+    std::string line;
+    for (int lines = 0; lines < 64 && std::getline(in, line); ++lines) {
+        constexpr std::string_view key = "Uid:";
+        if (!line.starts_with(key)) {
+            continue;
+        }
+        std::string_view rest = std::string_view(line).substr(key.size());
+        while (!rest.empty() && (rest.front() == '\t' || rest.front() == ' ')) {
+            rest.remove_prefix(1);
+        }
+        uid_t uid = 0;
+        const auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), uid);
+        if (ec != std::errc() || end == rest.data()) {
+            return std::nullopt;
+        }
+        return uid;
+    }
+    return std::nullopt;
 }
 
 } // namespace
 
-std::optional<int> CountProcessesNamed(const std::filesystem::path& procRoot, const std::string& name)
+std::optional<int> CountInstances(const std::filesystem::path& procRoot, const std::filesystem::path& executable,
+                                  uid_t uid)
 {
     namespace fs = std::filesystem;
     std::error_code ec;
@@ -40,40 +60,41 @@ std::optional<int> CountProcessesNamed(const std::filesystem::path& procRoot, co
         if (pid.empty() || !std::all_of(pid.begin(), pid.end(), [](unsigned char c) { return std::isdigit(c); })) {
             continue;
         }
-        // Another user's process hides its executable, not its command line;
-        // a process that ended meanwhile has neither.
+        // A process that ended meanwhile has neither entry.
         std::error_code linkError;
         const fs::path exe = fs::read_symlink(entry.path() / "exe", linkError);
-        const std::string running = linkError ? CommandName(entry.path() / "cmdline") : ExecutableName(exe);
-        if (running == name) {
+        if (linkError || ExecutablePath(exe) != executable) {
+            continue;
+        }
+        if (RealUser(entry.path() / "status") == uid) {
             ++count;
         }
     }
     return count;
 }
 
-std::string ExecutableName(const std::filesystem::path& exeLink)
+std::filesystem::path ExecutablePath(const std::filesystem::path& exeLink)
 {
-    std::string name = exeLink.filename().string();
-    if (name.size() > kDeletedMark.size() && name.ends_with(kDeletedMark)) {
-        name.erase(name.size() - kDeletedMark.size());
+    std::string path = exeLink.string();
+    if (path.size() > kDeletedMark.size() && path.ends_with(kDeletedMark)) {
+        path.erase(path.size() - kDeletedMark.size());
     }
-    return name;
+    return path;
 }
 
-std::string OwnExecutableName()
+std::filesystem::path OwnExecutable()
 {
     std::error_code ec;
-    return ExecutableName(std::filesystem::read_symlink("/proc/self/exe", ec));
+    return ExecutablePath(std::filesystem::read_symlink("/proc/self/exe", ec));
 }
 
 bool OtherInstanceRunning()
 {
-    const std::string name = OwnExecutableName();
-    if (name.empty()) {
+    const std::filesystem::path own = OwnExecutable();
+    if (own.empty()) {
         return false;
     }
-    const std::optional<int> count = CountProcessesNamed("/proc", name);
+    const std::optional<int> count = CountInstances("/proc", own, ::getuid());
     return count && *count >= 2;
 }
 

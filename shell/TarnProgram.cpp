@@ -4,6 +4,7 @@
 #include "data/SettingsTarn.h"
 #include "data/StringsTarn.h"
 #include "shell/master/DialogService.h"
+#include "shell/CommBrokenScreen.h"
 #include "shell/Main.h"
 #include "shell/master/ObjMasterTarn.h"
 #include "shell/DataFolder.h"
@@ -113,6 +114,12 @@ void TTarnProgram::RequestExit()
     exitRequested_ = true;
     if (mainForm_) {
         mainForm_->RequestTerminate();
+        // Before the message loop runs, the windows of a broken connection
+        // (one may be nested in another) would wait on for the generator:
+        // leave them as their "Exit" does.
+        for (TCommBrokenForm* broken : mainForm_->findChildren<TCommBrokenForm*>()) {
+            broken->reject();
+        }
     }
 }
 

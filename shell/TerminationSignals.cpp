@@ -17,6 +17,8 @@ namespace {
 
 constexpr std::array<int, 3> kSignals = {SIGTERM, SIGINT, SIGHUP};
 std::array<struct sigaction, kSignals.size()> previous{};
+// A signal its starter ignored (nohup, a service manager) stays ignored.
+std::array<bool, kSignals.size()> installed{};
 volatile std::sig_atomic_t writeFd = -1;
 
 extern "C" void OnTerminationSignal(int)
@@ -44,7 +46,8 @@ TTerminationSignals::TTerminationSignals(std::function<void()> onSignal) : onSig
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (std::size_t i = 0; i < kSignals.size(); ++i) {
-        ::sigaction(kSignals[i], &action, &previous[i]);
+        installed[i] = ::sigaction(kSignals[i], nullptr, &previous[i]) == 0 && previous[i].sa_handler != SIG_IGN
+                       && ::sigaction(kSignals[i], &action, nullptr) == 0;
     }
 }
 
@@ -54,7 +57,10 @@ TTerminationSignals::~TTerminationSignals()
         return;
     }
     for (std::size_t i = 0; i < kSignals.size(); ++i) {
-        ::sigaction(kSignals[i], &previous[i], nullptr);
+        if (installed[i]) {
+            ::sigaction(kSignals[i], &previous[i], nullptr);
+        }
+        installed[i] = false;
     }
     writeFd = -1;
     notifier_->setEnabled(false);

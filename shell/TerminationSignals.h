@@ -10,8 +10,9 @@ class QSocketNotifier;
 
 namespace tarn {
 
-// One at a time: the signal handler writes to this object's pipe. The
-// previous handlers are restored on destruction.
+// One at a time: the signal handler writes to this object's pipe. A signal
+// ignored at construction is left ignored. The previous handlers are
+// restored on destruction.
 class TTerminationSignals : public QObject {
     Q_OBJECT
 public:

@@ -35,8 +35,10 @@ void QuitOnSignals(QApplication& app)
     QObject::connect(notifier, &QSocketNotifier::activated, &app, [] { QApplication::quit(); });
     struct sigaction action {};
     action.sa_handler = [](int) {
+        const int saved = errno; // the interrupted code may be about to read it
         const char byte = 1;
         [[maybe_unused]] const ssize_t n = ::write(quitPipe[1], &byte, 1);
+        errno = saved;
     };
     for (const int signal : {SIGTERM, SIGINT})
         ::sigaction(signal, &action, nullptr);

@@ -38,7 +38,8 @@ protected:
     TTempFolder Dir;
     std::string File = (Dir / "waveforms.dat").string();
 
-    TRun Run(const std::vector<std::string>& args, const std::string& input = "")
+    // locale: the LC_ALL the tool runs under (the caller's when empty).
+    TRun Run(const std::vector<std::string>& args, const std::string& input = "", const std::string& locale = "")
     {
         const char* programDir = std::getenv("TARN_PROGRAM_DIR");
         if (programDir == nullptr) {
@@ -46,7 +47,8 @@ protected:
             return {};
         }
         WriteWholeFile(Dir / "stdin.txt", input);
-        std::string command = Quoted(std::string(programDir) + "/tarnwave");
+        std::string command = locale.empty() ? std::string() : "LC_ALL=" + Quoted(locale) + " ";
+        command += Quoted(std::string(programDir) + "/tarnwave");
         for (const auto& a : args)
             command += " " + Quoted(a);
         command += " <" + Quoted((Dir / "stdin.txt").string()) + " >" + Quoted((Dir / "stdout.txt").string()) + " 2>"
@@ -170,6 +172,23 @@ TEST_F(TarnwaveTool, ExportImportRoundTrip)
 
     ASSERT_EQ(Run({"import", File, "std", "--standard"}, exported.Out).Status, 0);
     EXPECT_EQ(Fields(Lines(Run({"list", File}).Out)[8])[3], "Standard");
+}
+
+// Numbers read and printed are the same under a locale with a decimal comma.
+TEST_F(TarnwaveTool, NumbersDoNotDependOnTheLocale)
+{
+    const std::string german = "de_DE.UTF-8";
+    ASSERT_EQ(Run({"init", File}, "", german).Status, 0);
+    const TRun imported = Run({"import", File, "ramp"}, "0\n4095\n 100 \n", german);
+    ASSERT_EQ(imported.Status, 0) << imported.Err;
+    EXPECT_EQ(Run({"import", File, "x"}, "1,5\n", german).Status, 1);
+    EXPECT_EQ(Run({"import", File, "x"}, "1.5\n", german).Status, 1);
+    const TRun list = Run({"list", File}, "", german);
+    EXPECT_EQ(list.Out, Run({"list", File}, "", "C").Out);
+    const auto lines = Lines(list.Out);
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_EQ(lines[6], "library\t4\tramp\tArbitrary\t3\t4096\t0\t4095\t1398.333333\t1");
+    EXPECT_EQ(Run({"export", File, "4"}, "", german).Out, "0\n4095\n100\n");
 }
 
 TEST_F(TarnwaveTool, ImportRejectsBadInputAndKeepsFile)

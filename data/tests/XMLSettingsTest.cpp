@@ -83,15 +83,38 @@ TEST(XMLSettingsLayout, ExistingElementsKeepTheirPlace)
                                      "</SETTINGS>\r\n");
 }
 
-// A hand-written lower-case element is invisible to reads but reused by writes.
-TEST(XMLSettingsLayout, LowerCaseElementReusedByWrite)
+// A hand-written element in any case is found by reads and by writes alike,
+// so that a save writes back what was read, never the default over it.
+TEST(XMLSettingsLayout, HandWrittenCaseIsReadAndKept)
 {
+    const struct {
+        const char* text;
+        int read;
+    } cases[] = {
+        {"<SETTINGS><Remote><Port type=\"int\">5026</Port></Remote></SETTINGS>", 5026},
+        {"<SETTINGS><remote><port type=\"int\">5027</port></remote></SETTINGS>", 5027},
+        {"<SETTINGS><REMOTE><PORT type=\"int\">5028</PORT></REMOTE></SETTINGS>", 5028},
+        {"<SETTINGS><Remote><Port type=\"float\">5029</Port></Remote></SETTINGS>", 5025},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        TTempFolder dir;
+        TXMLSettings store;
+        LoadText(store, dir, c.text);
+        const int port = store.ReadInt("/remote/port", 5025);
+        EXPECT_EQ(port, c.read);
+        store.WriteInt("/remote/port", port);
+        ASSERT_TRUE(store.SaveToFile(dir / "settings.xml"));
+        TXMLSettings again;
+        LoadText(again, dir, ReadWholeFile(dir / "settings.xml"));
+        EXPECT_EQ(again.ReadInt("/REMOTE/Port", 1), c.read);
+    }
     TTempFolder dir;
     TXMLSettings store;
     LoadText(
         store, dir,
         "<SETTINGS>\r\n\t<device>\r\n\t\t<frequency type=\"float\">12</frequency>\r\n\t</device>\r\n</SETTINGS>\r\n");
-    EXPECT_EQ(store.ReadFloat("/device/frequency", 3.0), 3.0);
+    EXPECT_EQ(store.ReadFloat("/device/frequency", 3.0), 12.0);
     store.WriteFloat("/device/frequency", 2.5);
     EXPECT_EQ(
         store.FormattedText(),

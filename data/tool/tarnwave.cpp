@@ -77,8 +77,10 @@ void PrintList(const char* section, const TWaveformList& list, std::string& out)
 {
     for (std::size_t i = 0; i < list.size(); ++i) {
         const TWaveformTarn& w = *list[i];
+        // Not printf: its decimal separator is the locale's.
         char mean[64];
-        std::snprintf(mean, sizeof mean, "%.6f", w.MeanSample());
+        const auto printed = std::to_chars(mean, mean + sizeof mean - 1, w.MeanSample(), std::chars_format::fixed, 6);
+        *printed.ptr = '\0';
         out += section;
         out += '\t' + std::to_string(i);
         out += '\t' + OneLine(w.Name);

@@ -98,5 +98,37 @@ TEST(TerminationSignals, SignalReachesTheCallbackOnTheEventLoopAndHandlersAreRes
     EXPECT_EQ(current.sa_handler, SIG_DFL);
 }
 
+// A signal ignored by whoever started the program (nohup: SIGHUP) stays
+// ignored; the others are handled, and everything is as before afterwards.
+TEST(TerminationSignals, SignalsIgnoredAtStartStayIgnored)
+{
+    test::TestApp();
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    struct sigaction before {};
+    ASSERT_EQ(::sigaction(SIGHUP, &ignore, &before), 0);
+    const auto handler = [](int signal) {
+        struct sigaction current {};
+        ::sigaction(signal, nullptr, &current);
+        return current.sa_handler;
+    };
+    int calls = 0;
+    {
+        const TTerminationSignals terminationSignals([&calls] { ++calls; });
+        EXPECT_EQ(handler(SIGHUP), SIG_IGN);
+        EXPECT_NE(handler(SIGTERM), SIG_DFL);
+        EXPECT_NE(handler(SIGTERM), SIG_IGN);
+        ASSERT_EQ(std::raise(SIGHUP), 0);
+        for (int i = 0; i < 20; ++i) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        EXPECT_EQ(calls, 0);
+    }
+    EXPECT_EQ(handler(SIGHUP), SIG_IGN);
+    EXPECT_EQ(handler(SIGTERM), SIG_DFL);
+    ::sigaction(SIGHUP, &before, nullptr);
+}
+
 } // namespace
 } // namespace tarn

@@ -22,6 +22,8 @@
 #include <random>
 #include <string>
 
+#include <unistd.h>
+
 namespace tarn {
 namespace {
 
@@ -153,57 +155,64 @@ protected:
         fs::create_directories(root);
     }
     void TearDown() override { fs::remove_all(root); }
-    void Process(const std::string& pid, const fs::path& exe)
+    void Process(const std::string& pid, const fs::path& exe, uid_t uid = kUser)
     {
         fs::create_directories(root / pid);
         fs::create_symlink(exe, root / pid / "exe");
+        std::ofstream(root / pid / "status") << "Name:\tx\nUmask:\t0022\nUid:\t" << uid << "\t" << uid << "\t" << uid
+                                              << "\t" << uid << "\nGid:\t0\t0\t0\t0\n";
     }
     void CommandLine(const std::string& pid, const std::string& arguments)
     {
         fs::create_directories(root / pid);
         std::ofstream(root / pid / "cmdline", std::ios::binary) << arguments;
     }
+    static constexpr uid_t kUser = 1000;
     fs::path root;
 };
 
-TEST_F(FakeProc, CountsExactFileNamesOfNumberedEntriesOnly)
+// Only numbered entries of this user whose program file is exactly this one:
+// not another folder's copy, another name, another user's process, nor one
+// whose link cannot be read (its command line proves nothing).
+TEST_F(FakeProc, CountsThisUsersProcessesOfThisProgramFileOnly)
 {
     Process("101", "/opt/a/tarn");
     Process("102", "/home/b/tarn");
     Process("103", "/opt/a/Tarn");
     Process("104", "/opt/a/tarn-copy");
+    Process("105", "/opt/a/tarn", 1001);
+    Process("106", "/opt/a/tarn", 0);
     Process("self", "/opt/a/tarn");
-    fs::create_directories(root / "105"); // no readable link
-    EXPECT_EQ(CountProcessesNamed(root, "tarn"), 2);
-    EXPECT_EQ(CountProcessesNamed(root, "Tarn"), 1);
-    EXPECT_EQ(CountProcessesNamed(root, "other"), 0);
+    fs::create_directories(root / "107"); // no readable link
+    CommandLine("108", std::string("/opt/a/tarn\0--flag\0", 19));
+    Process("109", "/usr/bin/sleep");
+    CommandLine("109", std::string("/opt/a/tarn\0", 12));
+    fs::create_directories(root / "110");
+    fs::create_symlink("/opt/a/tarn", root / "110" / "exe"); // no status: ended meanwhile
+    EXPECT_EQ(CountInstances(root, "/opt/a/tarn", kUser), 1);
+    EXPECT_EQ(CountInstances(root, "/opt/a/tarn", 1001), 1);
+    EXPECT_EQ(CountInstances(root, "/home/b/tarn", kUser), 1);
+    EXPECT_EQ(CountInstances(root, "/opt/a/other", kUser), 0);
 }
 
 // A program file replaced while it runs (an upgrade, cp -f) leaves its
-// processes' links marked deleted; processes of other users have no readable
-// link, only their command line.
-TEST_F(FakeProc, ReplacedProgramsAndOtherUsersProcessesCount)
+// processes' links marked deleted.
+TEST_F(FakeProc, ReplacedProgramsCount)
 {
     Process("201", "/opt/a/tarn (deleted)");
     Process("202", "/opt/a/tarn-copy (deleted)");
-    CommandLine("203", std::string("/opt/b/tarn\0--flag\0", 19));
-    CommandLine("204", std::string("tarn", 4));
-    CommandLine("205", std::string("/opt/b/tarn-copy\0tarn\0", 22));
-    CommandLine("206", "");
-    // A readable link decides, whatever the command line says.
-    Process("207", "/usr/bin/other");
-    CommandLine("207", std::string("tarn\0", 5));
-    EXPECT_EQ(CountProcessesNamed(root, "tarn"), 3);
-    EXPECT_EQ(CountProcessesNamed(root, "tarn-copy"), 2);
-    EXPECT_EQ(ExecutableName("/opt/a/tarn (deleted)"), "tarn");
-    EXPECT_EQ(ExecutableName("/opt/a/tarn"), "tarn");
+    Process("203", "/opt/a/tarn");
+    EXPECT_EQ(CountInstances(root, "/opt/a/tarn", kUser), 2);
+    EXPECT_EQ(CountInstances(root, "/opt/a/tarn-copy", kUser), 1);
+    EXPECT_EQ(ExecutablePath("/opt/a/tarn (deleted)"), fs::path("/opt/a/tarn"));
+    EXPECT_EQ(ExecutablePath("/opt/a/tarn"), fs::path("/opt/a/tarn"));
 }
 
 TEST_F(FakeProc, UnreadableListPassesAndTheRealListHoldsThisProcess)
 {
-    EXPECT_EQ(CountProcessesNamed(root / "missing", "tarn"), std::nullopt);
-    EXPECT_FALSE(OwnExecutableName().empty());
-    EXPECT_GE(CountProcessesNamed("/proc", OwnExecutableName()).value_or(0), 1);
+    EXPECT_EQ(CountInstances(root / "missing", "/opt/a/tarn", kUser), std::nullopt);
+    EXPECT_FALSE(OwnExecutable().empty());
+    EXPECT_EQ(CountInstances("/proc", OwnExecutable(), ::getuid()).value_or(0), 1);
 }
 
 } // namespace

@@ -117,5 +117,60 @@ TEST(SingleInstance, CopyUnderAnotherNameIsNotDetected)
     EXPECT_FALSE(SaysOtherInstanceRuns(second.Process()));
 }
 
+// The same program file in another folder is another installation (another
+// driver, other files): it runs beside this one.
+TEST(SingleInstance, SameNameInAnotherFolderRunsBeside)
+{
+    TestApp();
+    TProgramFolder one;
+    TProgramFolder other;
+    ProgramProcess first(CopyProgram(one));
+    ExpectRunning(first);
+    ProgramProcess second(CopyProgram(other));
+    ExpectRunning(second);
+    EXPECT_FALSE(SaysOtherInstanceRuns(second.Process()));
+}
+
+// Another user's process never blocks: here one under this program's very
+// path (exec -a), and one whose program file has this program's name.
+TEST(SingleInstance, AnotherUsersProcessesDoNotCount)
+{
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only root can start a process as another user";
+    }
+    TestApp();
+    TProgramFolder folder;
+    const fs::path program = CopyProgram(folder);
+    const fs::path lookalike = fs::temp_directory_path() / ("tarn-lookalike-" + std::to_string(::getpid()));
+    fs::create_directories(lookalike);
+    fs::permissions(lookalike, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec
+                                   | fs::perms::others_read | fs::perms::others_exec);
+    fs::copy_file("/bin/sleep", lookalike / program.filename(), fs::copy_options::overwrite_existing);
+    const QStringList asNobody = {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                  QStringLiteral("--clear-groups")};
+    QProcess sleeper;
+    sleeper.start(QStringLiteral("setpriv"),
+                  asNobody + QStringList{QString::fromStdString((lookalike / program.filename()).string()),
+                                         QStringLiteral("30")});
+    QProcess disguised;
+    disguised.start(QStringLiteral("setpriv"),
+                    asNobody + QStringList{QStringLiteral("bash"), QStringLiteral("-c"),
+                                           QStringLiteral("exec -a \"$0\" sleep 30"),
+                                           QString::fromStdString(program.string())});
+    ASSERT_TRUE(sleeper.waitForStarted(5000) && disguised.waitForStarted(5000));
+    ASSERT_FALSE(sleeper.waitForFinished(300)) << sleeper.readAllStandardError().toStdString();
+    ASSERT_FALSE(disguised.waitForFinished(300)) << disguised.readAllStandardError().toStdString();
+    {
+        ProgramProcess first(program);
+        ExpectRunning(first);
+        EXPECT_FALSE(SaysOtherInstanceRuns(first.Process()));
+    }
+    sleeper.kill();
+    disguised.kill();
+    sleeper.waitForFinished(5000);
+    disguised.waitForFinished(5000);
+    fs::remove_all(lookalike);
+}
+
 } // namespace
 } // namespace tarn::test

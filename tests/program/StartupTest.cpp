@@ -11,6 +11,7 @@
 #include "shell/CommBrokenScreen.h"
 #include "shell/SplashScreen.h"
 #include "shell/TarnProgram.h"
+#include "shell/TerminationSignals.h"
 #include "shell/master/tests/TestApp.h"
 #include "tests/program/DeviceExpectations.h"
 #include "tests/program/ProgramHarness.h"
@@ -23,6 +24,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <csignal>
 
 namespace tarn::test {
 namespace {
@@ -101,6 +103,25 @@ struct TStartupBreaker {
             master->Notify(TObjMasterCode::omChannelWaveformChanged);
         }
     }
+    // Program options that let this breaker listen from the start.
+    TProgramOptions Options(const TProgramFolder& folder)
+    {
+        TProgramOptions options = InFolder(folder);
+        options.mainFormCreated = [this](TMainForm& form) {
+            master = &form.ObjMasterTarn1();
+            form.ObjMasterTarn1().RegisterListener(TObjMasterNotifyEvent::Bind<&TStartupBreaker::Handle>(this));
+        };
+        return options;
+    }
+};
+
+// A program whose generator goes away while it starts.
+struct TBrokenStart {
+    TProgramFolder folder;
+    TVirtualGenerator vg{folder.File("libvireo.so")};
+    TScriptedDialogs dialogs;
+    TStartupBreaker breaker{&vg};
+    TTarnProgram program{dialogs, breaker.Options(folder)};
 };
 
 class Startup : public ::testing::Test {
@@ -268,18 +289,9 @@ TEST_F(Startup, AbortLoadsAndAppliesSettingsThenEndsAtOnceAndSaves)
 // shutdown still wait for their answer.
 TEST_F(Startup, SecondBreakRightAfterAReconnectionEndsTheProgramAndShutdownStillAsks)
 {
-    TProgramFolder folder;
-    TVirtualGenerator vg(folder.File("libvireo.so"));
-    ASSERT_TRUE(vg.Loaded());
-    TScriptedDialogs dialogs;
-    TStartupBreaker breaker;
-    breaker.vg = &vg;
-    TProgramOptions options = InFolder(folder);
-    options.mainFormCreated = [&breaker](TMainForm& form) {
-        breaker.master = &form.ObjMasterTarn1();
-        form.ObjMasterTarn1().RegisterListener(TObjMasterNotifyEvent::Bind<&TStartupBreaker::Handle>(&breaker));
-    };
-    TTarnProgram program(dialogs, options);
+    TBrokenStart start;
+    ASSERT_TRUE(start.vg.Loaded());
+    auto& [folder, vg, dialogs, breaker, program] = start;
     const auto broken = [&program](int count) {
         const TMainForm* form = program.MainForm();
         return form != nullptr && form->CommBrokenCount() == count && form->CommBrokenForm() != nullptr;
@@ -308,6 +320,26 @@ TEST_F(Startup, SecondBreakRightAfterAReconnectionEndsTheProgramAndShutdownStill
     EXPECT_TRUE(dialogs.shown.empty());
     EXPECT_TRUE(fs::exists(folder.File("settings.xml")));
     EXPECT_TRUE(fs::exists(folder.File("waveforms.dat")));
+}
+
+// A termination signal while the communication-broken window of the start-up
+// waits for the generator ends the program as "Exit" in that window would.
+TEST_F(Startup, TerminationSignalInTheStartupBrokenWindowEndsTheProgram)
+{
+    TBrokenStart start;
+    ASSERT_TRUE(start.vg.Loaded());
+    auto& [folder, vg, dialogs, breaker, program] = start;
+    const TTerminationSignals terminationSignals([&program] { program.RequestExit(); });
+    TStepper stepper({[&] { return program.MainForm() != nullptr && program.MainForm()->CommBrokenForm() != nullptr; },
+                      [&] { return std::raise(SIGTERM) == 0; },
+                      [&] { return program.MainForm()->CommBrokenForm() == nullptr; }},
+                     10s);
+    ASSERT_TRUE(program.Start());
+    EXPECT_FALSE(stepper.TimedOut()) << "stopped at step " << stepper.StepsDone();
+    EXPECT_TRUE(program.MainForm()->TerminateRequested());
+    EXPECT_EQ(program.Exec(), 0);
+    program.Finish();
+    EXPECT_TRUE(fs::exists(folder.File("settings.xml")));
 }
 
 TEST_F(Startup, BrokenCalibrationWarnsAndKeepsTheRealDevice)

@@ -70,6 +70,15 @@ std::vector<fs::path> TemporaryFiles(const fs::path& folder)
     return found;
 }
 
+// A save clears a killed one's leftover only once it is 10 minutes old (the
+// writer may still live elsewhere): make those left here that old.
+void AgeLeftovers(const fs::path& folder)
+{
+    for (const fs::path& file : TemporaryFiles(folder)) {
+        fs::last_write_time(file, fs::last_write_time(file) - std::chrono::minutes(11));
+    }
+}
+
 // One version of both files: the settings model with its XML written.
 struct TVersion {
     TSettingsTarn settings;
@@ -152,6 +161,7 @@ TEST_F(CrashSafeSave, KilledWriterLeavesOldOrNewFileAndNoTemporaryAfterTheNextSa
     std::array<std::array<int, 10>, 3> killsByDecile{};
     int overruns = 0;
     for (int kill = 0; kill < kKills; ++kill) {
+        AgeLeftovers(folder_);
         versions[0]->SaveSettings(folder_);
         versions[0]->SaveRepository(folder_);
         ASSERT_TRUE(TemporaryFiles(folder_).empty())
@@ -200,6 +210,7 @@ TEST_F(CrashSafeSave, KilledWriterLeavesOldOrNewFileAndNoTemporaryAfterTheNextSa
             << "kill " << kill << " in the repository save at " << into;
     }
     // The next successful saves clear what killed ones left.
+    AgeLeftovers(folder_);
     versions[1]->SaveSettings(folder_);
     versions[1]->SaveRepository(folder_);
     EXPECT_TRUE(TemporaryFiles(folder_).empty()) << TemporaryFiles(folder_).front();
