@@ -55,6 +55,13 @@ std::size_t TMessageFramer::Feed(std::string_view bytes, TMessage& message, bool
             Put(c);
             break;
         case TState::Quoted:
+            // A stray quote must not swallow the session: the line ends the
+            // message anyway and the parser reports the open string.
+            if (c == '\n') {
+                state_ = TState::Normal;
+                --i;
+                break;
+            }
             // A doubled quote reads as Quoted -> Normal -> Quoted again.
             if (c == quote_) {
                 state_ = TState::Normal;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Cuts a byte stream into program messages at newlines, except inside
-// quoted strings and definite-length binary blocks, with a bound on the
-// length of one message.
+// definite-length binary blocks (a newline ends even an open string), with a
+// bound on the length of one message.
 #pragma once
 #include <cstddef>
 #include <string>

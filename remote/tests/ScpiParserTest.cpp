@@ -40,8 +40,10 @@ TEST(ScpiFramer, CutsAtNewlinesOutsideStringsAndBlocks)
     };
     const TCase cases[] = {
         {"*IDN?\nFREQ 1\n", {"*IDN?", "FREQ 1"}, false},
-        {"WAV:DATA \"a\nb\",1\n", {"WAV:DATA \"a\nb\",1"}, false},
-        {"WAV:DATA 'it''s\n',1\n", {"WAV:DATA 'it''s\n',1"}, false},
+        // A newline ends even an open string; the parser reports it.
+        {"WAV:DATA \"a\nb\",1\n", {"WAV:DATA \"a", "b\",1"}, false},
+        {"WAV:DATA 'it''s',1\n", {"WAV:DATA 'it''s',1"}, false},
+        {"WAV:SEL \"Sine\nVOLT 'x\n*IDN?\n", {"WAV:SEL \"Sine", "VOLT 'x", "*IDN?"}, false},
         {"WAV:DATA \"x\"," + block + "\n", {"WAV:DATA \"x\"," + block}, false},
         {"X #0abc\nY\n", {"X #0abc", "Y"}, false},
         {"X #2\nY\n", {"X #2", "Y"}, false},
