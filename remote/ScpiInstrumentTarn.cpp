@@ -198,6 +198,13 @@ std::string TScpiInstrument::Execute(std::string_view message)
         TCall call{unit, suffix, entry.Tag, {}};
         (this->*entry.Handler)(call);
         if (unit.Query && !call.Response.empty()) {
+            if (response.size() + call.Response.size() + 2 > kMaxAnswer) {
+                // Nothing half-sent: the client reads the error instead.
+                Fail(errTooMuchData, "the answer would pass 8 MiB; none of it was sent and the rest of the message was not run");
+                response.clear();
+                answered = false;
+                break;
+            }
             if (answered) {
                 response += ';';
             }

@@ -290,6 +290,31 @@ TEST_F(ScpiInstrument, AnUnterminatedStringNamesWhereItBegan)
     EXPECT_EQ(Run("SYST:ERR?"), "-151,\"Invalid string data;string without its closing quote from column 9\"\n");
 }
 
+// One small message must not make an answer without bound, nor the library grow without one.
+TEST_F(ScpiInstrument, AnswersAndTheLibraryHaveTheirBounds)
+{
+    TWaveformTarn wave;
+    wave.Allocate(1, s.SampleRange, false);
+    while (s.Repository.size() < TSettingsTarn::kMaxWaveforms) {
+        wave.Name = std::string(60, 'w') + std::to_string(s.Repository.size());
+        s.AddWaveform(wave);
+    }
+    const std::size_t catalog = Run("WAV:CAT?").size();
+    ASSERT_GT(catalog, 600000u);
+    std::string fitting;
+    for (std::size_t i = 0; i < TScpiInstrument::kMaxAnswer / catalog; ++i) {
+        fitting += ":WAV:CAT?;";
+    }
+    const std::size_t freq = Run("FREQ?").size();
+    EXPECT_EQ(Run(fitting + ":FREQ?").size(), TScpiInstrument::kMaxAnswer / catalog * catalog + freq); // all of it
+    EXPECT_EQ(Run("FREQ 1234;" + fitting + ":WAV:CAT?;:FREQ 4321").size(), 0u); // past it: nothing, the rest not run
+    EXPECT_EQ(s.Device.Frequency, 1234);
+    EXPECT_EQ(Errors(), std::vector<int>{errTooMuchData});
+    EXPECT_EQ(Run("WAV:DATA \"one more\",1;:WAV:CAT?").size(), catalog);
+    EXPECT_EQ(s.Repository.size(), TSettingsTarn::kMaxWaveforms);
+    EXPECT_EQ(Errors(), std::vector<int>{errTooMuchData});
+}
+
 TEST_F(ScpiInstrument, RelativeDbEntriesMoveTheLevelFromTheSharedReference)
 {
     struct TStep {
