@@ -359,9 +359,9 @@ void TMainForm::DeviceAbstractionTarn1CommBroken()
     }
     commBrokenForm_ = &form;
     // Remote commands that change settings are refused while the window is up.
-    remoteControl_->SetCommunicationBroken(true);
+    remoteControl_->BrokenWindowOpened();
     const bool reconnected = form.Execute();
-    remoteControl_->SetCommunicationBroken(false);
+    remoteControl_->BrokenWindowClosed();
     commBrokenForm_ = nullptr;
     if (!reconnected) {
         RequestTerminate();

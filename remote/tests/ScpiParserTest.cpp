@@ -78,6 +78,9 @@ TEST(ScpiFramer, AnOverlongMessageIsDroppedAndTheNextOneIsRead)
         ASSERT_EQ(got.size(), 2u);
         EXPECT_TRUE(got[0].TooLong);
         EXPECT_TRUE(got[0].Text.empty());
+        EXPECT_FALSE(got[0].Head.empty());
+        EXPECT_EQ(big.rfind(got[0].Head, 0), 0u); // its first bytes, to tell what it was
+        EXPECT_LE(got[0].Head.size(), TMessageFramer::kHeadKept);
         EXPECT_EQ(got[1].Text, "*IDN?");
         EXPECT_FALSE(framer.Pending());
     }
