@@ -87,7 +87,7 @@ void TRemoteControlTarn::ObjMasterNotify(TObjMasterCode code, std::int32_t index
         break;
     case TObjMasterCode::omSettingsApplied:
         // The last phase, after the options dialog or a reset.
-        if (index == 9 && started_) {
+        if (index == kSettingsPhases - 1 && started_) {
             UpdateListening();
         }
         break;
@@ -105,9 +105,10 @@ void TRemoteControlTarn::Notify(TObjMasterCode code, std::int32_t index)
 
 void TRemoteControlTarn::SettingsReplaced(bool restart)
 {
-    for (std::int32_t phase = 0; phase < 10; ++phase) {
-        Notify(TObjMasterCode::omSettingsApplied, phase);
+    if (ObjMaster() == nullptr) {
+        return;
     }
+    BroadcastSettingsApplied(*ObjMaster());
     if (restart) {
         Notify(TObjMasterCode::omStart, 0);
     }

@@ -317,8 +317,7 @@ void TMainForm::Options1Click()
     TOptionsForm form(this);
     if (form.Execute(*settings_) != QDialog::Accepted)
         return;
-    for (std::int32_t phase = 0; phase < 10; ++phase)
-        objMaster_->Notify(TObjMasterCode::omSettingsApplied, phase);
+    BroadcastSettingsApplied(*objMaster_);
     update();
 }
 

@@ -284,8 +284,7 @@ TEST(RemoteControlListening, APortTakenIsShownOnceAndTheOptionSwitchesListeningA
     // As the options dialog's OK does: the option, then the settings announced.
     const auto choose = [&](bool on) {
         program->MainForm()->SettingsTarn1().Options->SetBoolValue(optRemoteControl, on);
-        for (std::int32_t phase = 0; phase < 10; ++phase)
-            program->MainForm()->ObjMasterTarn1().Notify(TObjMasterCode::omSettingsApplied, phase);
+        BroadcastSettingsApplied(program->MainForm()->ObjMasterTarn1());
     };
     choose(true);
     EXPECT_TRUE(remote.Listening());
