@@ -131,6 +131,8 @@ public:
     // changed since it was loaded (without recovery) or last saved.
     TSettingsSaveResult Save(const std::filesystem::path& folder = ".");
 
+    // The most waveforms the library takes from a client that adds them unasked.
+    static constexpr std::size_t kMaxWaveforms = 10000;
     // Appends a deep copy of waveform to Repository and returns it.
     TWaveformTarn& AddWaveform(const TWaveformTarn& waveform);
     // Frequency bounds for the waveform of device channel 0.

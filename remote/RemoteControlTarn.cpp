@@ -5,8 +5,14 @@
 #include "data/StringsTarn.h"
 #include "shell/master/DialogService.h"
 
+#include "remote/PeerCheck.h"
+
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
+
+#include <iterator>
+#include <utility>
 
 #include <cstdio>
 
@@ -15,6 +21,7 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #endif
+#include <unistd.h>
 
 namespace tarn {
 
@@ -80,7 +87,7 @@ void TRemoteControlTarn::ObjMasterNotify(TObjMasterCode code, std::int32_t index
         break;
     case TObjMasterCode::omSettingsApplied:
         // The last phase, after the options dialog or a reset.
-        if (index == 9 && started_) {
+        if (index == kSettingsPhases - 1 && started_) {
             UpdateListening();
         }
         break;
@@ -98,9 +105,10 @@ void TRemoteControlTarn::Notify(TObjMasterCode code, std::int32_t index)
 
 void TRemoteControlTarn::SettingsReplaced(bool restart)
 {
-    for (std::int32_t phase = 0; phase < 10; ++phase) {
-        Notify(TObjMasterCode::omSettingsApplied, phase);
+    if (ObjMaster() == nullptr) {
+        return;
     }
+    BroadcastSettingsApplied(*ObjMaster());
     if (restart) {
         Notify(TObjMasterCode::omStart, 0);
     }
@@ -157,9 +165,17 @@ void TRemoteControlTarn::StopListening()
 
 void TRemoteControlTarn::NewConnection()
 {
-    while (server_ != nullptr && server_->hasPendingConnections()) {
+    // A client that went away may still have lines to run; a newcomer waits
+    // in the system's queue until they have.
+    while (server_ != nullptr && !draining_ && server_->hasPendingConnections()) {
         QTcpSocket* socket = server_->nextPendingConnection();
         socket->setParent(this);
+        if (!Admitted(*socket)) {
+            // Another user's, or one we cannot tell: no word, no command.
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         if (client_ != nullptr) {
             // One client at a time; the other is told why, then let go.
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
@@ -169,37 +185,86 @@ void TRemoteControlTarn::NewConnection()
             continue;
         }
         client_ = socket;
+        firstMessage_ = true;
         // The system keeps what we do not read; a flood waits there, not here.
         socket->setReadBufferSize(kReadChunk);
-        connect(socket, &QTcpSocket::readyRead, this, &TRemoteControlTarn::Process);
-        connect(socket, &QTcpSocket::bytesWritten, this, &TRemoteControlTarn::Process);
+        connect(socket, &QTcpSocket::readyRead, this, &TRemoteControlTarn::ScheduleProcess);
+        connect(socket, &QTcpSocket::bytesWritten, this, &TRemoteControlTarn::ScheduleProcess);
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             if (socket == client_) {
                 // What it sent before it went is still carried out; the
                 // answers have nowhere to go.
                 draining_ = true;
-                Process();
-                draining_ = false;
-                ClientGone();
+                if (server_ != nullptr) {
+                    server_->pauseAccepting();
+                }
+                ScheduleProcess();
             }
+        });
+        // It may have written before it was taken.
+        ScheduleProcess();
+    }
+}
+
+// Only the user who runs the program may drive it: the peer's socket must be
+// ours by the kernel's table. Root is no exception (unless we are root).
+bool TRemoteControlTarn::Admitted(QTcpSocket& socket) const
+{
+    const auto endpoint = [](const QHostAddress& address, quint16 port) {
+        bool v4 = false;
+        const quint32 ipv4 = address.toIPv4Address(&v4);
+        if (v4) {
+            return scpi::Ipv4Endpoint(ipv4, port);
+        }
+        scpi::TEndpoint e;
+        const Q_IPV6ADDR ipv6 = address.toIPv6Address();
+        std::copy(std::begin(ipv6.c), std::end(ipv6.c), e.Address.begin());
+        e.Port = port;
+        return e;
+    };
+    const auto owner = scpi::PeerOwner(endpoint(socket.peerAddress(), socket.peerPort()),
+                                       endpoint(socket.localAddress(), socket.localPort()));
+    return owner && *owner == static_cast<std::uint32_t>(getuid());
+}
+
+void TRemoteControlTarn::ScheduleProcess()
+{
+    if (busy_) {
+        again_ = true;
+        return;
+    }
+    if (!scheduled_) {
+        scheduled_ = true;
+        QTimer::singleShot(0, this, [this] {
+            scheduled_ = false;
+            Process();
         });
     }
 }
 
 void TRemoteControlTarn::Process()
 {
-    if (busy_ || client_ == nullptr || !instrument_) {
+    if (busy_) {
+        again_ = true;
+        return;
+    }
+    if (client_ == nullptr || !instrument_) {
         return;
     }
     busy_ = true;
+    again_ = false;
     const QPointer<QTcpSocket> socket = client_;
+    bool inputEnded = false;
     while (socket != nullptr && socket == client_ && (draining_ || socket->bytesToWrite() < kOutputLimit)) {
         if (inputAt_ >= input_.size()) {
             input_ = socket->read(kReadChunk).toStdString();
             inputAt_ = 0;
-            AcknowledgeAtOnce(*socket);
             if (input_.empty()) {
+                inputEnded = true;
                 break;
+            }
+            if (!draining_) {
+                AcknowledgeAtOnce(*socket);
             }
         }
         scpi::TMessage message;
@@ -207,6 +272,15 @@ void TRemoteControlTarn::Process()
         inputAt_ += framer_.Feed(std::string_view(input_).substr(inputAt_), message, done);
         if (!done) {
             continue;
+        }
+        const bool first = std::exchange(firstMessage_, false);
+        // A web page can make a browser send to us; its first line says so
+        // (one too long to see whole, by its method).
+        if (first
+            && (message.TooLong ? scpi::StartsLikeHttpRequest(message.Head) : scpi::LooksLikeHttpRequest(message.Text))) {
+            ClientGone();
+            socket->abort();
+            break;
         }
         if (message.TooLong) {
             instrument_->Errors().Push(scpi::errTooMuchData, "a message over 1 MiB was dropped");
@@ -219,6 +293,12 @@ void TRemoteControlTarn::Process()
         }
     }
     busy_ = false;
+    if (inputEnded && draining_ && socket != nullptr && socket == client_) {
+        ClientGone();
+    }
+    if (again_) {
+        ScheduleProcess();
+    }
 }
 
 void TRemoteControlTarn::ClientGone()
@@ -235,6 +315,12 @@ void TRemoteControlTarn::ClientGone()
     framer_.Reset();
     input_.clear();
     inputAt_ = 0;
+    draining_ = false;
+    if (server_ != nullptr) {
+        server_->resumeAccepting();
+        // Whoever waited meanwhile is taken now, outside this call.
+        QTimer::singleShot(0, this, &TRemoteControlTarn::NewConnection);
+    }
 }
 
 } // namespace tarn

@@ -34,9 +34,10 @@ public:
     explicit TRemoteControlTarn(TDialogService& dialogs, QObject* parent = nullptr);
     ~TRemoteControlTarn() override;
 
-    // Told by the window while the communication-broken window is up:
-    // commands that change settings are refused meanwhile.
-    void SetCommunicationBroken(bool broken) { broken_ = broken; }
+    // Told by the window as a communication-broken window opens and closes:
+    // commands that change settings are refused while any is up (they nest).
+    void BrokenWindowOpened() { ++brokenWindows_; }
+    void BrokenWindowClosed() { brokenWindows_ = brokenWindows_ > 0 ? brokenWindows_ - 1 : 0; }
     bool Listening() const;
     std::uint16_t Port() const;
     bool HasClient() const { return client_ != nullptr; }
@@ -48,13 +49,17 @@ protected:
 
 private:
     void Notify(TObjMasterCode code, std::int32_t index) override;
-    bool CommunicationBroken() const override { return broken_; }
+    bool CommunicationBroken() const override { return brokenWindows_ > 0; }
     void SettingsReplaced(bool restart) override;
 
     void UpdateListening();
     void Listen();
     void StopListening();
     void NewConnection();
+    bool Admitted(QTcpSocket& socket) const;
+    // Queues Process: a command never runs inside a signal of the socket,
+    // which a nested event loop may delete under it.
+    void ScheduleProcess();
     void Process();
     void ClientGone();
 
@@ -67,11 +72,16 @@ private:
     std::string input_;
     std::size_t inputAt_ = 0;
     bool started_ = false;
-    bool broken_ = false;
+    int brokenWindows_ = 0;
+    bool scheduled_ = false;
     // A command runs (perhaps in a nested event loop): input waits.
     bool busy_ = false;
+    // Work arrived while busy: Process runs again after the command.
+    bool again_ = false;
     // The client has gone: its remaining input runs without answers.
     bool draining_ = false;
+    // The next message is the connection's first (an HTTP request line?).
+    bool firstMessage_ = true;
 };
 
 } // namespace tarn

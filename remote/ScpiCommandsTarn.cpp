@@ -567,6 +567,11 @@ void TScpiInstrument::Data(TCall& call)
         Fail(errIllegalValue, "the name must have 1 to 64 printable characters");
         return;
     }
+    if (settings_.Repository.size() >= TSettingsTarn::kMaxWaveforms) {
+        Fail(errTooMuchData, "the library holds " + std::to_string(TSettingsTarn::kMaxWaveforms)
+                                 + " waveforms, the most it takes; delete some first");
+        return;
+    }
     std::vector<std::uint16_t> codes;
     if (params[1].Kind == TParam::TKind::Block) {
         const std::string& bytes = params[1].Text;

@@ -12,7 +12,15 @@ void TMessageFramer::Reset()
     lengthDigits_ = 0;
     remaining_ = 0;
     text_.clear();
+    head_.clear();
     tooLong_ = false;
+}
+
+void TMessageFramer::Drop()
+{
+    tooLong_ = true;
+    head_.assign(text_, 0, std::min(text_.size(), kHeadKept));
+    std::string().swap(text_);
 }
 
 void TMessageFramer::Put(char c)
@@ -21,8 +29,7 @@ void TMessageFramer::Put(char c)
         return;
     }
     if (text_.size() >= kMaxMessage) {
-        tooLong_ = true;
-        std::string().swap(text_);
+        Drop();
         return;
     }
     text_ += c;
@@ -42,6 +49,7 @@ std::size_t TMessageFramer::Feed(std::string_view bytes, TMessage& message, bool
             if (c == '\n') {
                 message.TooLong = tooLong_;
                 message.Text = tooLong_ ? std::string() : std::move(text_);
+                message.Head = std::move(head_);
                 Reset();
                 done = true;
                 return i;
@@ -55,6 +63,13 @@ std::size_t TMessageFramer::Feed(std::string_view bytes, TMessage& message, bool
             Put(c);
             break;
         case TState::Quoted:
+            // A stray quote must not swallow the session: the line ends the
+            // message anyway and the parser reports the open string.
+            if (c == '\n') {
+                state_ = TState::Normal;
+                --i;
+                break;
+            }
             // A doubled quote reads as Quoted -> Normal -> Quoted again.
             if (c == quote_) {
                 state_ = TState::Normal;
@@ -84,8 +99,7 @@ std::size_t TMessageFramer::Feed(std::string_view bytes, TMessage& message, bool
             if (--lengthDigits_ == 0) {
                 // A block that cannot fit is not waited for: the rest of the line goes.
                 if (remaining_ > kMaxMessage) {
-                    tooLong_ = true;
-                    std::string().swap(text_);
+                    Drop();
                     state_ = TState::Discard;
                 } else {
                     state_ = remaining_ == 0 ? TState::Normal : TState::BlockData;
@@ -97,9 +111,8 @@ std::size_t TMessageFramer::Feed(std::string_view bytes, TMessage& message, bool
             const std::string_view chunk = bytes.substr(i - 1, take);
             if (!tooLong_ && text_.size() + chunk.size() <= kMaxMessage) {
                 text_.append(chunk);
-            } else {
-                tooLong_ = true;
-                std::string().swap(text_);
+            } else if (!tooLong_) {
+                Drop();
             }
             i += take - 1;
             remaining_ -= take;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Cuts a byte stream into program messages at newlines, except inside
-// quoted strings and definite-length binary blocks, with a bound on the
-// length of one message.
+// definite-length binary blocks (a newline ends even an open string), with a
+// bound on the length of one message.
 #pragma once
 #include <cstddef>
 #include <string>
@@ -13,11 +13,14 @@ struct TMessage {
     std::string Text;
     // Longer than the bound: the text is empty and the message is not run.
     bool TooLong = false;
+    // Of a message too long: its first bytes, enough to tell what it was.
+    std::string Head;
 };
 
 class TMessageFramer {
 public:
     static constexpr std::size_t kMaxMessage = std::size_t{1} << 20;
+    static constexpr std::size_t kHeadKept = 64;
 
     // Takes bytes until a message is complete; returns how many it took.
     // done is set when message holds a complete one.
@@ -29,12 +32,14 @@ public:
 private:
     enum class TState { Normal, Quoted, BlockDigits, BlockLength, BlockData, Discard };
     void Put(char c);
+    void Drop();
 
     TState state_ = TState::Normal;
     char quote_ = 0;
     int lengthDigits_ = 0;
     std::size_t remaining_ = 0;
     std::string text_;
+    std::string head_;
     bool tooLong_ = false;
 };
 

@@ -2,8 +2,8 @@
 #include "remote/ScpiInstrumentTarn.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace tarn::scpi {
 
@@ -134,6 +134,14 @@ std::string HeaderText(const std::vector<THeaderNode>& nodes, bool query)
     return query ? text + '?' : text;
 }
 
+// As "%.12g" would write it in the C locale, whatever the user's locale.
+std::string NumberText(double value)
+{
+    char text[40];
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 12);
+    return result.ec == std::errc() ? std::string(text, result.ptr) : std::string("0");
+}
+
 // Halfway limits compare with a little room for the decimal text.
 bool Within(double v, double lo, double hi)
 {
@@ -190,6 +198,13 @@ std::string TScpiInstrument::Execute(std::string_view message)
         TCall call{unit, suffix, entry.Tag, {}};
         (this->*entry.Handler)(call);
         if (unit.Query && !call.Response.empty()) {
+            if (response.size() + call.Response.size() + 2 > kMaxAnswer) {
+                // Nothing half-sent: the client reads the error instead.
+                Fail(errTooMuchData, "the answer would pass 8 MiB; none of it was sent and the rest of the message was not run");
+                response.clear();
+                answered = false;
+                break;
+            }
             if (answered) {
                 response += ';';
             }
@@ -248,9 +263,8 @@ std::optional<double> TScpiInstrument::Value(const TParam& p, std::string_view u
     }
     v = static_cast<double>(*scaled);
     if (!std::isfinite(v) || !Within(v, min, max)) {
-        char text[96];
-        std::snprintf(text, sizeof text, "%.12g %s is outside %.12g .. %.12g", v, std::string(unit).c_str(), min, max);
-        Fail(errDataOutOfRange, text);
+        Fail(errDataOutOfRange, NumberText(v) + " " + std::string(unit) + " is outside " + NumberText(min) + " .. "
+                                    + NumberText(max));
         return std::nullopt;
     }
     return std::clamp(v, min, max);
@@ -326,9 +340,7 @@ void TScpiInstrument::Store(const TChannelAssignment& out, std::vector<std::int3
 
 void TScpiInstrument::Answer(TCall& call, double value)
 {
-    char text[40];
-    std::snprintf(text, sizeof text, "%.12g", value);
-    call.Response = text;
+    call.Response = NumberText(value);
 }
 
 void TScpiInstrument::Answer(TCall& call, std::string_view text)
@@ -385,11 +397,14 @@ void TScpiInstrument::Register(TCall& call)
         Fail(errDataType, "a register value 0 to 255");
         return;
     }
-    if (!(p.Number >= -0.5 && p.Number < 255.5)) {
+    // Nearest, ties to even (the default rounding mode), then the range:
+    // -0.5 is 0, not 255.
+    const long double rounded = std::nearbyint(p.Number);
+    if (!(rounded >= 0 && rounded <= 255)) {
         Fail(errDataOutOfRange, "a register value 0 to 255");
         return;
     }
-    const auto value = static_cast<std::uint8_t>(std::lround(p.Number));
+    const auto value = static_cast<std::uint8_t>(rounded);
     if (call.Tag == 0) {
         eventEnable_ = value;
     } else {

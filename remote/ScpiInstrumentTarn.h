@@ -46,6 +46,11 @@ const TCommandEntry& Command(std::size_t index);
 
 class TScpiInstrument {
 public:
+    // The longest answer to one message; past it the client gets -223 and
+    // no answer at all. A catalogue of 10,000 64-character names fits twelve
+    // times.
+    static constexpr std::size_t kMaxAnswer = std::size_t{8} << 20;
+
     TScpiInstrument(TSettingsTarn& settings, TScpiHost& host, std::string identity);
     TScpiInstrument(const TScpiInstrument&) = delete;
     TScpiInstrument& operator=(const TScpiInstrument&) = delete;

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 
@@ -164,10 +165,11 @@ bool TMessageParser::Param(TParam& param, TParseError& error)
     const char c = Peek();
     if (c == '"' || c == '\'') {
         param.Kind = TParam::TKind::String;
-        ++pos_;
+        const std::size_t opened = pos_++;
         for (;;) {
             if (AtEnd()) {
-                return fail(errInvalidString, "string without its closing quote");
+                error = {errInvalidString, "string without its closing quote from column " + std::to_string(opened + 1)};
+                return false;
             }
             const char d = text_[pos_++];
             if (d == c) {
@@ -254,8 +256,11 @@ bool TMessageParser::Param(TParam& param, TParseError& error)
                 number += d;
             }
         }
-        param.Number = std::strtold(number.c_str(), nullptr);
-        if (!std::isfinite(param.Number)) {
+        // Not strtold: the user's locale may want a decimal comma.
+        const char* const first = number.data() + (number[0] == '+' ? 1 : 0);
+        const char* const last = number.data() + number.size();
+        const auto [end, ec] = std::from_chars(first, last, param.Number);
+        if (ec != std::errc() || end != last || !std::isfinite(param.Number)) {
             return fail(errNumericData, "number out of range");
         }
         SkipSpace();

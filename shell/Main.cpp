@@ -317,8 +317,7 @@ void TMainForm::Options1Click()
     TOptionsForm form(this);
     if (form.Execute(*settings_) != QDialog::Accepted)
         return;
-    for (std::int32_t phase = 0; phase < 10; ++phase)
-        objMaster_->Notify(TObjMasterCode::omSettingsApplied, phase);
+    BroadcastSettingsApplied(*objMaster_);
     update();
 }
 
@@ -359,9 +358,9 @@ void TMainForm::DeviceAbstractionTarn1CommBroken()
     }
     commBrokenForm_ = &form;
     // Remote commands that change settings are refused while the window is up.
-    remoteControl_->SetCommunicationBroken(true);
+    remoteControl_->BrokenWindowOpened();
     const bool reconnected = form.Execute();
-    remoteControl_->SetCommunicationBroken(false);
+    remoteControl_->BrokenWindowClosed();
     commBrokenForm_ = nullptr;
     if (!reconnected) {
         RequestTerminate();

@@ -73,9 +73,7 @@ bool TTarnProgram::Start()
     master.Notify(TObjMasterCode::omConnectDevice);
     master.Notify(TObjMasterCode::omWireControls);
     settings.Load(dataFolder_);
-    for (std::int32_t phase = 0; phase < 10; ++phase) {
-        master.Notify(TObjMasterCode::omSettingsApplied, phase);
-    }
+    BroadcastSettingsApplied(master);
     master.Notify(TObjMasterCode::omStart);
     return true;
 }

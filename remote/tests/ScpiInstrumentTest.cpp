@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -248,6 +250,10 @@ TEST_F(ScpiInstrument, StatusRegistersFollowEventsAndMasks)
         {"*OPC;*ESR?", "1\n"},
         {"*ESE 256;*ESE 2.5E2;*ESE?", "250\n"},
         {"*ESR?", "16\n"},
+        {"*CLS;*ESE -0.5;*SRE -0.5;*ESE?;*SRE?", "0;0\n"}, // nearest, ties to even, then the range
+        {"*ESE 254.5;*ESE?;*ESE 253.5;*ESE?", "254;254\n"},
+        {"*ESE 255.5;*ESE -0.51;*SRE 255.5;*ESE?;SYST:ERR:COUN?", "254;3\n"},
+        {"*CLS;*SRE 255", ""},
         {"*SRE \"1\";*RST;*SRE?", "191\n"},
         {"*ESR?;*TST?", "32;0\n"},
     };
@@ -256,6 +262,57 @@ TEST_F(ScpiInstrument, StatusRegistersFollowEventsAndMasks)
     }
     host.broken = true;
     EXPECT_EQ(Run("*TST?;*ESR?"), "1;0\n");
+}
+
+// Decimal points and answers do not follow the user's locale.
+TEST_F(ScpiInstrument, NumbersReadAndWriteTheSameUnderAGermanLocale)
+{
+    const std::string before = std::setlocale(LC_ALL, nullptr);
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
+        GTEST_SKIP() << "the locale de_DE.UTF-8 is not installed (localedef -i de_DE -f UTF-8 de_DE.UTF-8)";
+    }
+    const std::string freq = Run("FREQ 1.5KHZ;FREQ?");
+    const std::string volt = Run("VOLT 0.35;VOLT?");
+    s.Device.DeviceFrequency = 1500.01142174; // what the device reported
+    const std::string device = Run("FREQ:DEV?");
+    const std::string range = Run("FREQ 60.5MHZ;SYST:ERR?");
+    std::setlocale(LC_ALL, before.c_str());
+    EXPECT_EQ(freq, "1500\n");
+    EXPECT_EQ(volt.substr(0, 6), "0.3499") << volt; // the nearest level the device has
+    EXPECT_EQ(device, "1500.01142174\n");
+    EXPECT_NE(range.find("60500000 HZ is outside 0.002 .. 50000000"), std::string::npos) << range;
+    EXPECT_TRUE(Errors().empty());
+}
+
+TEST_F(ScpiInstrument, AnUnterminatedStringNamesWhereItBegan)
+{
+    EXPECT_EQ(Run("WAV:SEL \"Sine;SYST:ERR?"), "");
+    EXPECT_EQ(Run("SYST:ERR?"), "-151,\"Invalid string data;string without its closing quote from column 9\"\n");
+}
+
+// One small message must not make an answer without bound, nor the library grow without one.
+TEST_F(ScpiInstrument, AnswersAndTheLibraryHaveTheirBounds)
+{
+    TWaveformTarn wave;
+    wave.Allocate(1, s.SampleRange, false);
+    while (s.Repository.size() < TSettingsTarn::kMaxWaveforms) {
+        wave.Name = std::string(60, 'w') + std::to_string(s.Repository.size());
+        s.AddWaveform(wave);
+    }
+    const std::size_t catalog = Run("WAV:CAT?").size();
+    ASSERT_GT(catalog, 600000u);
+    std::string fitting;
+    for (std::size_t i = 0; i < TScpiInstrument::kMaxAnswer / catalog; ++i) {
+        fitting += ":WAV:CAT?;";
+    }
+    const std::size_t freq = Run("FREQ?").size();
+    EXPECT_EQ(Run(fitting + ":FREQ?").size(), TScpiInstrument::kMaxAnswer / catalog * catalog + freq); // all of it
+    EXPECT_EQ(Run("FREQ 1234;" + fitting + ":WAV:CAT?;:FREQ 4321").size(), 0u); // past it: nothing, the rest not run
+    EXPECT_EQ(s.Device.Frequency, 1234);
+    EXPECT_EQ(Errors(), std::vector<int>{errTooMuchData});
+    EXPECT_EQ(Run("WAV:DATA \"one more\",1;:WAV:CAT?").size(), catalog);
+    EXPECT_EQ(s.Repository.size(), TSettingsTarn::kMaxWaveforms);
+    EXPECT_EQ(Errors(), std::vector<int>{errTooMuchData});
 }
 
 TEST_F(ScpiInstrument, RelativeDbEntriesMoveTheLevelFromTheSharedReference)

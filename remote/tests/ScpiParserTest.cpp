@@ -40,8 +40,10 @@ TEST(ScpiFramer, CutsAtNewlinesOutsideStringsAndBlocks)
     };
     const TCase cases[] = {
         {"*IDN?\nFREQ 1\n", {"*IDN?", "FREQ 1"}, false},
-        {"WAV:DATA \"a\nb\",1\n", {"WAV:DATA \"a\nb\",1"}, false},
-        {"WAV:DATA 'it''s\n',1\n", {"WAV:DATA 'it''s\n',1"}, false},
+        // A newline ends even an open string; the parser reports it.
+        {"WAV:DATA \"a\nb\",1\n", {"WAV:DATA \"a", "b\",1"}, false},
+        {"WAV:DATA 'it''s',1\n", {"WAV:DATA 'it''s',1"}, false},
+        {"WAV:SEL \"Sine\nVOLT 'x\n*IDN?\n", {"WAV:SEL \"Sine", "VOLT 'x", "*IDN?"}, false},
         {"WAV:DATA \"x\"," + block + "\n", {"WAV:DATA \"x\"," + block}, false},
         {"X #0abc\nY\n", {"X #0abc", "Y"}, false},
         {"X #2\nY\n", {"X #2", "Y"}, false},
@@ -76,6 +78,9 @@ TEST(ScpiFramer, AnOverlongMessageIsDroppedAndTheNextOneIsRead)
         ASSERT_EQ(got.size(), 2u);
         EXPECT_TRUE(got[0].TooLong);
         EXPECT_TRUE(got[0].Text.empty());
+        EXPECT_FALSE(got[0].Head.empty());
+        EXPECT_EQ(big.rfind(got[0].Head, 0), 0u); // its first bytes, to tell what it was
+        EXPECT_LE(got[0].Head.size(), TMessageFramer::kHeadKept);
         EXPECT_EQ(got[1].Text, "*IDN?");
         EXPECT_FALSE(framer.Pending());
     }

@@ -41,4 +41,11 @@ void TObjMasterTarn::UnregisterListener(const TObjMasterNotifyEvent& listener)
     }
 }
 
+void BroadcastSettingsApplied(TObjMasterTarn& master)
+{
+    for (std::int32_t phase = 0; phase < kSettingsPhases; ++phase) {
+        master.Notify(TObjMasterCode::omSettingsApplied, phase);
+    }
+}
+
 } // namespace tarn

@@ -97,4 +97,9 @@ private:
     std::uint64_t lastSerial_ = 0;
 };
 
+// Settings were loaded, accepted in Options or reset: every component takes
+// them up in phases 0 .. kSettingsPhases - 1 of omSettingsApplied, in order.
+inline constexpr std::int32_t kSettingsPhases = 10;
+void BroadcastSettingsApplied(TObjMasterTarn& master);
+
 } // namespace tarn

@@ -28,12 +28,22 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <charconv>
+#include <cmath>
 #include <memory>
 
 namespace tarn::test {
 namespace {
 
 using namespace std::chrono_literals;
+
+// An answer's number as the remote writes it, whatever the test's locale.
+double Number(const std::string& answer)
+{
+    double value = std::nan("");
+    std::from_chars(answer.data(), answer.data() + answer.size(), value);
+    return value;
+}
 
 class RemoteControl : public ::testing::Test {
 protected:
@@ -63,7 +73,7 @@ protected:
         QTest::keyClicks(edit, text);
         QTest::keyClick(edit, Qt::Key_Return);
     }
-    static std::string Volts(const std::string& answer) { return FormatVoltage(std::stod(answer)) + "V"; }
+    static std::string Volts(const std::string& answer) { return FormatVoltage(Number(answer)) + "V"; }
 
     TStartedProgram run;
     // Turned on in the running program, as a user does.
@@ -105,7 +115,7 @@ TEST_F(RemoteControl, CommandsDoWhatThePanelsDoDownToTheGenerator)
          scpi.Query("FREQ:APPL;:FREQ:DEV?",
                     [&](const std::string& a) {
                         EXPECT_NEAR(GeneratorFrequency(*run.vg, false), 3e6, 3e6 * 1e-4);
-                        EXPECT_NEAR(std::stod(a), GeneratorFrequency(*run.vg, false), 1.0);
+                        EXPECT_NEAR(Number(a), GeneratorFrequency(*run.vg, false), 1.0);
                     }),
          scpi.Write("FREQ:MODE CONT"),
          // 0.4 V typed into the panel, then the same through the socket.
@@ -284,8 +294,7 @@ TEST(RemoteControlListening, APortTakenIsShownOnceAndTheOptionSwitchesListeningA
     // As the options dialog's OK does: the option, then the settings announced.
     const auto choose = [&](bool on) {
         program->MainForm()->SettingsTarn1().Options->SetBoolValue(optRemoteControl, on);
-        for (std::int32_t phase = 0; phase < 10; ++phase)
-            program->MainForm()->ObjMasterTarn1().Notify(TObjMasterCode::omSettingsApplied, phase);
+        BroadcastSettingsApplied(program->MainForm()->ObjMasterTarn1());
     };
     choose(true);
     EXPECT_TRUE(remote.Listening());

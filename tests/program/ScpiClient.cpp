@@ -37,8 +37,7 @@ std::uint16_t EnableRemote(TStartedProgram& run, std::uint16_t port)
     TSettingsTarn& settings = run.Form().SettingsTarn1();
     settings.XMLStore->WriteInt("/remote/port", port);
     settings.Options->SetBoolValue(optRemoteControl, true);
-    for (std::int32_t phase = 0; phase < 10; ++phase)
-        run.Form().ObjMasterTarn1().Notify(TObjMasterCode::omSettingsApplied, phase);
+    BroadcastSettingsApplied(run.Form().ObjMasterTarn1());
     return port;
 }
 

@@ -1,0 +1,233 @@
+// SPDX-License-Identifier: MIT
+// The remote control's socket side: commands that open a nested event loop
+// (as the communication-broken window does) while the client goes away or
+// another one arrives, nested windows, and who may connect.
+#include "data/SettingsTarn.h"
+#include "remote/RemoteControlTarn.h"
+#include "shell/master/DialogService.h"
+#include "shell/master/tests/TestApp.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace tarn {
+namespace {
+
+class TQuietDialogs : public TDialogService {
+public:
+    TDialogResult Message(TDialogKind, TDialogButtons, const std::string&, const std::string&) override
+    {
+        return TDialogResult::Ok;
+    }
+};
+
+std::uint16_t FreePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// Runs events until done() holds or the time is up.
+bool Until(const std::function<bool()>& done, int ms = 5000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return done();
+}
+
+// A modal window's loop: events run, including deferred deletes.
+void NestedLoop(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+class RemoteSession : public ::testing::Test {
+protected:
+    RemoteSession()
+    {
+        test::TestApp();
+        settings.SetDefaults();
+        settings.ResetDeviceValues();
+        settings.RecoverWaveforms();
+        settings.XMLStore->WriteInt("/remote/port", FreePort());
+        settings.Options->SetBoolValue(optRemoteControl, true);
+        remote.SetSettings(&settings);
+        remote.SetObjMaster(&master);
+        master.RegisterListener(TObjMasterNotifyEvent::Bind<&RemoteSession::Heard>(this));
+        master.Notify(TObjMasterCode::omStart);
+    }
+    ~RemoteSession() override { master.UnregisterListener(TObjMasterNotifyEvent::Bind<&RemoteSession::Heard>(this)); }
+
+    void Heard(TObjMasterCode code, std::int32_t, void*)
+    {
+        if (code == TObjMasterCode::omFrequencyChanged && onFrequency) {
+            const std::function<void()> once = std::move(onFrequency);
+            onFrequency = nullptr;
+            once();
+        }
+    }
+    std::unique_ptr<QTcpSocket> Connect()
+    {
+        auto socket = std::make_unique<QTcpSocket>();
+        socket->connectToHost(QHostAddress::LocalHost, remote.Port());
+        EXPECT_TRUE(Until([&] { return socket->state() == QAbstractSocket::ConnectedState; }));
+        return socket;
+    }
+    // The next answer line, or "(none)".
+    static std::string Answer(QTcpSocket& socket)
+    {
+        Until([&] { return socket.canReadLine(); });
+        return socket.canReadLine() ? socket.readLine().trimmed().toStdString() : std::string("(none)");
+    }
+    double Frequency() const { return settings.Device.Frequency; }
+
+    TSettingsTarn settings;
+    TObjMasterTarn master;
+    TQuietDialogs dialogs;
+    TRemoteControlTarn remote{dialogs};
+    // Run inside the broadcast of the next frequency change.
+    std::function<void()> onFrequency;
+};
+
+TEST_F(RemoteSession, AClientLeavingDuringANestedLoopStillHasItsLaterLinesRun)
+{
+    ASSERT_TRUE(remote.Listening());
+    std::unique_ptr<QTcpSocket> client = Connect();
+    onFrequency = [&] {
+        client->disconnectFromHost();
+        NestedLoop(300);
+    };
+    client->write("FREQ 2000\nFREQ 3000\nFREQ 3500;FREQ?\n");
+    EXPECT_TRUE(Until([&] { return Frequency() == 3500 && !remote.HasClient(); })) << Frequency();
+    // The next client is served as usual.
+    std::unique_ptr<QTcpSocket> next = Connect();
+    next->write("FREQ?\n");
+    EXPECT_EQ(Answer(*next), "3500");
+}
+
+TEST_F(RemoteSession, AClientArrivingDuringANestedLoopIsServedAfterIt)
+{
+    std::unique_ptr<QTcpSocket> first = Connect();
+    std::unique_ptr<QTcpSocket> second;
+    onFrequency = [&] {
+        first->disconnectFromHost();
+        NestedLoop(100);
+        second = std::make_unique<QTcpSocket>();
+        second->connectToHost(QHostAddress::LocalHost, remote.Port());
+        second->write("FREQ 4000;FREQ?\n");
+        NestedLoop(200);
+    };
+    first->write("FREQ 2000\n");
+    ASSERT_TRUE(Until([&] { return second != nullptr; }));
+    EXPECT_EQ(Answer(*second), "4000");
+}
+
+TEST_F(RemoteSession, NestedBrokenWindowsRefuseChangesUntilTheLastCloses)
+{
+    std::unique_ptr<QTcpSocket> client = Connect();
+    const auto refused = [&] {
+        client->write("FREQ 5000;:SYST:ERR?\n");
+        return Answer(*client).rfind("-240,", 0) == 0;
+    };
+    remote.BrokenWindowOpened();
+    remote.BrokenWindowOpened(); // a second window over the first
+    remote.BrokenWindowClosed();
+    EXPECT_TRUE(refused());
+    remote.BrokenWindowClosed();
+    EXPECT_FALSE(refused());
+    EXPECT_EQ(Frequency(), 5000);
+}
+
+TEST_F(RemoteSession, AnHttpRequestIsClosedAtOnceAndRunsNothing)
+{
+    const std::string requests[] = {
+        "POST / HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 21\r\n\r\nFREQ 1234\nOUTP OFF\n",
+        "GET /FREQ%201234 HTTP/1.0\nFREQ 1234\n",
+        // A request line too long to keep is known by its method.
+        "GET /" + std::string(scpi::TMessageFramer::kMaxMessage, 'a') + " HTTP/1.1\r\n\r\nFREQ 1234\n",
+    };
+    ASSERT_EQ(settings.Device.OutputOnOff[0], 1);
+    for (const std::string& text : requests) {
+        std::unique_ptr<QTcpSocket> client = Connect();
+        client->write(text.data(), static_cast<qint64>(text.size()));
+        EXPECT_TRUE(Until([&] { return client->state() == QAbstractSocket::UnconnectedState; })) << text.substr(0, 40);
+        EXPECT_NE(Frequency(), 1234) << text.substr(0, 40);
+        EXPECT_EQ(settings.Device.OutputOnOff[0], 1);
+        EXPECT_TRUE(Until([&] { return !remote.HasClient(); }));
+    }
+    // A real client after them is served.
+    std::unique_ptr<QTcpSocket> client = Connect();
+    client->write("FREQ 1234;FREQ?\n");
+    EXPECT_EQ(Answer(*client), "1234");
+}
+
+// Needs root to act as another user; the child does only system calls.
+TEST_F(RemoteSession, AnotherUsersClientIsClosedWithoutAWord)
+{
+    if (getuid() != 0) {
+        GTEST_SKIP() << "only root can connect as another user (uid 65534) here";
+    }
+    const std::uint16_t port = remote.Port();
+    int result[2];
+    ASSERT_EQ(pipe(result), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        char got = 'x';
+        if (setuid(65534) == 0) {
+            const int fd = socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in to{};
+            to.sin_family = AF_INET;
+            to.sin_port = htons(port);
+            to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            if (connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0
+                && write(fd, "FREQ 4321\n*IDN?\n", 16) == 16) {
+                char answer[64];
+                got = read(fd, answer, sizeof answer) > 0 ? 'a' : 'c'; // answered, or closed or reset
+            }
+        }
+        (void)!write(result[1], &got, 1);
+        _exit(0);
+    }
+    close(result[1]);
+    char got = 0;
+    ASSERT_TRUE(Until([&] {
+        pollfd p{result[0], POLLIN, 0};
+        return poll(&p, 1, 0) == 1;
+    }));
+    ASSERT_EQ(read(result[0], &got, 1), 1);
+    close(result[0]);
+    waitpid(child, nullptr, 0);
+    EXPECT_EQ(got, 'c');
+    EXPECT_NE(Frequency(), 4321);
+    // Ours still is served.
+    std::unique_ptr<QTcpSocket> client = Connect();
+    client->write("FREQ 4321;FREQ?\n");
+    EXPECT_EQ(Answer(*client), "4321");
+}
+
+} // namespace
+} // namespace tarn
