@@ -117,6 +117,10 @@ TSettingsLoadResult TSettingsTarn::Load(const std::filesystem::path& folder)
         RecoverWaveforms();
     }
     ResetOutputs();
+    FFolder = folder;
+    FLoaded = true;
+    FSubmitted.RecordLists(Device.Waveforms, Repository);
+    FSubmittedSettings = ReadSettingsText(folder / SettingsFileName);
     return result;
 }
 
@@ -200,6 +204,13 @@ void TSettingsTarn::WriteXMLValues()
 TSettingsSaveResult TSettingsTarn::Save(const std::filesystem::path& folder)
 {
     TSettingsSaveResult result;
+    if (FSaver) {
+        // The exit save comes after every background one.
+        FSaver->Wait();
+        AdoptBackgroundSave();
+    }
+    RecoverDamagedLibrary();
+    LoadUnreadSamplesIfInPlace();
     WriteXMLValues();
     result.SettingsSaved = XMLStore->SaveToFile(folder / SettingsFileName);
     const auto file = folder / WaveformRepositoryFileName;

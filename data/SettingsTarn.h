@@ -6,6 +6,7 @@
 // Loaded from "settings.xml" and "waveforms.dat" at start, saved at the end.
 // Shows nothing itself: save failures come back as results.
 
+#include "data/BackgroundSaver.h"
 #include "data/DataTypesTarn.h"
 #include "data/OptionsTarn.h"
 #include "data/RepositoryBaseline.h"
@@ -81,6 +82,9 @@ struct TSettingsSaveResult {
     bool Ok() const { return SettingsSaved && RepositorySaved; }
 };
 
+// A file's bytes as they are now (empty when it cannot be read).
+std::string ReadSettingsText(const std::filesystem::path& file);
+
 // The texts the program shows for a save, in the order of the files: the
 // settings message, then the repository message. Empty when both were saved.
 std::vector<std::string> SaveFailureMessages(const TSettingsSaveResult& result);
@@ -131,6 +135,15 @@ public:
     // changed since it was loaded (without recovery) or last saved.
     TSettingsSaveResult Save(const std::filesystem::path& folder = ".");
 
+    // Called on the window's thread every AutosaveInterval: hands what changed
+    // in the two lists or the settings since the last call to a saver thread,
+    // so no change is older than two intervals plus one save when the program
+    // dies. First applies the recovery to a library whose file was changed
+    // or shortened by someone else while its samples were still unread;
+    // returns true then (the list must be shown again).
+    bool AutosaveTick();
+    static constexpr int AutosaveIntervalMs = 500;
+
     // Appends a deep copy of waveform to Repository and returns it.
     TWaveformTarn& AddWaveform(const TWaveformTarn& waveform);
     // Frequency bounds for the waveform of device channel 0.
@@ -154,7 +167,23 @@ private:
     void ResetOutputs();
     void WriteXMLValues();
 
+    // Repository entries whose samples were lost go, the rest as RecoverWaveforms.
+    bool RecoverDamagedLibrary();
+    // A save that cannot make a temporary file rewrites the file in place,
+    // which the unread samples would not survive: read them all first.
+    void LoadUnreadSamplesIfInPlace() const;
+    // Adopts the newest finished background save as the baseline.
+    void AdoptBackgroundSave();
+
     TRepositoryBaseline FRepositoryBaseline;
+    std::filesystem::path FFolder;
+    bool FLoaded = false;
+    std::unique_ptr<TBackgroundSaver> FSaver;
+    // The lists and the settings text handed to the saver last.
+    TRepositoryBaseline FSubmitted;
+    std::uint64_t FSubmittedGeneration = 0;
+    TRepositoryBaseline FPendingBaseline;
+    std::string FSubmittedSettings;
 };
 
 enum class TStandardWaveform { Sine, Saw, Triangle, Square };
