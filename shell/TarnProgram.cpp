@@ -13,6 +13,7 @@
 #include "shell/TerminationSignals.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <exception>
 #include <filesystem>
@@ -76,6 +77,15 @@ bool TTarnProgram::Start()
         master.Notify(TObjMasterCode::omSettingsApplied, phase);
     }
     master.Notify(TObjMasterCode::omStart);
+    // Changes reach the files during the run, so a killed program loses
+    // nothing older than about two seconds.
+    auto* autosave = new QTimer(mainForm_.get());
+    QObject::connect(autosave, &QTimer::timeout, mainForm_.get(), [&settings, &master] {
+        if (settings.AutosaveTick()) {
+            master.Notify(TObjMasterCode::omWaveformListChanged, 0);
+        }
+    });
+    autosave->start(TSettingsTarn::AutosaveIntervalMs);
     return true;
 }
 
