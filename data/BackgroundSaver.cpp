@@ -43,6 +43,12 @@ void TBackgroundSaver::Wait()
     FChanged.wait(lock, [this] { return !FBusy && !FLibrary && !FSettings; });
 }
 
+bool TBackgroundSaver::Idle()
+{
+    std::lock_guard lock(FLock);
+    return !FBusy && !FLibrary && !FSettings;
+}
+
 std::optional<TBackgroundSaver::TLibraryResult> TBackgroundSaver::TakeLibraryResult()
 {
     std::lock_guard lock(FLock);

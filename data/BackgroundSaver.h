@@ -33,6 +33,8 @@ public:
     void SaveSettings(std::filesystem::path file, std::string text);
     // Blocks until everything handed in is written (or has failed).
     void Wait();
+    // Nothing handed in is waiting or being written.
+    bool Idle();
     // The newest library save that has ended since the last call.
     std::optional<TLibraryResult> TakeLibraryResult();
 

@@ -125,19 +125,28 @@ TSampleFileBuf::int_type TSampleFileBuf::underflow()
 
 std::streamsize TSampleFileBuf::xsgetn(char* data, std::streamsize count)
 {
-    std::streamsize done = std::min<std::streamsize>(count, egptr() - gptr());
-    if (done > 0) {
-        std::memcpy(data, gptr(), static_cast<std::size_t>(done));
-        gbump(static_cast<int>(done));
+    std::streamsize done = 0;
+    while (done < count) {
+        const std::streamsize buffered = egptr() - gptr();
+        if (buffered > 0) {
+            const std::streamsize n = std::min(buffered, count - done);
+            std::memcpy(data + done, gptr(), static_cast<std::size_t>(n));
+            gbump(static_cast<int>(n));
+            done += n;
+            continue;
+        }
+        if (count - done >= static_cast<std::streamsize>(FBuffer.size())) {
+            // Large items go straight from the file.
+            const std::uint64_t at = eback() ? Position() : FBufferStart;
+            const std::size_t got = FFile.ReadBytes(at, data + done, static_cast<std::size_t>(count - done));
+            FBufferStart = at + got;
+            setg(nullptr, nullptr, nullptr);
+            return done + static_cast<std::streamsize>(got);
+        }
+        if (traits_type::eq_int_type(underflow(), traits_type::eof()))
+            break;
     }
-    if (done == count)
-        return done;
-    // Large items go straight from the file.
-    const std::uint64_t at = eback() ? Position() : FBufferStart;
-    const std::size_t got = FFile.ReadBytes(at, data + done, static_cast<std::size_t>(count - done));
-    FBufferStart = at + got;
-    setg(nullptr, nullptr, nullptr);
-    return done + static_cast<std::streamsize>(got);
+    return done;
 }
 
 TSampleFileBuf::pos_type TSampleFileBuf::seekoff(off_type offset, std::ios_base::seekdir dir, std::ios_base::openmode)

@@ -119,7 +119,11 @@ TSettingsLoadResult TSettingsTarn::Load(const std::filesystem::path& folder)
     ResetOutputs();
     FFolder = folder;
     FLoaded = true;
-    FSubmitted.RecordLists(Device.Waveforms, Repository);
+    // What the file holds counts as handed in; recorded once, not twice, at start.
+    if (result.RepositoryRecovered || !FRepositoryBaseline.SameLists(Device.Waveforms, Repository))
+        FSubmitted.RecordLists(Device.Waveforms, Repository);
+    else
+        FSubmitted = FRepositoryBaseline;
     FSubmittedSettings = ReadSettingsText(folder / SettingsFileName);
     return result;
 }

@@ -143,6 +143,8 @@ public:
     // returns true then (the list must be shown again).
     bool AutosaveTick();
     static constexpr int AutosaveIntervalMs = 500;
+    // No background save is waiting or under way.
+    bool AutosaveIdle() const { return !FSaver || FSaver->Idle(); }
 
     // Appends a deep copy of waveform to Repository and returns it.
     TWaveformTarn& AddWaveform(const TWaveformTarn& waveform);
