@@ -6,24 +6,9 @@
 #include "data/WaveformRepositoryFile.h"
 
 #include <algorithm>
-#include <fstream>
 #include <iterator>
 #include <unistd.h>
 #include <utility>
-
-std::string ReadSettingsText(const std::filesystem::path& file)
-{
-    // Only to tell whether a save would change anything; a settings file is small.
-    constexpr std::size_t Limit = 16 * 1024 * 1024;
-    std::ifstream in(file, std::ios::binary);
-    std::string text;
-    char block[4096];
-    while (in && text.size() < Limit) {
-        in.read(block, sizeof block);
-        text.append(block, static_cast<std::size_t>(in.gcount()));
-    }
-    return text;
-}
 
 namespace {
 
@@ -81,12 +66,19 @@ void TSettingsTarn::AdoptBackgroundSave()
     if (!done || done->Generation != FSubmittedGeneration)
         return;
     if (done->Saved) {
-        FRepositoryBaseline = FPendingBaseline;
+        // Nothing was handed in since: what was handed in last is in the file.
+        FRepositoryBaseline = FSubmitted;
         FRepositoryBaseline.RecordFile(FFolder / WaveformRepositoryFileName);
     } else {
         // Tried again at the next tick.
         FSubmitted.Forget();
     }
+}
+
+void TSettingsTarn::AutosaveFromHere()
+{
+    WriteXMLValues();
+    FSubmittedSettings = XMLStore->FormattedText();
 }
 
 bool TSettingsTarn::AutosaveTick()
@@ -104,7 +96,6 @@ bool TSettingsTarn::AutosaveTick()
         image.Generation = ++FSubmittedGeneration;
         FSaver->SaveLibrary(std::move(image));
         FSubmitted.RecordLists(Device.Waveforms, Repository);
-        FPendingBaseline = FSubmitted;
     }
     WriteXMLValues();
     std::string text = XMLStore->FormattedText();

@@ -124,7 +124,8 @@ TSettingsLoadResult TSettingsTarn::Load(const std::filesystem::path& folder)
         FSubmitted.RecordLists(Device.Waveforms, Repository);
     else
         FSubmitted = FRepositoryBaseline;
-    FSubmittedSettings = ReadSettingsText(folder / SettingsFileName);
+    // Only changes made from here on are saved during the run.
+    AutosaveFromHere();
     return result;
 }
 

@@ -82,9 +82,6 @@ struct TSettingsSaveResult {
     bool Ok() const { return SettingsSaved && RepositorySaved; }
 };
 
-// A file's bytes as they are now (empty when it cannot be read).
-std::string ReadSettingsText(const std::filesystem::path& file);
-
 // The texts the program shows for a save, in the order of the files: the
 // settings message, then the repository message. Empty when both were saved.
 std::vector<std::string> SaveFailureMessages(const TSettingsSaveResult& result);
@@ -143,6 +140,9 @@ public:
     // returns true then (the list must be shown again).
     bool AutosaveTick();
     static constexpr int AutosaveIntervalMs = 500;
+    // The settings as they are now count as saved: what the start-up made
+    // of them is left to the exit save, as before.
+    void AutosaveFromHere();
     // No background save is waiting or under way.
     bool AutosaveIdle() const { return !FSaver || FSaver->Idle(); }
 
@@ -184,7 +184,6 @@ private:
     // The lists and the settings text handed to the saver last.
     TRepositoryBaseline FSubmitted;
     std::uint64_t FSubmittedGeneration = 0;
-    TRepositoryBaseline FPendingBaseline;
     std::string FSubmittedSettings;
 };
 

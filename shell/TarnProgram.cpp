@@ -79,6 +79,7 @@ bool TTarnProgram::Start()
     master.Notify(TObjMasterCode::omStart);
     // Changes reach the files during the run, so a killed program loses
     // nothing older than about two seconds.
+    settings.AutosaveFromHere();
     auto* autosave = new QTimer(mainForm_.get());
     QObject::connect(autosave, &QTimer::timeout, mainForm_.get(), [&settings, &master] {
         if (settings.AutosaveTick()) {

@@ -45,7 +45,7 @@ int main(int argc, char** argv)
         settings.Load(folder);
         settings.AutosaveTick(); // starts the saver; nothing has changed yet
         settings.Repository[static_cast<std::size_t>(r) % settings.Repository.size()]->Name =
-            "changed " + std::to_string(r);
+            "changed " + std::to_string(Clock::now().time_since_epoch().count());
         const auto started = Clock::now();
         double longest = 0.0;
         // Ticks more often than the window's timer, so every stall is seen.
