@@ -70,6 +70,26 @@ std::optional<std::uint64_t> TBinStreamEx::BytesLeft() const
     return FLeft;
 }
 
+std::uint64_t TBinStreamEx::Position() const
+{
+    if (!FIn)
+        throw EDataError("Stream is not open for reading");
+    const auto here = FIn->tellg();
+    if (here == std::istream::pos_type(-1))
+        throw EDataError("Stream cannot tell its position");
+    return static_cast<std::uint64_t>(here);
+}
+
+void TBinStreamEx::Skip(std::uint64_t size)
+{
+    if (!FIn || !FLeft || *FLeft < size)
+        throw EDataError(WrongInteger);
+    FIn->seekg(static_cast<std::streamoff>(size), std::ios::cur);
+    if (!FIn->good())
+        throw EDataError(WrongInteger);
+    *FLeft -= size;
+}
+
 void TBinStreamEx::WriteRaw(const void* data, std::size_t size)
 {
     if (!FOut)

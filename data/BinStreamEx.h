@@ -42,6 +42,11 @@ public:
     // the bytes not delivered take those of missing before the error is thrown.
     void ReadWords(std::uint16_t* words, std::size_t count, std::uint16_t missing);
 
+    // The read position, and a skip over bytes that stay unread (a sample
+    // block read later from the file). Skip past the end throws EDataError.
+    std::uint64_t Position() const;
+    void Skip(std::uint64_t size);
+
     // Bytes between the read position and the end, when the stream can tell.
     std::optional<std::uint64_t> BytesLeft() const;
 

@@ -12,11 +12,29 @@ void TRepositoryBaseline::Record(const std::filesystem::path& file, const TWavef
     FDevice = std::move(deviceEntries);
     FRepository = std::move(repositoryEntries);
     FFile = Identify(file);
+    FRecorded = true;
+}
+
+void TRepositoryBaseline::RecordLists(const TWaveformList& device, const TWaveformList& repository)
+{
+    Record({}, device, repository);
+    FFile.reset();
+}
+
+void TRepositoryBaseline::RecordFile(const std::filesystem::path& file)
+{
+    FFile = Identify(file);
+}
+
+bool TRepositoryBaseline::SameLists(const TWaveformList& device, const TWaveformList& repository) const
+{
+    return FRecorded && Same(FDevice, device) && Same(FRepository, repository);
 }
 
 void TRepositoryBaseline::Forget() noexcept
 {
     FFile.reset();
+    FRecorded = false;
     FDevice.clear();
     FRepository.clear();
 }

@@ -19,6 +19,12 @@ public:
     // After a load that took the file as it is, or after a save.
     void Record(const std::filesystem::path& file, const TWaveformList& device, const TWaveformList& repository);
     void Forget() noexcept;
+    // The lists alone, for a save made later (elsewhere); RecordFile then
+    // names the file that save wrote.
+    void RecordLists(const TWaveformList& device, const TWaveformList& repository);
+    void RecordFile(const std::filesystem::path& file);
+    // True when the lists are still the ones recorded (the file aside).
+    bool SameLists(const TWaveformList& device, const TWaveformList& repository) const;
     // True when writing the lists now would give the file's present content.
     bool Unchanged(const std::filesystem::path& file, const TWaveformList& device,
                    const TWaveformList& repository) const;
@@ -47,6 +53,7 @@ private:
     static bool Same(const std::vector<TEntry>& entries, const TWaveformList& list);
 
     std::optional<TFileIdentity> FFile;
+    bool FRecorded = false;
     std::vector<TEntry> FDevice;
     std::vector<TEntry> FRepository;
 };

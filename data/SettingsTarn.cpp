@@ -117,6 +117,15 @@ TSettingsLoadResult TSettingsTarn::Load(const std::filesystem::path& folder)
         RecoverWaveforms();
     }
     ResetOutputs();
+    FFolder = folder;
+    FLoaded = true;
+    // What the file holds counts as handed in; recorded once, not twice, at start.
+    if (result.RepositoryRecovered || !FRepositoryBaseline.SameLists(Device.Waveforms, Repository))
+        FSubmitted.RecordLists(Device.Waveforms, Repository);
+    else
+        FSubmitted = FRepositoryBaseline;
+    // Only changes made from here on are saved during the run.
+    AutosaveFromHere();
     return result;
 }
 
@@ -200,6 +209,13 @@ void TSettingsTarn::WriteXMLValues()
 TSettingsSaveResult TSettingsTarn::Save(const std::filesystem::path& folder)
 {
     TSettingsSaveResult result;
+    if (FSaver) {
+        // The exit save comes after every background one.
+        FSaver->Wait();
+        AdoptBackgroundSave();
+    }
+    RecoverDamagedLibrary();
+    LoadUnreadSamplesIfInPlace();
     WriteXMLValues();
     result.SettingsSaved = XMLStore->SaveToFile(folder / SettingsFileName);
     const auto file = folder / WaveformRepositoryFileName;

@@ -6,6 +6,7 @@
 // Loaded from "settings.xml" and "waveforms.dat" at start, saved at the end.
 // Shows nothing itself: save failures come back as results.
 
+#include "data/BackgroundSaver.h"
 #include "data/DataTypesTarn.h"
 #include "data/OptionsTarn.h"
 #include "data/RepositoryBaseline.h"
@@ -133,6 +134,21 @@ public:
 
     // The most waveforms the library takes from a client that adds them unasked.
     static constexpr std::size_t kMaxWaveforms = 10000;
+
+    // Called on the window's thread every AutosaveInterval: hands what changed
+    // in the two lists or the settings since the last call to a saver thread,
+    // so no change is older than two intervals plus one save when the program
+    // dies. First applies the recovery to a library whose file was changed
+    // or shortened by someone else while its samples were still unread;
+    // returns true then (the list must be shown again).
+    bool AutosaveTick();
+    static constexpr int AutosaveIntervalMs = 500;
+    // The settings as they are now count as saved: what the start-up made
+    // of them is left to the exit save, as before.
+    void AutosaveFromHere();
+    // No background save is waiting or under way.
+    bool AutosaveIdle() const { return !FSaver || FSaver->Idle(); }
+
     // Appends a deep copy of waveform to Repository and returns it.
     TWaveformTarn& AddWaveform(const TWaveformTarn& waveform);
     // Frequency bounds for the waveform of device channel 0.
@@ -156,7 +172,22 @@ private:
     void ResetOutputs();
     void WriteXMLValues();
 
+    // Repository entries whose samples were lost go, the rest as RecoverWaveforms.
+    bool RecoverDamagedLibrary();
+    // A save that cannot make a temporary file rewrites the file in place,
+    // which the unread samples would not survive: read them all first.
+    void LoadUnreadSamplesIfInPlace() const;
+    // Adopts the newest finished background save as the baseline.
+    void AdoptBackgroundSave();
+
     TRepositoryBaseline FRepositoryBaseline;
+    std::filesystem::path FFolder;
+    bool FLoaded = false;
+    std::unique_ptr<TBackgroundSaver> FSaver;
+    // The lists and the settings text handed to the saver last.
+    TRepositoryBaseline FSubmitted;
+    std::uint64_t FSubmittedGeneration = 0;
+    std::string FSubmittedSettings;
 };
 
 enum class TStandardWaveform { Sine, Saw, Triangle, Square };

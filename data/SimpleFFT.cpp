@@ -110,13 +110,15 @@ void TSimpleFFT::Transform()
     for (std::int32_t a = N; a >= 2; a /= 2) {
         const std::int32_t half = a / 2;
         const std::int32_t step = N / a;
-        for (std::int32_t k = 0; k < half; ++k) {
-            const auto q = static_cast<std::size_t>(k) * static_cast<std::size_t>(step);
-            const double c = cosTable[q];
-            const double s = sinTable[q];
-            for (std::int32_t t = k; t < N; t += a) {
-                TFFTBin& u = FBins[static_cast<std::size_t>(t)];
-                TFFTBin& v = FBins[static_cast<std::size_t>(t + half)];
+        // Block by block, so memory is walked in order; every butterfly is
+        // the same as column by column, so the results are too.
+        for (std::int32_t b = 0; b < N; b += a) {
+            for (std::int32_t k = 0; k < half; ++k) {
+                const auto q = static_cast<std::size_t>(k) * static_cast<std::size_t>(step);
+                const double c = cosTable[q];
+                const double s = sinTable[q];
+                TFFTBin& u = FBins[static_cast<std::size_t>(b + k)];
+                TFFTBin& v = FBins[static_cast<std::size_t>(b + k + half)];
                 const double dRe = u.Re - v.Re;
                 const double dIm = u.Im - v.Im;
                 u.Re += v.Re;

@@ -4,6 +4,7 @@
 #include "data/BinStreamEx.h"
 #include "data/DataTypesTarn.h"
 #include "data/FileReplace.h"
+#include "data/SampleFile.h"
 
 #include <fstream>
 #include <vector>
@@ -11,7 +12,7 @@
 namespace {
 
 // True when every record would be written back as read.
-bool ReadList(TBinStreamEx& stream, TWaveformList& list)
+bool ReadList(TBinStreamEx& stream, TWaveformList& list, const std::shared_ptr<TSampleFile>& samplesFrom)
 {
     // Whatever fails below, the list holds only records read whole.
     list.clear();
@@ -21,61 +22,85 @@ bool ReadList(TBinStreamEx& stream, TWaveformList& list)
     bool asRead = true;
     for (std::int32_t i = 0; i < count; ++i) {
         auto waveform = std::make_unique<TWaveformTarn>();
-        asRead = waveform->LoadFromStream(stream) && asRead;
+        asRead = (samplesFrom ? waveform->LoadFromStream(stream, samplesFrom) : waveform->LoadFromStream(stream))
+                 && asRead;
         list.push_back(std::move(waveform));
     }
     return asRead;
 }
 
-void WriteList(TBinStreamEx& stream, const TWaveformList& list)
+std::vector<TWaveformImage> Images(const TWaveformList& list, bool forOtherThread)
 {
-    if (list.size() > static_cast<std::size_t>(INT32_MAX))
-        throw EDataError("Too many waveforms");
-    stream.WriteGuardedInt(static_cast<std::int32_t>(list.size()));
+    std::vector<TWaveformImage> images;
+    images.reserve(list.size());
     for (const auto& waveform : list) {
         if (!waveform)
             throw EDataError("Empty place in waveform list");
-        waveform->SaveToStream(stream);
+        images.push_back(waveform->Image(forOtherThread));
     }
+    return images;
+}
+
+void WriteImages(TBinStreamEx& stream, const std::vector<TWaveformImage>& images)
+{
+    if (images.size() > static_cast<std::size_t>(INT32_MAX))
+        throw EDataError("Too many waveforms");
+    stream.WriteGuardedInt(static_cast<std::int32_t>(images.size()));
+    for (const auto& image : images)
+        WriteWaveformRecord(stream, image);
 }
 
 } // namespace
 
-bool ReadWaveformRepository(TBinStreamEx& stream, TWaveformList& deviceWaveforms, TWaveformList& repository)
+bool ReadWaveformRepository(TBinStreamEx& stream, TWaveformList& deviceWaveforms, TWaveformList& repository,
+                            const std::shared_ptr<TSampleFile>& samplesFrom)
 {
     if (stream.ReadGuardedInt() != RepositoryFileVersion)
         throw EDataError("Unknown file version");
     if (stream.ReadGuardedInt() != RepositoryFileType)
         throw EDataError("Unknown file type");
-    const bool deviceAsRead = ReadList(stream, deviceWaveforms);
-    const bool repositoryAsRead = ReadList(stream, repository);
+    // The device waveforms go to the device at start: read them now.
+    const bool deviceAsRead = ReadList(stream, deviceWaveforms, nullptr);
+    const bool repositoryAsRead = ReadList(stream, repository, samplesFrom);
     const auto left = stream.BytesLeft();
     return deviceAsRead && repositoryAsRead && left && *left == 0;
+}
+
+TLibraryImage MakeLibraryImage(const TWaveformList& deviceWaveforms, const TWaveformList& repository,
+                               bool forOtherThread)
+{
+    TLibraryImage image;
+    image.Device = Images(deviceWaveforms, forOtherThread);
+    image.Repository = Images(repository, forOtherThread);
+    return image;
+}
+
+void WriteLibraryImage(TBinStreamEx& stream, const TLibraryImage& image)
+{
+    stream.WriteGuardedInt(RepositoryFileVersion);
+    stream.WriteGuardedInt(RepositoryFileType);
+    WriteImages(stream, image.Device);
+    WriteImages(stream, image.Repository);
 }
 
 void WriteWaveformRepository(TBinStreamEx& stream, const TWaveformList& deviceWaveforms,
                              const TWaveformList& repository)
 {
-    stream.WriteGuardedInt(RepositoryFileVersion);
-    stream.WriteGuardedInt(RepositoryFileType);
-    WriteList(stream, deviceWaveforms);
-    WriteList(stream, repository);
+    WriteLibraryImage(stream, MakeLibraryImage(deviceWaveforms, repository, false));
 }
 
 bool LoadWaveformRepositoryFile(const std::filesystem::path& file, TWaveformList& deviceWaveforms,
                                 TWaveformList& repository)
 {
-    // Small items come from this buffer; sample blocks larger than it are
-    // read straight into the waveforms' buffers.
-    constexpr std::size_t BlockSize = 16 * 1024;
-    std::vector<char> block(BlockSize);
-    std::ifstream in;
-    in.rdbuf()->pubsetbuf(block.data(), static_cast<std::streamsize>(block.size()));
-    in.open(file, std::ios::binary);
-    if (!in.is_open())
+    // Only the record headers are read here; the library's sample blocks
+    // stay in the file until a waveform needs them.
+    const auto samples = TSampleFile::Open(file);
+    if (!samples)
         throw EDataError("Unable to open " + file.string());
+    TSampleFileBuf buffer(*samples);
+    std::istream in(&buffer);
     TBinStreamEx stream(in);
-    return ReadWaveformRepository(stream, deviceWaveforms, repository);
+    return ReadWaveformRepository(stream, deviceWaveforms, repository, samples);
 }
 
 void SaveWaveformRepositoryFile(const std::filesystem::path& file, const TWaveformList& deviceWaveforms,

@@ -8,7 +8,11 @@
 #include <filesystem>
 #include <iosfwd>
 
+#include <memory>
+#include <vector>
+
 class TBinStreamEx;
+class TSampleFile;
 
 inline constexpr char WaveformRepositoryFileName[] = "waveforms.dat";
 inline constexpr std::int32_t RepositoryFileVersion = 0;
@@ -19,12 +23,28 @@ inline constexpr std::int32_t RepositoryFileType = 1001;
 // failure the lists hold exactly the records read whole. Errors are EDataError
 // ("Unknown file version", "Unknown file type", "Wrong integer in file", ...).
 // True when writing the lists again gives the same bytes: every record
-// written back as read and nothing after the last one.
-bool ReadWaveformRepository(TBinStreamEx& stream, TWaveformList& deviceWaveforms, TWaveformList& repository);
+// written back as read and nothing after the last one. With samplesFrom (the
+// file stream reads), the library's sample blocks are left in that file until
+// needed; the device waveforms are always read.
+bool ReadWaveformRepository(TBinStreamEx& stream, TWaveformList& deviceWaveforms, TWaveformList& repository,
+                            const std::shared_ptr<TSampleFile>& samplesFrom = nullptr);
+// The two lists as they are to be written, possibly on another thread.
+struct TLibraryImage {
+    std::filesystem::path File;
+    std::uint64_t Generation = 0;
+    std::vector<TWaveformImage> Device;
+    std::vector<TWaveformImage> Repository;
+};
+// forOtherThread as TWaveformTarn::Image.
+TLibraryImage MakeLibraryImage(const TWaveformList& deviceWaveforms, const TWaveformList& repository,
+                               bool forOtherThread);
+// The file layout from images. Throws EDataError.
+void WriteLibraryImage(TBinStreamEx& stream, const TLibraryImage& image);
 void WriteWaveformRepository(TBinStreamEx& stream, const TWaveformList& deviceWaveforms,
                              const TWaveformList& repository);
 
-// Opens the file for reading, in large blocks; a missing or unreadable file
+// Opens the file and reads the record headers; the library's samples are
+// read when first needed (see TSampleFile). A missing or unreadable file
 // throws EDataError. The result is ReadWaveformRepository's.
 bool LoadWaveformRepositoryFile(const std::filesystem::path& file, TWaveformList& deviceWaveforms,
                                 TWaveformList& repository);

@@ -4,6 +4,7 @@
 #include "data/BinStreamEx.h"
 #include "data/CommonFunctionsTarn.h"
 #include "data/DataTypesTarn.h"
+#include "data/SampleFile.h"
 #include "data/StringsTarn.h"
 
 #include <algorithm>
@@ -105,8 +106,41 @@ TWaveformTarn::~TWaveformTarn()
     DropSamples(false);
 }
 
+const std::uint16_t* TWaveformTarn::Samples() const noexcept
+{
+    LoadSamples();
+    return FView.Samples;
+}
+
+void TWaveformTarn::LoadSamples() const noexcept
+{
+    if (!FFile)
+        return;
+    const auto count = static_cast<std::size_t>(FView.Count);
+    auto buffer = std::make_shared_for_overwrite<std::uint16_t[]>(count);
+    if (!FFile->ReadWords(FFileOffset, buffer.get(), count)) {
+        std::fill_n(buffer.get(), count, static_cast<std::uint16_t>(FView.Range / 2));
+        FSamplesLost = true;
+    }
+    FBuffer = std::move(buffer);
+    FView.Samples = FBuffer.get();
+    FFile.reset();
+}
+
+void TWaveformTarn::OwnBuffer()
+{
+    LoadSamples();
+    if (FBuffer && FBuffer.use_count() > 1) {
+        auto copy = std::make_shared_for_overwrite<std::uint16_t[]>(static_cast<std::size_t>(FView.Count));
+        std::copy_n(FBuffer.get(), FView.Count, copy.get());
+        FBuffer = std::move(copy);
+        FView.Samples = FBuffer.get();
+    }
+}
+
 std::uint16_t* TWaveformTarn::Samples() noexcept
 {
+    OwnBuffer();
     FStatistics.Share(FView);
     FBufferShared = true;
     return FView.Samples;
@@ -114,6 +148,7 @@ std::uint16_t* TWaveformTarn::Samples() noexcept
 
 TWaveformData* TWaveformTarn::DataView() noexcept
 {
+    OwnBuffer();
     FStatistics.Share(FView);
     FViewShared = true;
     return &FView;
@@ -121,21 +156,25 @@ TWaveformData* TWaveformTarn::DataView() noexcept
 
 std::int32_t TWaveformTarn::MaxSample() const
 {
+    LoadSamples();
     return FStatistics.MaxSample(FView, SamplesShared());
 }
 
 std::int32_t TWaveformTarn::MinSample() const
 {
+    LoadSamples();
     return FStatistics.MinSample(FView, SamplesShared());
 }
 
 double TWaveformTarn::MeanSample() const
 {
+    LoadSamples();
     return FStatistics.MeanSample(FView, SamplesShared());
 }
 
 std::int32_t TWaveformTarn::HighestHarmonic() const
 {
+    LoadSamples();
     return FStatistics.HighestHarmonic(FView, SamplesShared());
 }
 
@@ -152,8 +191,12 @@ void TWaveformTarn::SamplesChanged() noexcept
 
 void TWaveformTarn::DropSamples(bool retire) noexcept
 {
-    if (retire)
+    if (retire) {
+        LoadSamples();
         FStatistics.Retire(FView, SamplesShared());
+    }
+    FFile.reset();
+    FSamplesLost = false;
     FBuffer.reset();
     FView.Samples = nullptr;
     FView.Count = 0;
@@ -172,7 +215,7 @@ void TWaveformTarn::Allocate(std::int32_t count, std::int32_t range, bool standa
     CheckedCount(count);
     Clear();
     if (count > 0) {
-        FBuffer = std::make_unique_for_overwrite<std::uint16_t[]>(static_cast<std::size_t>(count));
+        FBuffer = std::make_shared_for_overwrite<std::uint16_t[]>(static_cast<std::size_t>(count));
         std::fill_n(FBuffer.get(), count, static_cast<std::uint16_t>(range / 2));
         FView.Samples = FBuffer.get();
     }
@@ -187,8 +230,12 @@ void TWaveformTarn::Assign(const TWaveformTarn& source)
         return;
     Clear();
     Name = source.Name;
-    if (source.SampleCount() > 0) {
-        FBuffer = std::make_unique_for_overwrite<std::uint16_t[]>(static_cast<std::size_t>(source.SampleCount()));
+    if (source.FFile) {
+        // Still unread: the copy reads the same place when it needs the samples.
+        FFile = source.FFile;
+        FFileOffset = source.FFileOffset;
+    } else if (source.SampleCount() > 0) {
+        FBuffer = std::make_shared_for_overwrite<std::uint16_t[]>(static_cast<std::size_t>(source.SampleCount()));
         std::copy_n(source.Samples(), source.SampleCount(), FBuffer.get());
         FView.Samples = FBuffer.get();
     }
@@ -205,9 +252,9 @@ void TWaveformTarn::AssignData(const TWaveformData& data)
     if (count > 0 && data.Samples == nullptr)
         throw EDataError("Wrong sample buffer");
     // Copy first: data may describe this waveform's own buffer.
-    std::unique_ptr<std::uint16_t[]> copy;
+    std::shared_ptr<std::uint16_t[]> copy;
     if (count > 0) {
-        copy = std::make_unique_for_overwrite<std::uint16_t[]>(static_cast<std::size_t>(count));
+        copy = std::make_shared_for_overwrite<std::uint16_t[]>(static_cast<std::size_t>(count));
         std::copy_n(data.Samples, count, copy.get());
     }
     const std::int32_t range = data.Range;
@@ -246,6 +293,16 @@ void TWaveformTarn::SaveToStream(std::ostream& stream) const
 
 bool TWaveformTarn::LoadFromStream(TBinStreamEx& stream)
 {
+    return LoadRecord(stream, nullptr);
+}
+
+bool TWaveformTarn::LoadFromStream(TBinStreamEx& stream, const std::shared_ptr<TSampleFile>& file)
+{
+    return LoadRecord(stream, &file);
+}
+
+bool TWaveformTarn::LoadRecord(TBinStreamEx& stream, const std::shared_ptr<TSampleFile>* file)
+{
     if (stream.ReadGuardedInt() != RecordVersion)
         throw EDataError("Unsupported file version");
     if (stream.ReadGuardedInt() != RecordType)
@@ -258,8 +315,19 @@ bool TWaveformTarn::LoadFromStream(TBinStreamEx& stream)
     // The codes go straight from the stream into the one buffer; only a
     // stream that ends early leaves words to fill, as Allocate would.
     IsStandard = flag != 0;
+    if (count > 0 && file != nullptr && *file) {
+        // The block's length was checked against the file; its codes are read
+        // when first needed.
+        FView.Count = count;
+        FView.Range = range;
+        FFileOffset = stream.Position();
+        stream.Skip(static_cast<std::uint64_t>(count) * sizeof(std::uint16_t));
+        FFile = *file;
+        ModuleData.LoadFromStream(stream);
+        return flag <= 1;
+    }
     if (count > 0) {
-        FBuffer = std::make_unique_for_overwrite<std::uint16_t[]>(static_cast<std::size_t>(count));
+        FBuffer = std::make_shared_for_overwrite<std::uint16_t[]>(static_cast<std::size_t>(count));
         FView.Samples = FBuffer.get();
     }
     FView.Count = count;
@@ -272,15 +340,59 @@ bool TWaveformTarn::LoadFromStream(TBinStreamEx& stream)
 
 void TWaveformTarn::SaveToStream(TBinStreamEx& stream) const
 {
-    stream.WriteGuardedInt(RecordVersion);
-    stream.WriteGuardedInt(RecordType);
-    stream.WriteString(Name);
-    stream.WriteByte(IsStandard ? 1 : 0);
-    stream.WriteInt(SampleRange());
-    stream.WriteGuardedInt(SampleCount());
-    if (SampleCount() > 0)
-        stream.WriteWords(Samples(), static_cast<std::size_t>(SampleCount()));
-    ModuleData.SaveToStream(stream);
+    WriteWaveformRecord(stream, Image(false));
+}
+
+TWaveformImage TWaveformTarn::Image(bool forOtherThread) const
+{
+    TWaveformImage image;
+    image.Name = Name;
+    image.IsStandard = IsStandard;
+    image.Range = FView.Range;
+    image.Count = FView.Count;
+    image.ModuleData.Assign(ModuleData);
+    if (FFile) {
+        image.File = FFile;
+        image.Offset = FFileOffset;
+    } else if (FView.Count > 0 && FView.Samples != nullptr) {
+        if (FBuffer && !SamplesShared()) {
+            // Written again only after a copy (OwnBuffer).
+            image.Samples = FBuffer;
+        } else if (forOtherThread) {
+            auto copy = std::make_shared_for_overwrite<std::uint16_t[]>(static_cast<std::size_t>(FView.Count));
+            std::copy_n(FView.Samples, FView.Count, copy.get());
+            image.Samples = std::move(copy);
+        } else {
+            image.Samples = std::shared_ptr<const std::uint16_t[]>(std::shared_ptr<void>(), FView.Samples);
+        }
+    }
+    return image;
+}
+
+void WriteWaveformRecord(TBinStreamEx& stream, const TWaveformImage& image)
+{
+    stream.WriteGuardedInt(TWaveformTarn::RecordVersion);
+    stream.WriteGuardedInt(TWaveformTarn::RecordType);
+    stream.WriteString(image.Name);
+    stream.WriteByte(image.IsStandard ? 1 : 0);
+    stream.WriteInt(image.Range);
+    stream.WriteGuardedInt(image.Count);
+    const auto count = static_cast<std::size_t>(std::max(image.Count, 0));
+    if (image.Samples) {
+        stream.WriteWords(image.Samples.get(), count);
+    } else if (image.File) {
+        // Copied from the file in slices, never all at once.
+        constexpr std::size_t Slice = 32 * 1024;
+        std::vector<std::uint16_t> slice(std::min(count, Slice));
+        for (std::size_t done = 0; done < count;) {
+            const std::size_t n = std::min(Slice, count - done);
+            if (!image.File->ReadWords(image.Offset + done * sizeof(std::uint16_t), slice.data(), n))
+                throw EDataError("Waveform file changed");
+            stream.WriteWords(slice.data(), n);
+            done += n;
+        }
+    }
+    image.ModuleData.SaveToStream(stream);
 }
 
 void TWaveformTarn::AttachSamples(std::uint16_t* samples, std::int32_t count, std::int32_t range)

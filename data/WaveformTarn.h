@@ -14,6 +14,8 @@
 #include <vector>
 
 class TBinStreamEx;
+class TSampleFile;
+struct TWaveformImage;
 
 // A plug-in module's opaque data blocks, kept with one waveform.
 class TModuleData {
@@ -55,7 +57,8 @@ public:
     // a copy of the samples they came from, and counts as possibly changed
     // for saving. Read through a const waveform where nothing is written.
     std::uint16_t* Samples() noexcept;
-    const std::uint16_t* Samples() const noexcept { return FView.Samples; }
+    // A waveform whose samples still lie in its file reads them here first.
+    const std::uint16_t* Samples() const noexcept;
     std::int32_t SampleCount() const noexcept { return FView.Count; }
     std::int32_t SampleRange() const noexcept { return FView.Range; }
     // The triple itself, as plug-in modules see it: writes through it reach
@@ -109,6 +112,18 @@ public:
     void SaveToStream(std::ostream& stream) const;
     bool LoadFromStream(TBinStreamEx& stream);
     void SaveToStream(TBinStreamEx& stream) const;
+    // The same, leaving the sample block in file until the samples are first
+    // needed; stream must read file.
+    bool LoadFromStream(TBinStreamEx& stream, const std::shared_ptr<TSampleFile>& file);
+    // The samples are still in the file (not read yet).
+    const TSampleFile* SampleFile() const noexcept { return FFile.get(); }
+    // Reading them failed: the file changed or was shortened since it was
+    // opened. The samples are then range div 2, as a record cut short gives.
+    bool SamplesLost() const noexcept { return FSamplesLost; }
+    // What a record of this waveform holds now, for writing it elsewhere or
+    // later. forOtherThread: samples that may still be written through a
+    // handed-out buffer are copied; other ones are shared, never written again.
+    TWaveformImage Image(bool forOtherThread) const;
 
     // Wraps a buffer owned by the caller (no copy); its statistics follow the
     // buffer's content. The buffer is never freed by this object, detached or not.
@@ -127,15 +142,25 @@ public:
     std::size_t BuildDecimations(std::uint16_t* destination, std::size_t capacity) const;
 
 private:
+    bool LoadRecord(TBinStreamEx& stream, const std::shared_ptr<TSampleFile>* file);
+    // Brings samples still in the file into memory.
+    void LoadSamples() const noexcept;
+    // Before a write through a handed-out buffer: one shared with an image is copied.
+    void OwnBuffer();
     // Drops the buffer; statistics of samples never read are kept first
     // unless the waveform is going away.
     void DropSamples(bool retire) noexcept;
     // A member has replaced or edited the samples.
     void SamplesChanged() noexcept;
 
-    TWaveformData FView;
-    // Null when empty or when the samples are attached.
-    std::unique_ptr<std::uint16_t[]> FBuffer;
+    // Samples is null while the samples are still in FFile.
+    mutable TWaveformData FView;
+    // Null when empty or when the samples are attached. Shared with images
+    // only while nobody may write it.
+    mutable std::shared_ptr<std::uint16_t[]> FBuffer;
+    mutable std::shared_ptr<TSampleFile> FFile;
+    std::uint64_t FFileOffset = 0;
+    mutable bool FSamplesLost = false;
     mutable TStatisticsCache FStatistics;
     std::uint64_t FChangeStamp;
     // DataView was handed out: its address stays valid for good.
@@ -144,6 +169,21 @@ private:
     // with the buffer.
     bool FBufferShared = false;
 };
+
+// One waveform record as it will be written: samples either in memory
+// (never written again) or still in their file.
+struct TWaveformImage {
+    std::string Name;
+    bool IsStandard = false;
+    std::int32_t Range = 0;
+    std::int32_t Count = 0;
+    std::shared_ptr<const std::uint16_t[]> Samples;
+    std::shared_ptr<TSampleFile> File;
+    std::uint64_t Offset = 0;
+    TModuleData ModuleData;
+};
+// Throws EDataError when samples still in their file cannot be read back.
+void WriteWaveformRecord(TBinStreamEx& stream, const TWaveformImage& image);
 
 // Waveforms owned by a list: the device list (one per real channel) and the
 // waveform repository.

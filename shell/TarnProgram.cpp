@@ -14,6 +14,7 @@
 #include "shell/TerminationSignals.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <exception>
 #include <filesystem>
@@ -75,6 +76,16 @@ bool TTarnProgram::Start()
     settings.Load(dataFolder_);
     BroadcastSettingsApplied(master);
     master.Notify(TObjMasterCode::omStart);
+    // Changes reach the files during the run, so a killed program loses
+    // nothing older than about two seconds.
+    settings.AutosaveFromHere();
+    auto* autosave = new QTimer(mainForm_.get());
+    QObject::connect(autosave, &QTimer::timeout, mainForm_.get(), [&settings, &master] {
+        if (settings.AutosaveTick()) {
+            master.Notify(TObjMasterCode::omWaveformListChanged, 0);
+        }
+    });
+    autosave->start(TSettingsTarn::AutosaveIntervalMs);
     return true;
 }
 

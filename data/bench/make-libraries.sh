@@ -31,8 +31,10 @@ ms() { # wall time of a command in ms
 }
 export QT_QPA_PLATFORM=offscreen
 for target in --empty "$out/default" "$out/lib1000" "$out/lib10000"; do
-    m=$(for i in $(seq "$repeats"); do "$build/bench/tarn_bench_launch" "$target" | awk '{ print $2 }'; done | median)
-    echo "launch $target: median $m ms"
+    runs=$(for i in $(seq "$repeats"); do "$build/bench/tarn_bench_launch" "$target"; done)
+    m=$(echo "$runs" | awk '{ print $2 }' | median)
+    rss=$(echo "$runs" | awk '{ print $4 }' | median)
+    echo "launch $target: median $m ms, resident $rss MB at the first window"
 done
 for n in 1000 10000; do
     m=$(for i in $(seq "$repeats"); do ms "$build/bin/tarnwave" list "$out/lib$n/waveforms.dat"; done | median)
@@ -40,3 +42,4 @@ for n in 1000 10000; do
 done
 TARN_BENCH_LIBRARY="$out/lib10000" "$build/bench/tarn_bench_library" --benchmark_filter=Load
 TARN_BENCH_LIBRARY="$out/lib10000" "$build/bench/tarn_bench_library" --benchmark_filter='Save|Exit'
+TARN_BENCH_LIBRARY="$out/lib10000" "$build/bench/tarn_bench_autosave" "$repeats"

@@ -285,3 +285,41 @@ TEST_F(TarnwaveTool, ListOfManyWaveformsKeepsFileOrder)
                                     + std::to_string(w.HighestHarmonic()));
     }
 }
+
+TEST_F(TarnwaveTool, ListJsonEscapesEveryName)
+{
+    ASSERT_EQ(Run({"init", File}).Status, 0);
+    const struct {
+        std::string Name;
+        std::string Json;
+    } cases[] = {
+        {"a\"b\\c", R"("a\"b\\c")"},
+        {"tab\there\x01\x7f", R"("tab\u0009here\u0001\u007f")"},
+        {"caf\xC3\xA9", "\"caf\xC3\xA9\""},        // valid UTF-8 stays
+        {"caf\xE9 \xC3", R"("caf\u00e9 \u00c3")"}, // other bytes read as Latin-1
+        {"", R"("")"},
+    };
+    for (const auto& c : cases)
+        ASSERT_EQ(Run({"import", File, c.Name}, "1\n2\n3\n").Status, 0) << c.Json;
+    const TRun run = Run({"list", "--json", File});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Out.rfind("{\"device\": [\n  {\"index\": 0, \"name\": \"\", \"mode\": \"Standard\", "
+                            "\"SampleCount\": 8192, \"SampleRange\": 4096, \"MinSample\": 1, \"MaxSample\": 4095, "
+                            "\"MeanSample\": 2048.000000, \"HighestHarmonic\": 4095}\n],\n\"library\": [\n",
+                            0),
+              0u)
+        << run.Out;
+    const auto lines = Lines(run.Out);
+    ASSERT_EQ(lines.size(), 4u + 4u + std::size(cases) + 1u);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const std::string& line = lines[8 + i];
+        EXPECT_NE(line.find("\"index\": " + std::to_string(4 + i) + ", \"name\": " + cases[i].Json + ", \"mode\": "
+                            "\"Arbitrary\", \"SampleCount\": 3, "),
+                  std::string::npos)
+            << line;
+        EXPECT_EQ(line.back(), i + 1 < std::size(cases) ? ',' : '}') << line;
+    }
+    EXPECT_EQ(lines.back(), "]}");
+    // The same library in the table form still works.
+    EXPECT_EQ(Lines(Run({"list", File}).Out).size(), 1u + 1u + 4u + std::size(cases));
+}

@@ -2,6 +2,7 @@
 // tarnwave: the waveform library file on the command line.
 //
 //   tarnwave list FILE
+//   tarnwave list --json FILE
 //   tarnwave init FILE
 //   tarnwave export FILE INDEX
 //   tarnwave import FILE NAME [--standard]
@@ -12,6 +13,10 @@
 // mode is the waveform's mode text ("Standard" or "Arbitrary"), MeanSample has
 // 6 decimals. Tabs and line breaks inside a name are shown as blanks. The
 // statistics are computed on all cores; lines come in file order.
+// "list --json" prints one JSON object {"device": [...], "library": [...]}
+// whose entries carry the same fields (index, name, mode and the statistics
+// under their column names). Names are taken as UTF-8 when they are valid
+// UTF-8, otherwise byte for byte as Latin-1.
 // Exit status 0 on success; 1 on failure with the reason on standard error.
 
 #include "data/DataTypesTarn.h"
@@ -37,7 +42,7 @@ namespace {
 constexpr std::int32_t ImportRange = 4096;
 constexpr std::int32_t MaxImportCount = 16384;
 
-constexpr char Usage[] = "usage: tarnwave list FILE\n"
+constexpr char Usage[] = "usage: tarnwave list [--json] FILE\n"
                          "       tarnwave init FILE\n"
                          "       tarnwave export FILE INDEX\n"
                          "       tarnwave import FILE NAME [--standard]\n";
@@ -96,6 +101,66 @@ void PrintList(const char* section, const TWaveformList& list, std::string& out)
     }
 }
 
+bool ValidUtf8(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const std::size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+        if (length == 0 || i + length > text.size() || (length == 2 && c < 0xC2))
+            return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                return false;
+        }
+        // Overlong forms, surrogates and code points above U+10FFFF.
+        const auto next = length > 1 ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if ((c == 0xE0 && next < 0xA0) || (c == 0xED && next >= 0xA0) || (c == 0xF0 && next < 0x90)
+            || (c == 0xF4 && next >= 0x90) || c > 0xF4)
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+std::string JsonString(const std::string& text)
+{
+    const bool utf8 = ValidUtf8(text);
+    std::string out = "\"";
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        char escaped[8];
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (c < 0x20 || c == 0x7F || (c >= 0x80 && !utf8)) {
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += ch;
+        }
+    }
+    return out + '"';
+}
+
+void PrintJsonList(const char* section, const TWaveformList& list, std::string& out)
+{
+    out += '"';
+    out += section;
+    out += "\": [";
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const TWaveformTarn& w = *list[i];
+        char mean[64];
+        std::snprintf(mean, sizeof mean, "%.6f", w.MeanSample());
+        out += i == 0 ? "\n" : ",\n";
+        out += "  {\"index\": " + std::to_string(i) + ", \"name\": " + JsonString(w.Name)
+               + ", \"mode\": " + JsonString(w.ModeText()) + ", \"SampleCount\": " + std::to_string(w.SampleCount())
+               + ", \"SampleRange\": " + std::to_string(w.SampleRange()) + ", \"MinSample\": "
+               + std::to_string(w.MinSample()) + ", \"MaxSample\": " + std::to_string(w.MaxSample())
+               + ", \"MeanSample\": " + mean + ", \"HighestHarmonic\": " + std::to_string(w.HighestHarmonic()) + "}";
+    }
+    out += list.empty() ? "]" : "\n]";
+}
+
 // Computes every waveform's statistics on all cores; each waveform is
 // computed by one thread only, and the lines are printed afterwards in file order.
 void ComputeStatistics(const TLibrary& library)
@@ -130,10 +195,19 @@ void ComputeStatistics(const TLibrary& library)
         std::rethrow_exception(failed);
 }
 
-int List(const std::string& file)
+int List(const std::string& file, bool json)
 {
     const TLibrary library = LoadStrict(file);
     ComputeStatistics(library);
+    if (json) {
+        std::string out = "{";
+        PrintJsonList("device", library.Device, out);
+        out += ",\n";
+        PrintJsonList("library", library.Repository, out);
+        out += "}\n";
+        WriteOut(out);
+        return 0;
+    }
     std::string out = ListHeader;
     out += '\n';
     PrintList("device", library.Device, out);
@@ -233,7 +307,9 @@ int Run(const std::vector<std::string>& args)
 {
     const std::string command = args.empty() ? std::string() : args[0];
     if (command == "list" && args.size() == 2)
-        return List(args[1]);
+        return List(args[1], false);
+    if (command == "list" && args.size() == 3 && args[1] == "--json")
+        return List(args[2], true);
     if (command == "init" && args.size() == 2)
         return Init(args[1]);
     if (command == "export" && args.size() == 3)

@@ -3,6 +3,7 @@
 // exposed, with the program folder given (the driver library, the virtual
 // USB library and a "waveforms.dat" in it). "--empty" times an empty main
 // window instead, the floor of any Qt program. Prints one line: launch_ms N.
+// Also the resident memory at that moment: rss_MB N.
 // One launch per process; make-libraries.sh runs it repeatedly.
 
 #include "shell/Main.h"
@@ -17,7 +18,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <utility>
+
+#include <unistd.h>
 
 namespace {
 
@@ -27,6 +31,15 @@ bool Exposed(QWidget* window)
 {
     return window != nullptr && window->isVisible() && window->windowHandle() != nullptr
            && window->windowHandle()->isExposed();
+}
+
+double ResidentMB()
+{
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0;
+    long resident = 0;
+    statm >> pages >> resident;
+    return static_cast<double>(resident) * static_cast<double>(::sysconf(_SC_PAGESIZE)) / 1e6;
 }
 
 } // namespace
@@ -40,11 +53,13 @@ int main(int argc, char** argv)
     }
     QApplication app(argc, argv);
     double ms = -1.0;
+    double rss = 0.0;
     QTimer poll;
     QWidget* shown = nullptr;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (Exposed(shown)) {
             ms = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
+            rss = ResidentMB();
             poll.stop();
             QApplication::exit(0);
         }
@@ -68,6 +83,6 @@ int main(int argc, char** argv)
         program.Exec();
         // No Finish: the library stays as it is for the next launch.
     }
-    std::printf("launch_ms %.1f\n", ms);
+    std::printf("launch_ms %.1f rss_MB %.1f\n", ms, rss);
     return ms < 0 ? 1 : 0;
 }

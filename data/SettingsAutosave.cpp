@@ -1,0 +1,107 @@
+// SPDX-License-Identifier: MIT
+// The settings model's saves during a run: a background saver fed from the
+// window's thread, and the recovery of a library whose file went bad.
+#include "data/SampleFile.h"
+#include "data/SettingsTarn.h"
+#include "data/WaveformRepositoryFile.h"
+
+#include <algorithm>
+#include <iterator>
+#include <unistd.h>
+#include <utility>
+
+namespace {
+
+bool Lost(const std::unique_ptr<TWaveformTarn>& waveform)
+{
+    if (!waveform)
+        return false;
+    const TSampleFile* file = waveform->SampleFile();
+    return waveform->SamplesLost() || (file != nullptr && !file->StillValid());
+}
+
+} // namespace
+
+bool TSettingsTarn::RecoverDamagedLibrary()
+{
+    const bool deviceLost = std::any_of(Device.Waveforms.begin(), Device.Waveforms.end(), Lost);
+    if (!deviceLost && std::none_of(Repository.begin(), Repository.end(), Lost))
+        return false;
+    // As at start: records that cannot be read are not kept, and the standard
+    // waveforms lead the list. Waveforms already read are intact and stay,
+    // so the standard ones are put in front of them, not over them.
+    std::erase_if(Repository, Lost);
+    TWaveformList kept = std::move(Repository);
+    Repository.resize(4);
+    std::move(kept.begin(), kept.end(), std::back_inserter(Repository));
+    if (deviceLost) {
+        Device.Waveforms.clear();
+        Device.Waveforms.push_back(MakeStandardWaveform(TStandardWaveform::Sine));
+    }
+    MakeStandardWaveforms();
+    FRepositoryBaseline.Forget();
+    FSubmitted.Forget();
+    return true;
+}
+
+void TSettingsTarn::LoadUnreadSamplesIfInPlace() const
+{
+    const auto file = FFolder / WaveformRepositoryFileName;
+    std::filesystem::path dir = file.parent_path();
+    if (dir.empty())
+        dir = ".";
+    if (::access(dir.c_str(), W_OK | X_OK) == 0)
+        return;
+    for (const auto* list : {&Device.Waveforms, &Repository}) {
+        for (const auto& waveform : *list) {
+            if (waveform && waveform->SampleFile() != nullptr)
+                std::as_const(*waveform).Samples();
+        }
+    }
+}
+
+void TSettingsTarn::AdoptBackgroundSave()
+{
+    const auto done = FSaver->TakeLibraryResult();
+    if (!done || done->Generation != FSubmittedGeneration)
+        return;
+    if (done->Saved) {
+        // Nothing was handed in since: what was handed in last is in the file.
+        FRepositoryBaseline = FSubmitted;
+        FRepositoryBaseline.RecordFile(FFolder / WaveformRepositoryFileName);
+    } else {
+        // Tried again at the next tick.
+        FSubmitted.Forget();
+    }
+}
+
+void TSettingsTarn::AutosaveFromHere()
+{
+    WriteXMLValues();
+    FSubmittedSettings = XMLStore->FormattedText();
+}
+
+bool TSettingsTarn::AutosaveTick()
+{
+    if (!FLoaded)
+        return false;
+    if (!FSaver)
+        FSaver = std::make_unique<TBackgroundSaver>();
+    AdoptBackgroundSave();
+    const bool recovered = RecoverDamagedLibrary();
+    if (!FSubmitted.SameLists(Device.Waveforms, Repository)) {
+        LoadUnreadSamplesIfInPlace();
+        TLibraryImage image = MakeLibraryImage(Device.Waveforms, Repository, true);
+        image.File = FFolder / WaveformRepositoryFileName;
+        image.Generation = ++FSubmittedGeneration;
+        FSaver->SaveLibrary(std::move(image));
+        FSubmitted.RecordLists(Device.Waveforms, Repository);
+    }
+    WriteXMLValues();
+    std::string text = XMLStore->FormattedText();
+    if (text != FSubmittedSettings) {
+        FSubmittedSettings = text;
+        FSaver->SaveSettings(FFolder / SettingsFileName, std::move(text));
+    }
+    return recovered;
+}
