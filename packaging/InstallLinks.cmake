@@ -6,12 +6,16 @@ set(root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
 set(program "${root}/${TARN_INSTALL_DIR}")
 
 # The program takes its folder from /proc/self/exe, which resolves symbolic
-# links: the virtual folder needs a program file of its own, so hard links
-# (copies where the file system has none).
-foreach(file tarn libtarndrv.so)
-  message(STATUS "Installing: ${program}/virtual/${file}")
-  file(REMOVE "${program}/virtual/${file}")
-  file(CREATE_LINK "${program}/${file}" "${program}/virtual/${file}" COPY_ON_ERROR)
+# links: the virtual folder needs a program file of its own, so a hard link
+# (a copy where the file system has none). The rest it shares by symbolic
+# links: the driver library, the modules and the user manual.
+message(STATUS "Installing: ${program}/virtual/tarn")
+file(REMOVE "${program}/virtual/tarn")
+file(CREATE_LINK "${program}/tarn" "${program}/virtual/tarn" COPY_ON_ERROR)
+foreach(file libtarndrv.so modules help)
+  message(STATUS "Installing: ${program}/virtual/${file} -> ../${file}")
+  file(REMOVE_RECURSE "${program}/virtual/${file}")
+  file(CREATE_LINK "../${file}" "${program}/virtual/${file}" SYMBOLIC)
 endforeach()
 
 file(MAKE_DIRECTORY "${root}/${TARN_INSTALL_BINDIR}")

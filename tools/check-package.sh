@@ -30,10 +30,15 @@ for lib in libqt6widgets6 libusb-1.0-0 libpugixml; do
   grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 dpkg-deb --ctrl-tarfile "$package" | tar -t | grep -q postinst || fail "no postinst"
+# One program file for both folders, stripped; its symbols in tarn-dbgsym.
+grep -qF "./usr/lib/tarn/virtual/tarn link to ./usr/lib/tarn/tarn" <<<"$contents" \
+  || fail "the virtual folder's program is no hard link to the program"
+ls "$work"/out/tarn-dbgsym_*.ddeb >/dev/null || fail "no tarn-dbgsym package"
 apt-get install --simulate --no-install-recommends "$package" >"$work/apt.log" 2>&1 \
   || { cat "$work/apt.log"; fail "the package's dependencies do not resolve"; }
 
 dpkg-deb -x "$package" "$work/root"
+LC_ALL=C file -b "$work/root/usr/lib/tarn/tarn" | grep -q ', stripped' || fail "the program is not stripped"
 chmod -R a-w "$work/root"
 mkdir -p "$work/home"
 rc=0; "$here/run-and-exit.sh" "$work/root/usr/bin/tarn-virtual" "$work/home" || rc=$?

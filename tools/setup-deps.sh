@@ -8,6 +8,7 @@ packages=(
   libusb-1.0-0-dev libpugixml-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   desktop-file-utils appstream dpkg-dev file
+  lintian man-db
   clang libclang-rt-14-dev
   umockdev libumockdev-dev
   python3-pyvisa python3-pyvisa-py

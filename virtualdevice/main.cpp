@@ -3,6 +3,7 @@
 // serves the generator on the user's socket (see sim/DeviceSocket.h) and shows
 // its outputs. Options: --follow PID ends the program when that process ends;
 // --ready writes "ready" to standard output once the socket listens.
+#include "data/CommandLine.h"
 #include "sim/DeviceServer.h"
 #include "virtualdevice/VirtualDeviceWindow.h"
 
@@ -68,6 +69,8 @@ void Follow(QApplication& app, pid_t pid)
 
 int main(int argc, char** argv)
 {
+    if (const int status = tarn::CheckCommandLine(argc, argv, tarn::VirtualDeviceCommandLine); status >= 0)
+        return status;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tarn-virtual-device"));
     pid_t follow = 0;

@@ -20,6 +20,7 @@
 // Exit status 0 on success; 1 on failure with the reason on standard error.
 
 #include "data/DataTypesTarn.h"
+#include "data/CommandLine.h"
 #include "data/SettingsTarn.h"
 #include "data/WaveformRepositoryFile.h"
 #include "data/WaveformTarn.h"
@@ -324,6 +325,8 @@ int Run(const std::vector<std::string>& args)
 
 int main(int argc, char** argv)
 {
+    if (const int status = tarn::CheckCommandLine(argc, argv, tarn::TarnwaveCommandLine); status >= 0)
+        return status;
     try {
         return Run(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const std::exception& e) {
