@@ -4,6 +4,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
+  ccache
   qt6-base-dev libqt6opengl6-dev
   libusb-1.0-0-dev libpugixml-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
