@@ -13,7 +13,8 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/out" >/dev/null
 package=$(ls "$work"/out/tarn_*.deb)
-contents=$(dpkg-deb --contents "$package")
+# tar words its hard links in the user's language.
+contents=$(LC_ALL=C dpkg-deb --contents "$package")
 for f in ./usr/bin/tarn ./usr/bin/tarn-virtual ./usr/lib/tarn/tarn ./usr/lib/tarn/libtarndrv.so \
          ./usr/lib/tarn/libvireo.so ./usr/lib/tarn/virtual/tarn ./usr/lib/tarn/virtual/libvireo.so \
          ./usr/lib/tarn/virtual/tarn-virtual-device ./usr/bin/tarn-virtual-device \
