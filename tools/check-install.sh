@@ -19,9 +19,16 @@ for f in usr/bin/tarn usr/bin/tarn-virtual usr/lib/tarn/tarn usr/lib/tarn/libtar
          usr/lib/tarn/virtual/tarn usr/lib/tarn/virtual/libtarndrv.so usr/lib/tarn/virtual/libvireo.so \
          usr/lib/tarn/virtual/tarn-virtual usr/lib/tarn/virtual/tarn-virtual-device usr/bin/tarn-virtual-device \
          usr/lib/udev/rules.d/60-tarn-generator.rules usr/share/applications/org.tarnproject.Tarn.desktop \
-         usr/share/metainfo/org.tarnproject.Tarn.metainfo.xml; do
+         usr/share/metainfo/org.tarnproject.Tarn.metainfo.xml \
+         usr/lib/python3/dist-packages/tarn_remote/__init__.py usr/lib/python3/dist-packages/tarn_remote/instrument.py \
+         usr/share/doc/tarn/examples/tarn_sweep.py; do
   [ -e "$root/$f" ] || fail "not installed: $f"
 done
+# The Python package imports from there, when its modules are installed.
+if /usr/bin/python3 -c 'import pymeasure, numpy' 2>/dev/null; then
+  PYTHONPATH="$root/usr/lib/python3/dist-packages" PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 -c 'import tarn_remote' \
+    || fail "the installed tarn_remote does not import"
+fi
 [ -d "$root/usr/lib/tarn/modules" ] && [ -d "$root/usr/lib/tarn/help" ] || fail "modules/ or help/ missing"
 for module in usr/lib/tarn/modules/equation.so usr/lib/tarn/modules/harmonics.so usr/lib/tarn/modules/import.so usr/lib/tarn/virtual/modules/equation.so usr/include/tarn/tarnmodule.h; do
   [ -f "$root/$module" ] || fail "$module missing"

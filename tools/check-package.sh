@@ -23,8 +23,14 @@ for f in ./usr/bin/tarn ./usr/bin/tarn-virtual ./usr/lib/tarn/tarn ./usr/lib/tar
          ./usr/share/applications/org.tarnproject.TarnVirtual.desktop \
          ./usr/share/icons/hicolor/scalable/apps/org.tarnproject.Tarn.svg \
          ./usr/share/icons/hicolor/48x48/apps/org.tarnproject.Tarn.png \
-         ./usr/share/metainfo/org.tarnproject.Tarn.metainfo.xml; do
+         ./usr/share/metainfo/org.tarnproject.Tarn.metainfo.xml \
+         ./usr/lib/python3/dist-packages/tarn_remote/instrument.py ./usr/share/doc/tarn/examples/tarn_sweep.py; do
   grep -qF " $f" <<<"$contents" || fail "the package lacks $f"
+done
+grep -q __pycache__ <<<"$contents" && fail "the package holds compiled Python"
+recommends=$(dpkg-deb --field "$package" Recommends)
+for p in python3-pymeasure python3-pyvisa-py python3-numpy; do
+  grep -q "$p" <<<"$recommends" || fail "Recommends lacks $p: $recommends"
 done
 depends=$(dpkg-deb --field "$package" Depends)
 for lib in libqt6widgets6 libusb-1.0-0 libpugixml; do

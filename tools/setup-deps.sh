@@ -14,6 +14,7 @@ packages=(
   umockdev libumockdev-dev
   python3-pyvisa python3-pyvisa-py
   locales
+  python3-pymeasure python3-numpy
 )
 missing=()
 for p in "${packages[@]}"; do

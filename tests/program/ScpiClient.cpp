@@ -41,10 +41,10 @@ std::uint16_t EnableRemote(TStartedProgram& run, std::uint16_t port)
     return port;
 }
 
-TScpiClient::TScpiClient(std::uint16_t port)
+TScpiClient::TScpiClient(std::uint16_t port, const QString& script)
 {
     proc_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    proc_.start(QStringLiteral(TARN_SYSTEM_PYTHON), {QStringLiteral(TARN_SCPI_CLIENT), QString::number(port)});
+    proc_.start(QStringLiteral(TARN_SYSTEM_PYTHON), {script, QString::number(port)});
 }
 
 TScpiClient::~TScpiClient()

@@ -25,7 +25,8 @@ std::uint16_t EnableRemote(TStartedProgram& run, std::uint16_t port);
 
 class TScpiClient {
 public:
-    explicit TScpiClient(std::uint16_t port);
+    // script: a client other than scpi_client.py speaking its request protocol.
+    explicit TScpiClient(std::uint16_t port, const QString& script = QStringLiteral(TARN_SCPI_CLIENT));
     ~TScpiClient();
     TScpiClient(const TScpiClient&) = delete;
     TScpiClient& operator=(const TScpiClient&) = delete;
