@@ -223,7 +223,6 @@ class Session:
         try:
             with contextlib.redirect_stdout(sys.stderr):  # a driver prints what it uploads
                 result = s["action"](self.driver)
-            out["sent"] = list(sent)
             # A query the program does not know is never answered: not asked
             # when what the step sent was refused already.
             self.connection.query("*OPC?")
@@ -240,8 +239,8 @@ class Session:
                 if not same(got, want):
                     problems.append(f"{path} reads back {got!r}, not {want!r}")
         except Exception as e:  # a driver that raises fails the step
-            out["sent"] = list(sent)
             problems.append(f"{type(e).__name__}: {e}")
+        out["sent"] = list(sent)
         self.connection.query("*OPC?")
         left = self.queued_errors()
         if left:
