@@ -54,6 +54,11 @@ inroot setpriv --reuid=nobody --regid=nogroup --clear-groups \
   env TARN_VIRTUAL_DEVICE_SOCKET=/tmp/home/no-device.socket /tmp/in/run-and-exit.sh /usr/bin/tarn-virtual /tmp/home ||
   { echo "tarn-virtual ended with $?"; exit 1; }
 [ -s "$m/tmp/home/data/tarn-virtual/settings.xml" ] || { echo "no settings.xml in the user's data folder"; exit 1; }
+# Root importing the Python package leaves compiled copies beside it; the purge takes them too.
+if inroot python3 -c 'import pymeasure, numpy' 2>/dev/null; then
+  inroot python3 -c 'import tarn_remote' || { echo "the installed tarn_remote does not import"; exit 1; }
+  [ -d "$m/usr/lib/python3/dist-packages/tarn_remote/__pycache__" ] || { echo "importing wrote no __pycache__"; exit 1; }
+fi
 inroot apt-get purge -y -qq tarn >"$top/apt-purge.log" 2>&1 || { cat "$top/apt-purge.log"; exit 1; }
 [ -s "$m/tmp/home/data/tarn-virtual/waveforms.dat" ] || { echo "the user's data went with the package"; exit 1; }
 INSIDE
