@@ -71,14 +71,27 @@ std::string ReadFile(const char* path)
 TEndpoint Ipv4Endpoint(std::uint32_t address, std::uint16_t port)
 {
     TEndpoint e;
-    e.Address = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff, static_cast<std::uint8_t>(address >> 24),
-                 static_cast<std::uint8_t>(address >> 16), static_cast<std::uint8_t>(address >> 8),
+    e.Address = {0,
+                 0,
+                 0,
+                 0,
+                 0,
+                 0,
+                 0,
+                 0,
+                 0,
+                 0,
+                 0xff,
+                 0xff,
+                 static_cast<std::uint8_t>(address >> 24),
+                 static_cast<std::uint8_t>(address >> 16),
+                 static_cast<std::uint8_t>(address >> 8),
                  static_cast<std::uint8_t>(address)};
     e.Port = port;
     return e;
 }
 
-std::optional<std::uint32_t> SocketOwner(std::string_view table, const TEndpoint& local, const TEndpoint& remote)
+std::optional<TSocketState> FindSocket(std::string_view table, const TEndpoint& local, const TEndpoint& remote)
 {
     while (!table.empty()) {
         const std::size_t eol = std::min(table.find('\n'), table.size());
@@ -93,11 +106,32 @@ std::optional<std::uint32_t> SocketOwner(std::string_view table, const TEndpoint
         if (!ParseEndpoint(fields[1], l) || !ParseEndpoint(fields[2], r) || l != local || r != remote) {
             continue;
         }
-        std::uint32_t uid = 0;
+        TSocketState state;
         const std::string_view u = fields[7];
-        const auto [end, ec] = std::from_chars(u.data(), u.data() + u.size(), uid);
-        if (ec == std::errc() && end == u.data() + u.size() && !u.empty()) {
-            return uid;
+        const auto [end, ec] = std::from_chars(u.data(), u.data() + u.size(), state.Uid);
+        const std::string_view q = fields[4];
+        if (ec != std::errc() || end != u.data() + u.size() || u.empty() || q.size() != 17 || q[8] != ':') {
+            continue;
+        }
+        const auto [qend, qec] = std::from_chars(q.data() + 9, q.data() + q.size(), state.Unread, 16);
+        if (qec == std::errc() && qend == q.data() + q.size()) {
+            return state;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::uint32_t> SocketOwner(std::string_view table, const TEndpoint& local, const TEndpoint& remote)
+{
+    const auto state = FindSocket(table, local, remote);
+    return state ? std::optional<std::uint32_t>(state->Uid) : std::nullopt;
+}
+
+std::optional<TSocketState> PeerSocket(const TEndpoint& peer, const TEndpoint& ours)
+{
+    for (const char* path : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        if (const auto state = FindSocket(ReadFile(path), peer, ours)) {
+            return state;
         }
     }
     return std::nullopt;
@@ -105,12 +139,8 @@ std::optional<std::uint32_t> SocketOwner(std::string_view table, const TEndpoint
 
 std::optional<std::uint32_t> PeerOwner(const TEndpoint& peer, const TEndpoint& ours)
 {
-    for (const char* path : {"/proc/net/tcp", "/proc/net/tcp6"}) {
-        if (const auto uid = SocketOwner(ReadFile(path), peer, ours)) {
-            return uid;
-        }
-    }
-    return std::nullopt;
+    const auto state = PeerSocket(peer, ours);
+    return state ? std::optional<std::uint32_t>(state->Uid) : std::nullopt;
 }
 
 bool LooksLikeHttpRequest(std::string_view line)
@@ -130,8 +160,8 @@ bool LooksLikeHttpRequest(std::string_view line)
 
 bool StartsLikeHttpRequest(std::string_view head)
 {
-    for (const std::string_view method : {"GET ", "POST ", "PUT ", "HEAD ", "OPTIONS ", "DELETE ", "PATCH ",
-                                          "CONNECT ", "TRACE ", "PRI "}) {
+    for (const std::string_view method :
+         {"GET ", "POST ", "PUT ", "HEAD ", "OPTIONS ", "DELETE ", "PATCH ", "CONNECT ", "TRACE ", "PRI "}) {
         if (head.substr(0, method.size()) == method) {
             return true;
         }

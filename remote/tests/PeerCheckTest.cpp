@@ -27,6 +27,22 @@ const std::string kTable =
     "00000000:00000000 00:00000000 00000000  1001        0 7 1 0 20 4\n"
     "   7: 0100007F:9C43\n";
 
+// What the client has received and not read: an answer it never read.
+TEST(PeerCheck, ReadsWhatThePeerHasNotReadYet)
+{
+    const std::string table =
+        kTable
+        + "   8: 0100007F:9C44 0100007F:13A1 01 00000000:0000001A 00:00000000 00000000  1000 0 9\n"
+          "   9: 0100007F:9C45 0100007F:13A1 01 00000000:0000001 00:00000000 00000000  1000 0 9\n";
+    const TEndpoint server = Ipv4Endpoint(kLoopback, 5025);
+    const auto unread = FindSocket(table, Ipv4Endpoint(kLoopback, 0x9C44), server);
+    ASSERT_TRUE(unread.has_value());
+    EXPECT_EQ(unread->Unread, 26u);
+    EXPECT_EQ(unread->Uid, 1000u);
+    EXPECT_EQ(FindSocket(table, Ipv4Endpoint(kLoopback, 0xD2A6), server)->Unread, 0u);
+    EXPECT_FALSE(FindSocket(table, Ipv4Endpoint(kLoopback, 0x9C45), server).has_value()); // a short field
+}
+
 TEST(PeerCheck, FindsTheOwnerOfThePeersEndAndNothingElse)
 {
     const TEndpoint server = Ipv4Endpoint(kLoopback, 5025);
@@ -36,7 +52,7 @@ TEST(PeerCheck, FindsTheOwnerOfThePeersEndAndNothingElse)
     };
     const TCase cases[] = {
         {Ipv4Endpoint(kLoopback, 0xD2A6), server, 1000u},
-        {server, Ipv4Endpoint(kLoopback, 0xD2A6), 0u},            // our own end
+        {server, Ipv4Endpoint(kLoopback, 0xD2A6), 0u}, // our own end
         {Ipv4Endpoint(kLoopback, 0x9C40), server, 65534u},
         {Ipv4Endpoint(kLoopback, 0xD2A6), Ipv4Endpoint(kLoopback, 5026), std::nullopt},
         {Ipv4Endpoint(0x7f000002, 0xD2A6), server, std::nullopt}, // another address
