@@ -29,7 +29,11 @@ struct TSocketState {
 // The line of the socket whose local end is local and remote end is remote
 // in the text of /proc/net/tcp or /proc/net/tcp6.
 std::optional<TSocketState> FindSocket(std::string_view table, const TEndpoint& local, const TEndpoint& remote);
-// The peer's end of our connection, looked up in both tables.
+// The same from the kernel's socket diagnostics for that one socket; empty
+// where they are not there (or refuse).
+std::optional<TSocketState> QuerySocket(const TEndpoint& local, const TEndpoint& remote);
+// The peer's end of our connection: asked of the kernel, else looked up in
+// both tables.
 std::optional<TSocketState> PeerSocket(const TEndpoint& peer, const TEndpoint& ours);
 
 // The uid owning the socket whose local end is local and remote end is
