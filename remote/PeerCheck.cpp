@@ -1,11 +1,22 @@
 // SPDX-License-Identifier: MIT
 #include "remote/PeerCheck.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
+
+#ifdef __linux__
+#include <linux/inet_diag.h>
+#include <linux/netlink.h>
+#include <linux/sock_diag.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
 
 namespace tarn::scpi {
 
@@ -71,14 +82,27 @@ std::string ReadFile(const char* path)
 TEndpoint Ipv4Endpoint(std::uint32_t address, std::uint16_t port)
 {
     TEndpoint e;
-    e.Address = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff, static_cast<std::uint8_t>(address >> 24),
-                 static_cast<std::uint8_t>(address >> 16), static_cast<std::uint8_t>(address >> 8),
+    e.Address = {0,
+                 0,
+                 0,
+                 0,
+                 0,
+                 0,
+                 0,
+                 0,
+                 0,
+                 0,
+                 0xff,
+                 0xff,
+                 static_cast<std::uint8_t>(address >> 24),
+                 static_cast<std::uint8_t>(address >> 16),
+                 static_cast<std::uint8_t>(address >> 8),
                  static_cast<std::uint8_t>(address)};
     e.Port = port;
     return e;
 }
 
-std::optional<std::uint32_t> SocketOwner(std::string_view table, const TEndpoint& local, const TEndpoint& remote)
+std::optional<TSocketState> FindSocket(std::string_view table, const TEndpoint& local, const TEndpoint& remote)
 {
     while (!table.empty()) {
         const std::size_t eol = std::min(table.find('\n'), table.size());
@@ -93,11 +117,89 @@ std::optional<std::uint32_t> SocketOwner(std::string_view table, const TEndpoint
         if (!ParseEndpoint(fields[1], l) || !ParseEndpoint(fields[2], r) || l != local || r != remote) {
             continue;
         }
-        std::uint32_t uid = 0;
+        TSocketState state;
         const std::string_view u = fields[7];
-        const auto [end, ec] = std::from_chars(u.data(), u.data() + u.size(), uid);
-        if (ec == std::errc() && end == u.data() + u.size() && !u.empty()) {
-            return uid;
+        const auto [end, ec] = std::from_chars(u.data(), u.data() + u.size(), state.Uid);
+        const std::string_view q = fields[4];
+        if (ec != std::errc() || end != u.data() + u.size() || u.empty() || q.size() != 17 || q[8] != ':') {
+            continue;
+        }
+        const auto [qend, qec] = std::from_chars(q.data() + 9, q.data() + q.size(), state.Unread, 16);
+        if (qec == std::errc() && qend == q.data() + q.size()) {
+            return state;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::uint32_t> SocketOwner(std::string_view table, const TEndpoint& local, const TEndpoint& remote)
+{
+    const auto state = FindSocket(table, local, remote);
+    return state ? std::optional<std::uint32_t>(state->Uid) : std::nullopt;
+}
+
+std::optional<TSocketState> QuerySocket(const TEndpoint& local, const TEndpoint& remote)
+{
+#ifdef __linux__
+    const int fd = socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    struct TFd {
+        int fd;
+        ~TFd() { close(fd); }
+    } owner{fd};
+    struct {
+        nlmsghdr header;
+        inet_diag_req_v2 request;
+    } message{};
+    message.header.nlmsg_len = sizeof message;
+    message.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
+    message.header.nlmsg_flags = NLM_F_REQUEST;
+    inet_diag_req_v2& r = message.request;
+    constexpr std::array<std::uint8_t, 12> kMapped{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
+    const bool v4 = std::equal(kMapped.begin(), kMapped.end(), local.Address.begin())
+                    && std::equal(kMapped.begin(), kMapped.end(), remote.Address.begin());
+    r.sdiag_family = v4 ? AF_INET : AF_INET6;
+    r.sdiag_protocol = IPPROTO_TCP;
+    r.idiag_states = ~0U;
+    r.id.idiag_sport = htons(local.Port);
+    r.id.idiag_dport = htons(remote.Port);
+    std::memcpy(r.id.idiag_src, local.Address.data() + (v4 ? 12 : 0), v4 ? 4 : 16);
+    std::memcpy(r.id.idiag_dst, remote.Address.data() + (v4 ? 12 : 0), v4 ? 4 : 16);
+    r.id.idiag_cookie[0] = INET_DIAG_NOCOOKIE;
+    r.id.idiag_cookie[1] = INET_DIAG_NOCOOKIE;
+    sockaddr_nl kernel{};
+    kernel.nl_family = AF_NETLINK;
+    if (sendto(fd, &message, sizeof message, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel)
+        != static_cast<ssize_t>(sizeof message)) {
+        return std::nullopt;
+    }
+    alignas(nlmsghdr) char reply[1024];
+    const ssize_t n = recv(fd, reply, sizeof reply, 0);
+    const auto* h = reinterpret_cast<const nlmsghdr*>(reply);
+    if (n < static_cast<ssize_t>(NLMSG_LENGTH(sizeof(inet_diag_msg))) || h->nlmsg_type != SOCK_DIAG_BY_FAMILY
+        || h->nlmsg_len > static_cast<std::uint32_t>(n)) {
+        return std::nullopt;
+    }
+    const auto* m = static_cast<const inet_diag_msg*>(NLMSG_DATA(h));
+    return TSocketState{m->idiag_uid, m->idiag_rqueue};
+#else
+    (void)local;
+    (void)remote;
+    return std::nullopt;
+#endif
+}
+
+std::optional<TSocketState> PeerSocket(const TEndpoint& peer, const TEndpoint& ours)
+{
+    // One socket from the kernel is quick; the tables list every socket of the system.
+    if (const auto state = QuerySocket(peer, ours)) {
+        return state;
+    }
+    for (const char* path : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        if (const auto state = FindSocket(ReadFile(path), peer, ours)) {
+            return state;
         }
     }
     return std::nullopt;
@@ -105,12 +207,8 @@ std::optional<std::uint32_t> SocketOwner(std::string_view table, const TEndpoint
 
 std::optional<std::uint32_t> PeerOwner(const TEndpoint& peer, const TEndpoint& ours)
 {
-    for (const char* path : {"/proc/net/tcp", "/proc/net/tcp6"}) {
-        if (const auto uid = SocketOwner(ReadFile(path), peer, ours)) {
-            return uid;
-        }
-    }
-    return std::nullopt;
+    const auto state = PeerSocket(peer, ours);
+    return state ? std::optional<std::uint32_t>(state->Uid) : std::nullopt;
 }
 
 bool LooksLikeHttpRequest(std::string_view line)
@@ -130,8 +228,8 @@ bool LooksLikeHttpRequest(std::string_view line)
 
 bool StartsLikeHttpRequest(std::string_view head)
 {
-    for (const std::string_view method : {"GET ", "POST ", "PUT ", "HEAD ", "OPTIONS ", "DELETE ", "PATCH ",
-                                          "CONNECT ", "TRACE ", "PRI "}) {
+    for (const std::string_view method :
+         {"GET ", "POST ", "PUT ", "HEAD ", "OPTIONS ", "DELETE ", "PATCH ", "CONNECT ", "TRACE ", "PRI "}) {
         if (head.substr(0, method.size()) == method) {
             return true;
         }

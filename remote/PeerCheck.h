@@ -21,6 +21,21 @@ struct TEndpoint {
 // address is in network order (127.0.0.1 is 0x7f000001 read as bytes 7f 00 00 01).
 TEndpoint Ipv4Endpoint(std::uint32_t address, std::uint16_t port);
 
+struct TSocketState {
+    std::uint32_t Uid = 0;
+    // Bytes received and not yet read by its program (rx_queue).
+    std::uint32_t Unread = 0;
+};
+// The line of the socket whose local end is local and remote end is remote
+// in the text of /proc/net/tcp or /proc/net/tcp6.
+std::optional<TSocketState> FindSocket(std::string_view table, const TEndpoint& local, const TEndpoint& remote);
+// The same from the kernel's socket diagnostics for that one socket; empty
+// where they are not there (or refuse).
+std::optional<TSocketState> QuerySocket(const TEndpoint& local, const TEndpoint& remote);
+// The peer's end of our connection: asked of the kernel, else looked up in
+// both tables.
+std::optional<TSocketState> PeerSocket(const TEndpoint& peer, const TEndpoint& ours);
+
 // The uid owning the socket whose local end is local and remote end is
 // remote, in the text of /proc/net/tcp or /proc/net/tcp6; empty when no
 // well-formed line matches.

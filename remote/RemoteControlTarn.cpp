@@ -11,14 +11,18 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
 #include <iterator>
 #include <utility>
 
 #include <cstdio>
 
 #ifdef __linux__
+#include <linux/sockios.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #endif
 #include <unistd.h>
@@ -30,6 +34,21 @@ namespace {
 constexpr char kPortPath[] = "/remote/port";
 // The port whose listening failure was shown; 0 after a success.
 constexpr char kFailurePath[] = "/remote/listenfailure";
+constexpr char kIdlePath[] = "/remote/idlereplace";
+
+scpi::TEndpoint EndpointOf(const QHostAddress& address, quint16 port)
+{
+    bool v4 = false;
+    const quint32 ipv4 = address.toIPv4Address(&v4);
+    if (v4) {
+        return scpi::Ipv4Endpoint(ipv4, port);
+    }
+    scpi::TEndpoint e;
+    const Q_IPV6ADDR ipv6 = address.toIPv6Address();
+    std::copy(std::begin(ipv6.c), std::end(ipv6.c), e.Address.begin());
+    e.Port = port;
+    return e;
+}
 
 // Clients write a command in pieces (pyvisa: 4 KiB at a time) and wait for
 // the acknowledgement before the last small piece; a delayed one costs them
@@ -168,6 +187,14 @@ void TRemoteControlTarn::NewConnection()
     // A client that went away may still have lines to run; a newcomer waits
     // in the system's queue until they have.
     while (server_ != nullptr && !draining_ && server_->hasPendingConnections()) {
+        if (client_ != nullptr && ClientHasClosed()) {
+            // It has gone and the signal has not come yet: what it sent
+            // still runs, then the newcomer is taken.
+            draining_ = true;
+            server_->pauseAccepting();
+            ScheduleProcess();
+            break;
+        }
         QTcpSocket* socket = server_->nextPendingConnection();
         socket->setParent(this);
         if (!Admitted(*socket)) {
@@ -175,6 +202,14 @@ void TRemoteControlTarn::NewConnection()
             socket->abort();
             socket->deleteLater();
             continue;
+        }
+        if (client_ != nullptr && ClientIdle()) {
+            // Silent for long with nothing to run: it gives way.
+            QPointer<QTcpSocket> old = client_;
+            ClientGone();
+            if (old != nullptr) {
+                old->abort();
+            }
         }
         if (client_ != nullptr) {
             // One client at a time; the other is told why, then let go.
@@ -186,6 +221,8 @@ void TRemoteControlTarn::NewConnection()
         }
         client_ = socket;
         firstMessage_ = true;
+        answered_ = false;
+        quiet_.start();
         // The system keeps what we do not read; a flood waits there, not here.
         socket->setReadBufferSize(kReadChunk);
         connect(socket, &QTcpSocket::readyRead, this, &TRemoteControlTarn::ScheduleProcess);
@@ -210,21 +247,46 @@ void TRemoteControlTarn::NewConnection()
 // ours by the kernel's table. Root is no exception (unless we are root).
 bool TRemoteControlTarn::Admitted(QTcpSocket& socket) const
 {
-    const auto endpoint = [](const QHostAddress& address, quint16 port) {
-        bool v4 = false;
-        const quint32 ipv4 = address.toIPv4Address(&v4);
-        if (v4) {
-            return scpi::Ipv4Endpoint(ipv4, port);
-        }
-        scpi::TEndpoint e;
-        const Q_IPV6ADDR ipv6 = address.toIPv6Address();
-        std::copy(std::begin(ipv6.c), std::end(ipv6.c), e.Address.begin());
-        e.Port = port;
-        return e;
-    };
-    const auto owner = scpi::PeerOwner(endpoint(socket.peerAddress(), socket.peerPort()),
-                                       endpoint(socket.localAddress(), socket.localPort()));
+    const auto owner = scpi::PeerOwner(EndpointOf(socket.peerAddress(), socket.peerPort()),
+                                       EndpointOf(socket.localAddress(), socket.localPort()));
     return owner && *owner == static_cast<std::uint32_t>(getuid());
+}
+
+bool TRemoteControlTarn::ClientHasClosed() const
+{
+#ifdef __linux__
+    // The kernel knows at once; the socket's signal comes when its turn does.
+    pollfd p{static_cast<int>(client_->socketDescriptor()), POLLRDHUP, 0};
+    return p.fd >= 0 && poll(&p, 1, 0) == 1 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+#else
+    return false;
+#endif
+}
+
+bool TRemoteControlTarn::ClientIdle() const
+{
+    const TSettingsTarn* s = Settings();
+    const std::int32_t seconds =
+        std::clamp(s != nullptr ? s->XMLStore->ReadInt(kIdlePath, kDefaultIdleReplace) : kDefaultIdleReplace, 1, 3600);
+    return !busy_ && !draining_ && inputAt_ >= input_.size() && client_->bytesAvailable() == 0
+           && client_->bytesToWrite() == 0 && quiet_.isValid() && quiet_.elapsed() >= std::int64_t{seconds} * 1000;
+}
+
+bool TRemoteControlTarn::AnswerUnread() const
+{
+    if (client_->bytesToWrite() > 0) {
+        return true;
+    }
+#ifdef __linux__
+    int unsent = 0;
+    if (ioctl(static_cast<int>(client_->socketDescriptor()), SIOCOUTQ, &unsent) == 0 && unsent > 0) {
+        return true;
+    }
+#endif
+    // In the client's receive queue: sent, but not read by it.
+    const auto peer = scpi::PeerSocket(EndpointOf(client_->peerAddress(), client_->peerPort()),
+                                       EndpointOf(client_->localAddress(), client_->localPort()));
+    return peer && peer->Unread > 0;
 }
 
 void TRemoteControlTarn::ScheduleProcess()
@@ -266,6 +328,7 @@ void TRemoteControlTarn::Process()
             if (!draining_) {
                 AcknowledgeAtOnce(*socket);
             }
+            quiet_.start();
         }
         scpi::TMessage message;
         bool done = false;
@@ -277,7 +340,8 @@ void TRemoteControlTarn::Process()
         // A web page can make a browser send to us; its first line says so
         // (one too long to see whole, by its method).
         if (first
-            && (message.TooLong ? scpi::StartsLikeHttpRequest(message.Head) : scpi::LooksLikeHttpRequest(message.Text))) {
+            && (message.TooLong ? scpi::StartsLikeHttpRequest(message.Head)
+                                : scpi::LooksLikeHttpRequest(message.Text))) {
             ClientGone();
             socket->abort();
             break;
@@ -286,8 +350,15 @@ void TRemoteControlTarn::Process()
             instrument_->Errors().Push(scpi::errTooMuchData, "a message over 1 MiB was dropped");
             continue;
         }
+        // A query while the client still has the last answer unread: -410.
+        bool unread = false;
+        if (answered_ && !draining_ && message.Text.find('?') != std::string::npos) {
+            unread = AnswerUnread();
+            answered_ = unread;
+        }
         // May open the communication-broken window, whose loop runs on.
-        const std::string response = instrument_->Execute(message.Text);
+        const std::string response = instrument_->Execute(message.Text, unread);
+        answered_ = answered_ || !response.empty();
         if (!response.empty() && socket != nullptr && socket == client_ && !draining_) {
             socket->write(response.data(), static_cast<qint64>(response.size()));
         }

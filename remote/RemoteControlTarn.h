@@ -9,6 +9,7 @@
 #include "remote/ScpiInstrumentTarn.h"
 #include "shell/master/ComponentsTarn.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QTcpSocket>
 
@@ -30,6 +31,8 @@ public:
     static constexpr std::int64_t kOutputLimit = std::int64_t{1} << 20;
     // Input taken from the socket at a time; the rest waits in the system.
     static constexpr std::int64_t kReadChunk = 64 * 1024;
+    // A client silent this long gives way to a newcomer ("/remote/idlereplace", seconds).
+    static constexpr std::int32_t kDefaultIdleReplace = 30;
 
     explicit TRemoteControlTarn(TDialogService& dialogs, QObject* parent = nullptr);
     ~TRemoteControlTarn() override;
@@ -57,6 +60,12 @@ private:
     void StopListening();
     void NewConnection();
     bool Admitted(QTcpSocket& socket) const;
+    // The client has closed its end, though its last bytes may not be read yet.
+    bool ClientHasClosed() const;
+    // Silent past the idle limit with nothing left to do.
+    bool ClientIdle() const;
+    // The client has not read all of the answers sent to it.
+    bool AnswerUnread() const;
     // Queues Process: a command never runs inside a signal of the socket,
     // which a nested event loop may delete under it.
     void ScheduleProcess();
@@ -82,6 +91,10 @@ private:
     bool draining_ = false;
     // The next message is the connection's first (an HTTP request line?).
     bool firstMessage_ = true;
+    // Since the client's last input.
+    QElapsedTimer quiet_;
+    // Answers went out that the client was not yet seen to read.
+    bool answered_ = false;
 };
 
 } // namespace tarn

@@ -13,11 +13,6 @@ namespace tarn::scpi {
 
 namespace {
 
-// The device's sample memory.
-constexpr std::int32_t kMaxSamples = 16384;
-constexpr std::size_t kMaxName = 64;
-// What an instrument answers for "not a number" (an indicator showing "N/A").
-constexpr double kNotANumber = 9.91e37;
 constexpr double kMaxLoad = 1e12;
 constexpr double kDefaultFrequency = 15000.0;
 // Far beyond the level range; the level is clamped as in the panel.
@@ -95,67 +90,17 @@ void TScpiInstrument::FrequencyApply(TCall& call)
 
 // ---- Channel panels ----
 
-void TScpiInstrument::Amplitude(TCall& call)
-{
-    const auto setup = ParamCount(call, 1, 1) ? Setup(call) : std::nullopt;
-    if (!setup) {
-        return;
-    }
-    const TWaveStats wave = StatsOf(ChannelWaveform(settings_, call.Channel - 1));
-    const double span = wave.MaxSample - wave.MinSample;
-    if (span <= 0) {
-        Fail(errSettingsConflict, "the waveform is flat: no level gives a peak-to-peak voltage");
-        return;
-    }
-    const double max = span * setup->LevelFactorMax * setup->Gain;
-    const double defaultLevel = 2048.0 / (setup->LevelSteps - 1);
-    const double def =
-        span * (defaultLevel * (setup->LevelFactorMax - setup->LevelFactorMin) + setup->LevelFactorMin) * setup->Gain;
-    const auto vpp = Value(call.Unit.Params[0], "V", 0.0, max, def);
-    const auto factor = vpp ? FactorFromVpp(*vpp, wave) : std::nullopt;
-    if (!factor) {
-        return;
-    }
-    // As a peak-to-peak voltage typed into the panel: level and attenuator together.
-    StoreLevel(call, *setup, *factor);
-}
-
 void TScpiInstrument::StoreLevel(const TCall& call, const TChannelSetup& setup, double factor)
 {
     const TChannelAssignment& out = *Output(call);
     const TLevelEntry entry = LevelFromFactor(setup, factor);
+    if (std::fabs(factor) > setup.LevelFactorMax * setup.Gain * (1 + 1e-9)) {
+        questionableEvents_ |= quesVoltageClamped;
+    }
     *RealValue(out, &TDeviceSettings::Level) = entry.Level;
     *RealValue(out, &TDeviceSettings::OutputAtn) = entry.OutputAtn;
     host_.Notify(TObjMasterCode::omLevelChanged, out.RealChannel);
     host_.Notify(TObjMasterCode::omAttenuatorChanged, out.RealChannel);
-}
-
-void TScpiInstrument::AmplitudeQuery(TCall& call)
-{
-    if (const auto setup = ParamCount(call, 0, 0) ? Setup(call) : std::nullopt) {
-        const TWaveStats wave = StatsOf(ChannelWaveform(settings_, call.Channel - 1));
-        Answer(call, ComputeReadings(*setup, wave, TPeakSide::Plus).Vpp);
-    }
-}
-
-void TScpiInstrument::Offset(TCall& call)
-{
-    const auto setup = ParamCount(call, 1, 1) ? Setup(call) : std::nullopt;
-    if (!setup) {
-        return;
-    }
-    const bool attenuated = setup->HasAttenuator && setup->OutputAtn == 1;
-    const double scale = setup->Gain / (attenuated ? setup->AttenuatorRatio : 1.0);
-    if (const auto v = Value(call.Unit.Params[0], "V", setup->ShiftMin * scale, setup->ShiftMax * scale, 0.0)) {
-        Store(*Output(call), &TDeviceSettings::Shift, ShiftFromVoltage(*setup, *v), TObjMasterCode::omShiftChanged);
-    }
-}
-
-void TScpiInstrument::OffsetQuery(TCall& call)
-{
-    if (const auto setup = ParamCount(call, 0, 0) ? Setup(call) : std::nullopt) {
-        Answer(call, ShiftVoltage(*setup, setup->Shift));
-    }
 }
 
 void TScpiInstrument::DeviceOffset(TCall& call)
@@ -301,8 +246,10 @@ void TScpiInstrument::Load(TCall& call)
 
 void TScpiInstrument::LoadQuery(TCall& call)
 {
-    if (const auto setup = ParamCount(call, 0, 0) ? Setup(call) : std::nullopt) {
-        Answer(call, setup->Load < 1.0 ? kInfinity : setup->Load);
+    const int limit = Limit(call);
+    if (const auto setup = limit >= 0 ? Setup(call) : std::nullopt) {
+        const double limits[] = {setup->Load < 1.0 ? kInfinity : setup->Load, 1.0, kMaxLoad, kInfinity};
+        Answer(call, limits[limit]);
     }
 }
 
@@ -379,8 +326,12 @@ void TScpiInstrument::RelativeDbEntry(TCall& call)
 
 void TScpiInstrument::RelativeDbQuery(TCall& call)
 {
-    const auto setup = ParamCount(call, 0, 0) ? Setup(call) : std::nullopt;
-    if (TdBReference* reference = setup ? Reference(call) : nullptr) {
+    const int limit = Limit(call);
+    const auto setup = limit >= 0 ? Setup(call) : std::nullopt;
+    if (setup && limit > 0) {
+        const double limits[] = {0, -kMaxDb, kMaxDb, 0.0};
+        Answer(call, limits[limit]);
+    } else if (TdBReference* reference = setup ? Reference(call) : nullptr) {
         const double level = LevelFactor(*setup);
         const auto db = RelativeDb(level, FollowReference(*reference, level));
         Answer(call, db ? *db : kNotANumber);
@@ -505,6 +456,15 @@ void TScpiInstrument::TriggerSwitchQuery(TCall& call)
 
 // ---- Waveforms ----
 
+bool TScpiInstrument::ValidName(const std::string& name)
+{
+    if (name.empty() || name.size() > kMaxName
+        || std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; })) {
+        return Fail(errIllegalValue, "the name must have 1 to 64 printable characters");
+    }
+    return true;
+}
+
 void TScpiInstrument::Catalog(TCall& call)
 {
     if (!ParamCount(call, 0, 0)) {
@@ -561,15 +521,7 @@ void TScpiInstrument::Data(TCall& call)
         Fail(errDataType, "a quoted waveform name comes first");
         return;
     }
-    if (name.Text.empty() || name.Text.size() > kMaxName || std::any_of(name.Text.begin(), name.Text.end(), [](char c) {
-            return static_cast<unsigned char>(c) < 0x20;
-        })) {
-        Fail(errIllegalValue, "the name must have 1 to 64 printable characters");
-        return;
-    }
-    if (settings_.Repository.size() >= TSettingsTarn::kMaxWaveforms) {
-        Fail(errTooMuchData, "the library holds " + std::to_string(TSettingsTarn::kMaxWaveforms)
-                                 + " waveforms, the most it takes; delete some first");
+    if (!ValidName(name.Text)) {
         return;
     }
     std::vector<std::uint16_t> codes;
@@ -609,8 +561,7 @@ void TScpiInstrument::Data(TCall& call)
     std::copy(codes.begin(), codes.end(), wave.Samples());
     wave.Name = name.Text;
     wave.UpdateStatistics();
-    settings_.AddWaveform(wave);
-    host_.Notify(TObjMasterCode::omWaveformListChanged, -1);
+    AddOrReplace(wave);
 }
 
 } // namespace tarn::scpi

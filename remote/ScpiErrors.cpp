@@ -73,7 +73,12 @@ void TErrorQueue::Push(int code, std::string_view detail)
         text += Clean(detail);
     }
     if (errors_.size() >= kCapacity) {
-        errors_.pop_front();
+        // The oldest stay, as an instrument keeps them; the last place says
+        // that some were lost after them.
+        if (errors_.back().Code != errQueueOverflow) {
+            errors_.back() = {errQueueOverflow, std::string(ErrorText(errQueueOverflow))};
+        }
+        return;
     }
     errors_.push_back({code, std::move(text)});
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The error queue of the command language: standard codes with their texts,
-// bounded like an instrument's queue (the oldest entry makes room), and the
+// bounded like an instrument's queue (when full, the newest place becomes
+// -350 and later errors are lost until it is read), and the
 // event register the errors set.
 #pragma once
 #include <cstddef>

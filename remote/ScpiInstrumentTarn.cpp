@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <utility>
 
 namespace tarn::scpi {
 
@@ -37,9 +38,47 @@ const TCommandEntry& Command(std::size_t index)
         {"SYSTem:ERRor[:NEXT]", true, false, &I::ErrorNext},
         {"SYSTem:ERRor:COUNt", true, false, &I::ErrorCount},
         {"SYSTem:VERSion", true, false, &I::Version},
+        {"SYSTem:ERRor:ALL", true, false, &I::ErrorAll},
+        {"SYSTem:BEEPer[:IMMediate]", false, false, &I::Ignored},
+        {"SYSTem:BEEPer:STATe", false, false, &I::Ignored},
+        {"SYSTem:BEEPer:STATe", true, false, &I::IgnoredQuery, 0},
+        {"DISPlay[:WINDow]:TEXT[:DATA]", false, false, &I::Ignored},
+        {"DISPlay[:WINDow]:TEXT:CLEar", false, false, &I::Ignored},
+        {"DISPlay[:WINDow]:TEXT[:DATA]", true, false, &I::IgnoredQuery, 1},
+        {"STATus:PRESet", false, false, &I::StatusPreset},
+        {"STATus:OPERation[:EVENt]", true, false, &I::StatusEvent, 0},
+        {"STATus:QUEStionable[:EVENt]", true, false, &I::StatusEvent, 1},
+        {"STATus:OPERation:CONDition", true, false, &I::StatusCondition, 0},
+        {"STATus:QUEStionable:CONDition", true, false, &I::StatusCondition, 1},
+        {"STATus:OPERation:ENABle", false, false, &I::StatusEnable, 0},
+        {"STATus:QUEStionable:ENABle", false, false, &I::StatusEnable, 1},
+        {"STATus:OPERation:ENABle", true, false, &I::StatusEnableQuery, 0},
+        {"STATus:QUEStionable:ENABle", true, false, &I::StatusEnableQuery, 1},
+        {"FORMat:BORDer", false, false, &I::ByteOrder},
+        {"FORMat:BORDer", true, false, &I::ByteOrderQuery},
         {"[SOURce#]:FREQuency[:CW]", false, true, &I::Frequency},
         {"[SOURce#]:FREQuency[:CW]", true, false, &I::FrequencyQuery},
+        {"[SOURce#]:FREQuency:FIXed", false, true, &I::Frequency},
+        {"[SOURce#]:FREQuency:FIXed", true, false, &I::FrequencyQuery},
         {"[SOURce#]:FREQuency:DEVice", true, false, &I::DeviceFrequency},
+        {"[SOURce#]:FUNCtion[:SHAPe]", false, true, &I::Function},
+        {"[SOURce#]:FUNCtion[:SHAPe]", true, false, &I::FunctionQuery},
+        {"[SOURce#]:FUNCtion:USER", false, true, &I::FunctionUser, 0},
+        {"[SOURce#]:FUNCtion:ARBitrary", false, true, &I::FunctionUser, 1},
+        {"[SOURce#]:FUNCtion:USER", true, false, &I::FunctionUserQuery},
+        {"[SOURce#]:FUNCtion:ARBitrary", true, false, &I::FunctionUserQuery},
+        {"[SOURce#]:APPLy:SINusoid", false, true, &I::Apply, 0},
+        {"[SOURce#]:APPLy:SQUare", false, true, &I::Apply, 1},
+        {"[SOURce#]:APPLy:TRIangle", false, true, &I::Apply, 2},
+        {"[SOURce#]:APPLy:RAMP", false, true, &I::Apply, 3},
+        {"[SOURce#]:APPLy:USER", false, true, &I::Apply, 4},
+        {"[SOURce#]:APPLy", true, false, &I::ApplyQuery},
+        {"[SOURce#]:VOLTage:UNIT", false, true, &I::VoltageUnit},
+        {"[SOURce#]:VOLTage:UNIT", true, false, &I::VoltageUnitQuery},
+        {"[SOURce#]:VOLTage[:LEVel][:IMMediate]:HIGH", false, true, &I::HighLow, 0},
+        {"[SOURce#]:VOLTage[:LEVel][:IMMediate]:LOW", false, true, &I::HighLow, 1},
+        {"[SOURce#]:VOLTage[:LEVel][:IMMediate]:HIGH", true, false, &I::HighLowQuery, 0},
+        {"[SOURce#]:VOLTage[:LEVel][:IMMediate]:LOW", true, false, &I::HighLowQuery, 1},
         {"[SOURce#]:FREQuency:MODE", false, true, &I::FrequencyMode},
         {"[SOURce#]:FREQuency:MODE", true, false, &I::FrequencyModeQuery},
         {"[SOURce#]:FREQuency:APPLy", false, true, &I::FrequencyApply},
@@ -88,6 +127,21 @@ const TCommandEntry& Command(std::size_t index)
         {"WAVeform:SELect", false, true, &I::Select},
         {"WAVeform:SELect", true, false, &I::SelectQuery},
         {"WAVeform:DATA", false, true, &I::Data},
+        {"WAVeform:DATA", true, false, &I::DataQuery},
+        {"[SOURce#]:DATA[:ARBitrary]", false, true, &I::VolatileData, 0},
+        {"[SOURce#]:DATA:DAC", false, true, &I::VolatileData, 1},
+        {"[SOURce#]:DATA:COPY", false, true, &I::DataCopy},
+        {"[SOURce#]:DATA:CATalog", true, false, &I::DataCatalog},
+        {"[SOURce#]:DATA:DELete", false, true, &I::DataDelete},
+        {"[SOURce#]:DATA:VOLatile:CLEar", false, true, &I::VolatileClear},
+        {"BURSt[:STATe]", false, true, &I::BurstState},
+        {"BURSt[:STATe]", true, false, &I::BurstStateQuery},
+        {"BURSt:NCYCles", false, true, &I::BurstCycles},
+        {"BURSt:NCYCles", true, false, &I::BurstCyclesQuery},
+        {"BURSt:MODE", false, true, &I::BurstMode},
+        {"BURSt:MODE", true, false, &I::BurstModeQuery},
+        {"TRIGger:SOURce", false, true, &I::TriggerSource},
+        {"TRIGger:SOURce", true, false, &I::TriggerSourceQuery},
         {nullptr, false, false, nullptr},
     };
     return table[index];
@@ -134,12 +188,9 @@ std::string HeaderText(const std::vector<THeaderNode>& nodes, bool query)
     return query ? text + '?' : text;
 }
 
-// As "%.12g" would write it in the C locale, whatever the user's locale.
-std::string NumberText(double value)
+bool HasSuffix(const std::vector<TPatternNode>& pattern)
 {
-    char text[40];
-    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 12);
-    return result.ec == std::errc() ? std::string(text, result.ptr) : std::string("0");
+    return std::any_of(pattern.begin(), pattern.end(), [](const TPatternNode& n) { return n.Suffix; });
 }
 
 // Halfway limits compare with a little room for the decimal text.
@@ -149,6 +200,19 @@ bool Within(double v, double lo, double hi)
 }
 
 } // namespace
+
+std::string NumberText(double value)
+{
+    char text[40];
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 12);
+    if (result.ec != std::errc()) {
+        return "0";
+    }
+    // NR3 writes its exponent with a capital E.
+    std::string out(text, result.ptr);
+    std::replace(out.begin(), out.end(), 'e', 'E');
+    return out;
+}
 
 TScpiInstrument::TScpiInstrument(TSettingsTarn& settings, TScpiHost& host, std::string identity)
     : settings_(settings), host_(host), identity_(std::move(identity))
@@ -161,8 +225,9 @@ bool TScpiInstrument::Fail(int code, std::string_view detail)
     return false;
 }
 
-std::string TScpiInstrument::Execute(std::string_view message)
+std::string TScpiInstrument::Execute(std::string_view message, bool answerUnread)
 {
+    LatchConditions();
     TMessageParser parser(message);
     TUnit unit;
     TParseError error;
@@ -191,16 +256,25 @@ std::string TScpiInstrument::Execute(std::string_view message)
             path_.assign(nodes.begin(), nodes.end() - 1);
         }
         const TCommandEntry& entry = Command(found);
+        if (HasSuffix(patterns[found]) && (suffix < 1 || suffix > settings_.ChannelCount)) {
+            Fail(errHeaderSuffix, "outputs are 1 (Output L) and 2 (Output H)");
+            continue;
+        }
+        if (unit.Query && std::exchange(answerUnread, false)) {
+            Fail(errQueryInterrupted, "the answer to the query before was not read");
+        }
         if (entry.Changes && host_.CommunicationBroken()) {
             Fail(errHardware, "communication with the generator is broken; nothing was changed");
             continue;
         }
         TCall call{unit, suffix, entry.Tag, {}};
         (this->*entry.Handler)(call);
+        LatchConditions();
         if (unit.Query && !call.Response.empty()) {
             if (response.size() + call.Response.size() + 2 > kMaxAnswer) {
                 // Nothing half-sent: the client reads the error instead.
-                Fail(errTooMuchData, "the answer would pass 8 MiB; none of it was sent and the rest of the message was not run");
+                Fail(errTooMuchData,
+                     "the answer would pass 8 MiB; none of it was sent and the rest of the message was not run");
                 response.clear();
                 answered = false;
                 break;
@@ -217,6 +291,7 @@ std::string TScpiInstrument::Execute(std::string_view message)
     }
     // Every message starts again at the root.
     path_.clear();
+    LatchConditions();
     return answered ? response + '\n' : std::string();
 }
 
@@ -263,8 +338,8 @@ std::optional<double> TScpiInstrument::Value(const TParam& p, std::string_view u
     }
     v = static_cast<double>(*scaled);
     if (!std::isfinite(v) || !Within(v, min, max)) {
-        Fail(errDataOutOfRange, NumberText(v) + " " + std::string(unit) + " is outside " + NumberText(min) + " .. "
-                                    + NumberText(max));
+        Fail(errDataOutOfRange,
+             NumberText(v) + " " + std::string(unit) + " is outside " + NumberText(min) + " .. " + NumberText(max));
         return std::nullopt;
     }
     return std::clamp(v, min, max);
@@ -361,6 +436,11 @@ void TScpiInstrument::Rst(TCall& call)
 {
     if (ParamCount(call, 0, 0)) {
         settings_.ResetDeviceValues();
+        // The safe state: nothing comes out until a script asks for it.
+        std::fill(settings_.Device.OutputOnOff.begin(), settings_.Device.OutputOnOff.end(), 0);
+        amplitudeUnit_ = TAmplitudeUnit::Vpp;
+        busTrigger_ = false;
+        swapped_ = true;
         host_.SettingsReplaced(true);
     }
 }
@@ -426,6 +506,12 @@ std::uint8_t TScpiInstrument::StatusByte() const
 {
     // No message waits: answers go out as soon as they are made.
     std::uint8_t stb = errors_.Count() > 0 ? kStbErrorQueue : 0;
+    if ((questionableEvents_ & questionableEnable_) != 0) {
+        stb |= kStbQuestionable;
+    }
+    if ((operationEvents_ & operationEnable_) != 0) {
+        stb |= kStbOperation;
+    }
     if ((errors_.Events() & eventEnable_) != 0) {
         stb |= kStbEvent;
     }

@@ -12,6 +12,7 @@
 #include "shell/master/ObjMasterTarn.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,9 +22,16 @@ namespace tarn::scpi {
 
 // The answer for an infinite load (open output), as instruments give it.
 inline constexpr double kInfinity = 9.9e37;
+// What an instrument answers for "not a number" (an indicator showing "N/A").
+inline constexpr double kNotANumber = 9.91e37;
+// The device's sample memory, and the longest waveform name taken.
+inline constexpr std::int32_t kMaxSamples = 16384;
+inline constexpr std::size_t kMaxName = 64;
 
 // Status byte bits: error queue not empty, event summary, service request.
 inline constexpr std::uint8_t kStbErrorQueue = 0x04;
+inline constexpr std::uint8_t kStbQuestionable = 0x08;
+inline constexpr std::uint8_t kStbOperation = 0x80;
 inline constexpr std::uint8_t kStbEvent = 0x20;
 inline constexpr std::uint8_t kStbMss = 0x40;
 
@@ -38,6 +46,21 @@ public:
     // (restart, *RST) or as after the options dialog.
     virtual void SettingsReplaced(bool restart) = 0;
 };
+
+// Bits of the questionable and operation status registers.
+enum TStatusBit : std::uint16_t {
+    quesVoltageClamped = 0x0001,
+    quesFrequencyClamped = 0x0020,
+    quesCommunicationBroken = 0x0200,
+    operWaitingForTrigger = 0x0020,
+};
+
+// The unit of VOLTage and APPLy amplitudes.
+enum class TAmplitudeUnit { Vpp, Vrms, Dbm };
+
+// As "%.12g" would write it in the C locale, whatever the user's locale,
+// with a capital E.
+std::string NumberText(double value);
 
 struct TCommandEntry;
 class TScpiInstrument;
@@ -56,11 +79,14 @@ public:
     TScpiInstrument& operator=(const TScpiInstrument&) = delete;
 
     // Runs one program message; the response line (ending in a newline) or
-    // an empty string when it held no query.
-    std::string Execute(std::string_view message);
+    // an empty string when it held no query. answerUnread: the client has
+    // not read the answer to the message before (a query here is -410).
+    std::string Execute(std::string_view message, bool answerUnread = false);
     TErrorQueue& Errors() { return errors_; }
     // The status byte as *STB? reads it.
     std::uint8_t StatusByte() const;
+    // The name of the waveform that scripts upload without naming it.
+    static constexpr std::string_view kVolatile = "VOLATILE";
 
     struct TCall {
         const TUnit& Unit;
@@ -93,6 +119,43 @@ private:
     void StoreLevel(const TCall& call, const TChannelSetup& setup, double factor);
     void Store(const TChannelAssignment& out, std::vector<std::int32_t> TDeviceSettings::*array, std::int32_t value,
                TObjMasterCode code);
+    // Numbers in answers that a standard form asks for: "+1.5E+03".
+    static std::string Nr3(double value);
+    // A query's optional MIN, MAX or DEF: 0 none, 1..3, or -1 after an error.
+    int Limit(const TCall& call);
+    std::uint16_t QuestionableCondition() const;
+    std::uint16_t OperationCondition() const;
+    void LatchConditions();
+
+    // Amplitudes in a unit: the Vpp limits of the call's output and the conversions.
+    struct TAmplitude {
+        double Min = 0, Max = 0, Def = 0;
+        // Vrms / Vpp of the waveform's alternating part; 0 for a flat one.
+        double RmsRatio = 0;
+        double Load = -1;
+    };
+    // For the output's waveform, or for the one given.
+    std::optional<TAmplitude> AmplitudeOf(const TCall& call, const TWaveformTarn* wave = nullptr);
+    std::optional<double> ToVpp(const TAmplitude& a, double value, TAmplitudeUnit unit);
+    static double FromVpp(const TAmplitude& a, double vpp, TAmplitudeUnit unit);
+    // A VOLTage value with its unit suffix, as a peak-to-peak voltage.
+    std::optional<double> AmplitudeValue(const TAmplitude& a, const TParam& p);
+    bool SetAmplitude(const TCall& call, double vpp);
+    bool SetOffset(const TCall& call, const TParam& p);
+    // Shapes: the library's standard waveform, made again when missing.
+    bool PlayStandard(int shape);
+    bool PlayArbitrary(const std::string& name);
+    // -1 when the call names no shape (the error is queued).
+    int ShapeParam(const TParam& p);
+    int PlayingShape() const;
+    TWaveformTarn* FindWaveform(const std::string& name);
+    // A quoted or bare waveform name.
+    std::optional<std::string> NameParam(const TParam& p);
+    bool StoreVolatile(const std::vector<std::uint16_t>& codes);
+    // 1 to kMaxName printable characters, else -224.
+    bool ValidName(const std::string& name);
+    // Into the library; an arbitrary waveform of the same name is replaced.
+    bool AddOrReplace(const TWaveformTarn& wave);
 
     // Common and system commands.
     void Idn(TCall& call);
@@ -155,6 +218,48 @@ private:
     void Select(TCall& call);
     void SelectQuery(TCall& call);
     void Data(TCall& call);
+    // Common generator commands: shapes, APPLy, units, high and low levels.
+    void Function(TCall& call);
+    void FunctionQuery(TCall& call);
+    // FUNCtion:USER by tag 0, FUNCtion:ARBitrary by tag 1.
+    void FunctionUser(TCall& call);
+    void FunctionUserQuery(TCall& call);
+    // APPLy:<shape> by tag (the shape).
+    void Apply(TCall& call);
+    void ApplyQuery(TCall& call);
+    void VoltageUnit(TCall& call);
+    void VoltageUnitQuery(TCall& call);
+    // VOLTage:HIGH by tag 0, :LOW by tag 1.
+    void HighLow(TCall& call);
+    void HighLowQuery(TCall& call);
+    // Arbitrary waveforms the common way.
+    void VolatileData(TCall& call);
+    void DataCopy(TCall& call);
+    void DataCatalog(TCall& call);
+    void DataDelete(TCall& call);
+    void VolatileClear(TCall& call);
+    void DataQuery(TCall& call);
+    void ByteOrder(TCall& call);
+    void ByteOrderQuery(TCall& call);
+    // Burst and trigger source.
+    void BurstState(TCall& call);
+    void BurstStateQuery(TCall& call);
+    void BurstCycles(TCall& call);
+    void BurstCyclesQuery(TCall& call);
+    void BurstMode(TCall& call);
+    void BurstModeQuery(TCall& call);
+    void TriggerSource(TCall& call);
+    void TriggerSourceQuery(TCall& call);
+    // Status registers: operation by tag 0, questionable by tag 1.
+    void StatusPreset(TCall& call);
+    void StatusEvent(TCall& call);
+    void StatusCondition(TCall& call);
+    void StatusEnable(TCall& call);
+    void StatusEnableQuery(TCall& call);
+    void ErrorAll(TCall& call);
+    // SYSTem:BEEPer, DISPlay:TEXT: taken, nothing to do.
+    void Ignored(TCall& call);
+    void IgnoredQuery(TCall& call);
 
     TSettingsTarn& settings_;
     TScpiHost& host_;
@@ -164,6 +269,20 @@ private:
     std::uint8_t eventEnable_ = 0;
     std::uint8_t serviceEnable_ = 0;
     std::vector<THeaderNode> path_;
+    TAmplitudeUnit amplitudeUnit_ = TAmplitudeUnit::Vpp;
+    // TRIGger:SOURce BUS rather than IMMediate (both: external trigger off).
+    bool busTrigger_ = false;
+    // Blocks of DATA are little-endian (FORMat:BORDer SWAPped).
+    bool swapped_ = true;
+    std::string userWave_{kVolatile};
+    // What DATA VOLATILE uploaded; not part of the library.
+    std::unique_ptr<TWaveformTarn> volatile_;
+    std::uint16_t operationEnable_ = 0;
+    std::uint16_t questionableEnable_ = 0;
+    std::uint16_t operationEvents_ = 0;
+    std::uint16_t questionableEvents_ = 0;
+    std::uint16_t operationSeen_ = 0;
+    std::uint16_t questionableSeen_ = 0;
 };
 
 } // namespace tarn::scpi

@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <string>
 
 namespace tarn::scpi {
@@ -27,6 +32,58 @@ const std::string kTable =
     "00000000:00000000 00:00000000 00000000  1001        0 7 1 0 20 4\n"
     "   7: 0100007F:9C43\n";
 
+// What the client has received and not read: an answer it never read.
+TEST(PeerCheck, ReadsWhatThePeerHasNotReadYet)
+{
+    const std::string table =
+        kTable
+        + "   8: 0100007F:9C44 0100007F:13A1 01 00000000:0000001A 00:00000000 00000000  1000 0 9\n"
+          "   9: 0100007F:9C45 0100007F:13A1 01 00000000:0000001 00:00000000 00000000  1000 0 9\n";
+    const TEndpoint server = Ipv4Endpoint(kLoopback, 5025);
+    const auto unread = FindSocket(table, Ipv4Endpoint(kLoopback, 0x9C44), server);
+    ASSERT_TRUE(unread.has_value());
+    EXPECT_EQ(unread->Unread, 26u);
+    EXPECT_EQ(unread->Uid, 1000u);
+    EXPECT_EQ(FindSocket(table, Ipv4Endpoint(kLoopback, 0xD2A6), server)->Unread, 0u);
+    EXPECT_FALSE(FindSocket(table, Ipv4Endpoint(kLoopback, 0x9C45), server).has_value()); // a short field
+}
+
+// A real connection: the client's end is ours and holds what it has not read.
+TEST(PeerCheck, TheKernelTellsTheOwnerAndTheUnreadBytesOfOneSocket)
+{
+    const int server = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof at;
+    ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    ASSERT_EQ(listen(server, 1), 0);
+    ASSERT_EQ(getsockname(server, reinterpret_cast<sockaddr*>(&at), &length), 0);
+    const int client = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_EQ(connect(client, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    const int accepted = accept(server, nullptr, nullptr);
+    ASSERT_GE(accepted, 0);
+    sockaddr_in mine{};
+    length = sizeof mine;
+    getsockname(client, reinterpret_cast<sockaddr*>(&mine), &length);
+    const TEndpoint clientEnd = Ipv4Endpoint(kLoopback, ntohs(mine.sin_port));
+    const TEndpoint serverEnd = Ipv4Endpoint(kLoopback, ntohs(at.sin_port));
+    ASSERT_EQ(write(accepted, "15000\n", 6), 6);
+    usleep(20000);
+    for (const auto& state : {QuerySocket(clientEnd, serverEnd), PeerSocket(clientEnd, serverEnd)}) {
+        ASSERT_TRUE(state.has_value());
+        EXPECT_EQ(state->Uid, getuid());
+        EXPECT_EQ(state->Unread, 6u);
+    }
+    char answer[6];
+    ASSERT_EQ(read(client, answer, sizeof answer), 6);
+    EXPECT_EQ(QuerySocket(clientEnd, serverEnd)->Unread, 0u);
+    EXPECT_FALSE(QuerySocket(Ipv4Endpoint(kLoopback, 1), serverEnd).has_value()); // no such socket
+    close(accepted);
+    close(client);
+    close(server);
+}
+
 TEST(PeerCheck, FindsTheOwnerOfThePeersEndAndNothingElse)
 {
     const TEndpoint server = Ipv4Endpoint(kLoopback, 5025);
@@ -36,7 +93,7 @@ TEST(PeerCheck, FindsTheOwnerOfThePeersEndAndNothingElse)
     };
     const TCase cases[] = {
         {Ipv4Endpoint(kLoopback, 0xD2A6), server, 1000u},
-        {server, Ipv4Endpoint(kLoopback, 0xD2A6), 0u},            // our own end
+        {server, Ipv4Endpoint(kLoopback, 0xD2A6), 0u}, // our own end
         {Ipv4Endpoint(kLoopback, 0x9C40), server, 65534u},
         {Ipv4Endpoint(kLoopback, 0xD2A6), Ipv4Endpoint(kLoopback, 5026), std::nullopt},
         {Ipv4Endpoint(0x7f000002, 0xD2A6), server, std::nullopt}, // another address

@@ -3,6 +3,7 @@
 // (as the communication-broken window does) while the client goes away or
 // another one arrives, nested windows, and who may connect.
 #include "data/SettingsTarn.h"
+#include "data/StringsTarn.h"
 #include "remote/RemoteControlTarn.h"
 #include "shell/master/DialogService.h"
 #include "shell/master/tests/TestApp.h"
@@ -15,9 +16,12 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <arpa/inet.h>
@@ -62,6 +66,51 @@ void NestedLoop(int ms)
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+// A blocking client on its own socket, as a script in another process is.
+int RawConnect(std::uint16_t port)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// One line from fd (without its newline), waiting up to ms; events run
+// meanwhile when asked to (the server is on this thread).
+std::string RawLine(int fd, bool runEvents, int ms = 5000)
+{
+    std::string line;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, runEvents ? 0 : 50) == 1) {
+            char c = 0;
+            if (read(fd, &c, 1) != 1) {
+                break;
+            }
+            if (c == '\n') {
+                return line;
+            }
+            line += c;
+        } else if (runEvents) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
+    }
+    return line + "(cut)";
+}
+
+bool RawWrite(int fd, const std::string& text)
+{
+    return write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
 }
 
 class RemoteSession : public ::testing::Test {
@@ -182,6 +231,65 @@ TEST_F(RemoteSession, AnHttpRequestIsClosedAtOnceAndRunsNothing)
     std::unique_ptr<QTcpSocket> client = Connect();
     client->write("FREQ 1234;FREQ?\n");
     EXPECT_EQ(Answer(*client), "1234");
+}
+
+// pyvisa's open, query, close as fast as a loop runs: a client that has
+// closed never holds the port, even before its closing is seen.
+TEST_F(RemoteSession, BackToBackReconnectsAreAlwaysServed)
+{
+    const std::uint16_t port = remote.Port();
+    std::atomic<bool> done = false;
+    std::vector<std::string> answers;
+    std::thread script([&] {
+        for (int i = 0; i < 300; ++i) {
+            const int fd = RawConnect(port);
+            answers.push_back(fd >= 0 && RawWrite(fd, "*IDN?\n") ? RawLine(fd, false) : "(no connection)");
+            close(fd);
+        }
+        done = true;
+    });
+    Until([&] { return done.load(); }, 120000);
+    script.join();
+    int served = 0;
+    for (const std::string& a : answers) {
+        served += a.rfind("Tarn", 0) == 0 ? 1 : 0;
+    }
+    EXPECT_EQ(served, 300) << "turned away: " << std::count(answers.begin(), answers.end(), Strings::RemoteBusy);
+}
+
+TEST_F(RemoteSession, AnIdleClientGivesWayToANewOneAfterTheIdleTime)
+{
+    settings.XMLStore->WriteInt("/remote/idlereplace", 1);
+    std::unique_ptr<QTcpSocket> first = Connect();
+    first->write("FREQ 2500\n");
+    ASSERT_TRUE(Until([&] { return Frequency() == 2500; }));
+    // Not idle long enough: the newcomer is told and closed.
+    const int early = RawConnect(remote.Port());
+    EXPECT_EQ(RawLine(early, true), Strings::RemoteBusy);
+    close(early);
+    NestedLoop(1100);
+    const int late = RawConnect(remote.Port());
+    ASSERT_TRUE(RawWrite(late, "FREQ?\n"));
+    EXPECT_EQ(RawLine(late, true), "2500");
+    EXPECT_TRUE(Until([&] { return first->state() == QAbstractSocket::UnconnectedState; }));
+    close(late);
+}
+
+TEST_F(RemoteSession, AQueryBeforeTheLastAnswerWasReadIsInterrupted)
+{
+    const int fd = RawConnect(remote.Port());
+    ASSERT_TRUE(RawWrite(fd, "FREQ?\n"));
+    NestedLoop(200); // answered; the client does not read it
+    ASSERT_TRUE(RawWrite(fd, "SYST:ERR?\n"));
+    NestedLoop(200); // taken while the first answer waits
+    EXPECT_EQ(RawLine(fd, true), "15000");
+    EXPECT_EQ(RawLine(fd, true).substr(0, 24), "-410,\"Query INTERRUPTED;");
+    // Read in turn, nothing is interrupted.
+    ASSERT_TRUE(RawWrite(fd, "SYST:ERR?\n"));
+    EXPECT_EQ(RawLine(fd, true), "0,\"No error\"");
+    ASSERT_TRUE(RawWrite(fd, "SYST:ERR?\n"));
+    EXPECT_EQ(RawLine(fd, true), "0,\"No error\"");
+    close(fd);
 }
 
 // Needs root to act as another user; the child does only system calls.

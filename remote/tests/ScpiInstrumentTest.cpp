@@ -1,11 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The commands over the settings model: what each one stores and announces,
 // and the errors of what a panel would not take.
-#include "data/SettingsTarn.h"
 #include "panels/ChannelMathTarn.h"
-#include "remote/ScpiInstrumentTarn.h"
-
-#include <gtest/gtest.h>
+#include "remote/tests/ScpiTestFixture.h"
 
 #include <clocale>
 
@@ -16,45 +13,6 @@
 namespace tarn::scpi {
 namespace {
 
-using C = TObjMasterCode;
-
-class TRecordingHost : public TScpiHost {
-public:
-    std::vector<std::pair<C, std::int32_t>> notified;
-    std::vector<bool> replaced;
-    bool broken = false;
-    void Notify(C code, std::int32_t index) override { notified.emplace_back(code, index); }
-    bool CommunicationBroken() const override { return broken; }
-    void SettingsReplaced(bool restart) override { replaced.push_back(restart); }
-};
-
-// A first start: the defaults, the standard waveforms and a sine in the device.
-void FirstStart(TSettingsTarn& s)
-{
-    s.SetDefaults();
-    s.ResetDeviceValues();
-    s.RecoverWaveforms();
-}
-
-class ScpiInstrument : public ::testing::Test {
-protected:
-    ScpiInstrument() { FirstStart(s); }
-    std::string Run(const std::string& message) { return scpi.Execute(message); }
-    // The codes of the error queue, oldest first; empties it.
-    std::vector<int> Errors()
-    {
-        std::vector<int> codes;
-        while (scpi.Errors().Count() > 0) {
-            codes.push_back(scpi.Errors().Pop().Code);
-        }
-        return codes;
-    }
-
-    TSettingsTarn s;
-    TRecordingHost host;
-    TScpiInstrument scpi{s, host, "Tarn,Remote,0,1.0"};
-};
-
 TEST_F(ScpiInstrument, QueriesAnswerInOneLine)
 {
     EXPECT_EQ(Run("*IDN?"), "Tarn,Remote,0,1.0\n");
@@ -62,7 +20,7 @@ TEST_F(ScpiInstrument, QueriesAnswerInOneLine)
     EXPECT_EQ(Run("freq?;*opc?;:SYST:ERR?"), "1000;1;0,\"No error\"\n");
     EXPECT_EQ(Run("SOUR:FREQ 2 kHz;FREQ?"), "2000\n"); // path rule: FREQ? under SOURce
     EXPECT_EQ(Run("FREQ? MAX;FREQ? MIN"), "50000000;0.002\n");
-    EXPECT_EQ(Run("OUTP:LOAD?;LOAD 50 OHM;LOAD?"), "9.9e+37;50\n");
+    EXPECT_EQ(Run("OUTP:LOAD?;LOAD 50 OHM;LOAD?"), "9.9E+37;50\n");
     EXPECT_EQ(Run("WAV:CAT?"), "\"Sine\",\"Saw\",\"Triangle\",\"Square\"\n");
     EXPECT_EQ(Run("FREQ 3000"), "");
     EXPECT_TRUE(Errors().empty());
@@ -213,7 +171,7 @@ TEST_F(ScpiInstrument, AResetRestoresTheDefaultsAndABreakRefusesChanges)
     Run("*RST");
     EXPECT_EQ(host.replaced, std::vector<bool>{true});
     EXPECT_EQ(s.Device.Frequency, 15000.0);
-    EXPECT_EQ(s.Device.OutputOnOff[0], 1);
+    EXPECT_EQ(s.Device.OutputOnOff[0], 0); // the safe state
     EXPECT_EQ(s.Device.TriggerMode, 0);
     EXPECT_EQ(s.Loads[0], -1.0);
     EXPECT_EQ(s.Device.Waveforms.size(), 1u);

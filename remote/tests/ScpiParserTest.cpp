@@ -165,14 +165,21 @@ TEST(ScpiParser, PatternsTakeShortAndLongFormsAndOptionalNodes)
     }
 }
 
-TEST(ScpiErrorQueue, KeepsTheNewest32AndAnswersNoErrorWhenEmpty)
+TEST(ScpiErrorQueue, KeepsTheOldest31ThenOverflowAndAnswersNoErrorWhenEmpty)
 {
     TErrorQueue q;
     for (int i = 0; i < 40; ++i) {
         q.Push(errSyntax, std::to_string(i));
     }
     EXPECT_EQ(q.Count(), TErrorQueue::kCapacity);
-    EXPECT_EQ(q.Pop().Text, "Syntax error;8");
+    EXPECT_EQ(q.Pop().Text, "Syntax error;0");
+    for (int i = 1; i < 31; ++i) {
+        EXPECT_EQ(q.Pop().Text, "Syntax error;" + std::to_string(i));
+    }
+    // The last place tells that errors were lost; read, it makes room again.
+    EXPECT_EQ(q.Pop().Code, errQueueOverflow);
+    q.Push(errSyntax, "after");
+    EXPECT_EQ(q.Pop().Text, "Syntax error;after");
     q.Clear();
     const TError none = q.Pop();
     EXPECT_EQ(none.Code, 0);

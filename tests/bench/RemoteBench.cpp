@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Round trips through the remote control as a pyvisa script sees them: the
-// query "FREQ 1000;:FREQ?" and a 16,384-sample binary upload (answered by
-// *OPC?), on the program running in-process over the virtual generator.
+// query "FREQ 1000;:FREQ?", a 16,384-sample binary upload of codes, and
+// 16,384 values -1..1 into VOLATILE as text and as a block of floats (each
+// answered by *OPC?), on the program running in-process over the virtual
+// generator.
 // Prints median, 90th percentile and fastest time of each.
 #include "tests/program/ProgramHarness.h"
 #include "tests/program/ScpiClient.h"
@@ -35,7 +37,11 @@ int main()
     run.program->Exec();
     if (!stepper.Finished())
         return 1;
-    for (const char* name : {"query", "upload"}) {
+    if (figures["errors"].toString().trimmed() != "0") {
+        std::fprintf(stderr, "the uploads left errors: %s\n", qPrintable(figures["errors"].toString()));
+        return 1;
+    }
+    for (const char* name : {"query", "upload", "floats", "fblock"}) {
         const QJsonObject f = figures[name].toObject();
         std::printf("%-7s %5d runs: median %.3f ms, 90%% %.3f ms, fastest %.3f ms\n", name, f["count"].toInt(),
                     f["median"].toDouble(), f["p90"].toDouble(), f["min"].toDouble());

@@ -84,10 +84,19 @@ def main():
                     return {"median": times[len(times) // 2], "p90": times[len(times) * 9 // 10],
                             "min": times[0], "count": count}
                 codes = [(i * 7) % 4096 for i in range(16384)]
+                values = [((i * 7) % 4095) / 2047.0 - 1.0 for i in range(16384)]
                 out["query"] = timed(req["queries"], lambda: inst.query("FREQ 1000;:FREQ?"))
                 out["upload"] = timed(req["uploads"], lambda: (
                     inst.write_binary_values('WAV:DATA "bench",', codes, datatype="H", is_big_endian=False),
                     inst.query("*OPC?")))
+                # As drivers for other generators send them: text and a block of floats.
+                out["floats"] = timed(req["uploads"], lambda: (
+                    inst.write_ascii_values("DATA VOLATILE,", values, converter="f", separator=","),
+                    inst.query("*OPC?")))
+                out["fblock"] = timed(req["uploads"], lambda: (
+                    inst.write_binary_values("DATA VOLATILE,", values, datatype="f", is_big_endian=False),
+                    inst.query("*OPC?")))
+                out["errors"] = inst.query("SYST:ERR:COUN?")
             elif op == "release":
                 for s in held:
                     s.close()
