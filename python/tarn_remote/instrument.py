@@ -229,6 +229,16 @@ class Tarn(Instrument):
         """The names in the waveform library."""
         return _names(self.ask("WAV:CAT?"))
 
+    def apply(self, shape, frequency=None, amplitude=None, offset=None):
+        """Shape, frequency, amplitude (in amplitude_unit of output 1) and offset
+        in one step; what is left out takes its default."""
+        shape = strict_discrete_set(str(shape).upper(), ["SIN", "SQU", "TRI", "RAMP", "USER"])
+        values = [frequency, amplitude, offset]
+        while values and values[-1] is None:
+            values.pop()
+        numbers = ",".join("DEF" if v is None else "%.12g" % v for v in values)
+        self.command(f"APPL:{shape} {numbers}".rstrip())
+
     def apply_frequency(self):
         self.command("FREQ:APPL")
 
@@ -242,15 +252,15 @@ class Tarn(Instrument):
     def upload(self, name, samples, play=False):
         """Adds samples (-1..1, any sequence numpy takes) to the library as name.
 
-        -1 is code 1, 0 is 2048 and 1 is 4095, as the standard waveforms are
-        stored. A name that exists is replaced.
+        -1 is code 1, 0 is 2048 and 1 is 4095 (halves to even), as DATA
+        VOLATILE maps them. A name that exists is replaced.
         """
         data = np.asarray(samples, dtype=np.float64).ravel()
         if not 2 <= data.size <= MAX_SAMPLES:
             raise ValueError(f"an arbitrary waveform has 2 to {MAX_SAMPLES} samples, not {data.size}")
         if not np.all(np.isfinite(data)) or np.any(np.abs(data) > 1.0):
             raise ValueError("samples lie between -1 and 1")
-        return self.upload_codes(name, np.rint(2048.0 + data * 2047.0), play)
+        return self.upload_codes(name, np.rint(data * 2047.0) + 2048.0, play)
 
     def upload_codes(self, name, codes, play=False):
         """Adds sample codes 0..4095 to the library as name, in one binary block."""
