@@ -188,11 +188,9 @@ void TRemoteControlTarn::NewConnection()
     // in the system's queue until they have.
     while (server_ != nullptr && !draining_ && server_->hasPendingConnections()) {
         if (client_ != nullptr && ClientHasClosed()) {
-            // It has gone and the signal has not come yet: what it sent
-            // still runs, then the newcomer is taken.
-            draining_ = true;
+            // It has gone and its signal has not come yet: the newcomer waits
+            // until what it sent has run (ClientGone takes it then).
             server_->pauseAccepting();
-            ScheduleProcess();
             break;
         }
         QTcpSocket* socket = server_->nextPendingConnection();

@@ -257,6 +257,10 @@ private:
     void StatusEnable(TCall& call);
     void StatusEnableQuery(TCall& call);
     void ErrorAll(TCall& call);
+    // Settings this generator has only one value of: the square's duty
+    // cycle (50 %), the ramp's symmetry (100 %), the burst phase (0) by tag.
+    void Fixed(TCall& call);
+    void FixedQuery(TCall& call);
     // SYSTem:BEEPer, DISPlay:TEXT: taken, nothing to do.
     void Ignored(TCall& call);
     void IgnoredQuery(TCall& call);

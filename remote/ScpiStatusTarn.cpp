@@ -166,6 +166,44 @@ void TScpiInstrument::ErrorAll(TCall& call)
     Answer(call, all);
 }
 
+namespace {
+
+struct TFixed {
+    double value;
+    const char* unit;
+    const char* why;
+};
+constexpr TFixed kFixed[] = {
+    {50.0, "PCT", "the square is high half of the period: 50"},
+    {100.0, "PCT", "the ramp rises over the whole period: 100"},
+    {0.0, "DEG", "a burst starts at the waveform's first sample: 0"},
+};
+
+} // namespace
+
+void TScpiInstrument::Fixed(TCall& call)
+{
+    const TFixed& f = kFixed[call.Tag];
+    const TParam* p = ParamCount(call, 1, 1) ? &call.Unit.Params[0] : nullptr;
+    if (p == nullptr) {
+        return;
+    }
+    const auto scaled = p->Kind == TParam::TKind::Number ? ScaledNumber(*p, f.unit) : std::nullopt;
+    const bool limit = p->Kind == TParam::TKind::Mnemonic
+                       && (MatchesMnemonic("MINimum", p->Text) || MatchesMnemonic("MAXimum", p->Text)
+                           || MatchesMnemonic("DEFault", p->Text));
+    if (!limit && !(scaled && *scaled == f.value)) {
+        Fail(errDataOutOfRange, f.why);
+    }
+}
+
+void TScpiInstrument::FixedQuery(TCall& call)
+{
+    if (Limit(call) >= 0) {
+        Answer(call, kFixed[call.Tag].value);
+    }
+}
+
 void TScpiInstrument::Ignored(TCall& call)
 {
     ParamCount(call, 0, 1);

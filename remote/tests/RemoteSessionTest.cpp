@@ -255,6 +255,25 @@ TEST_F(RemoteSession, BackToBackReconnectsAreAlwaysServed)
         served += a.rfind("Tarn", 0) == 0 ? 1 : 0;
     }
     EXPECT_EQ(served, 300) << "turned away: " << std::count(answers.begin(), answers.end(), Strings::RemoteBusy);
+    // A script that writes and closes at once: its command runs before the next client's.
+    done = false;
+    answers.clear();
+    std::thread writer([&] {
+        for (int i = 0; i < 100; ++i) {
+            const int fd = RawConnect(port);
+            RawWrite(fd, "FREQ " + std::to_string(1000 + i) + "\n");
+            close(fd);
+            const int next = RawConnect(port);
+            answers.push_back(next >= 0 && RawWrite(next, "FREQ?\n") ? RawLine(next, false) : "(no connection)");
+            close(next);
+        }
+        done = true;
+    });
+    Until([&] { return done.load(); }, 120000);
+    writer.join();
+    for (std::size_t i = 0; i < answers.size(); ++i) {
+        EXPECT_EQ(answers[i], std::to_string(1000 + i)) << i;
+    }
 }
 
 TEST_F(RemoteSession, AnIdleClientGivesWayToANewOneAfterTheIdleTime)

@@ -236,6 +236,12 @@ TEST_F(ScpiGenerator, BurstAndTriggerSourceDriveTheTriggerPanel)
         {"TRIG:SOUR BUS;SOUR?;*TRG", "BUS\n", {}},
         {"TRIG:SOUR IMM;SOUR?;:BURS:STAT OFF;:TRIG:MODE?", "IMM;PER\n", {}},
         {"TRIG:SOUR MAN", "", {errIllegalValue}},
+        // What the generator has one value of: taken as that value, else -222.
+        {"FUNC:SQU:DCYC 50;DCYC?;:FUNC:RAMP:SYMM 100;SYMM? MAX;:BURS:PHAS 0;PHAS?", "50;100;0\n", {}},
+        {"FUNC:SQU:DCYC 20;:FUNC:RAMP:SYMM 50;:BURS:PHAS 90",
+         "",
+         {errDataOutOfRange, errDataOutOfRange, errDataOutOfRange}},
+        {"SYST:REM;:SYST:LOC", "", {}},
     });
     EXPECT_EQ(host.notified.back(), std::make_pair(C::omTriggerModeChanged, 0));
     EXPECT_NE(std::find(host.notified.begin(), host.notified.end(), std::make_pair(C::omTriggerPulse, 0)),
