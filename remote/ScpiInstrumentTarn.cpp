@@ -35,6 +35,8 @@ const TCommandEntry& Command(std::size_t index)
         {"*TST", true, false, &I::SelfTest},
         {"*WAI", false, false, &I::Nothing},
         {"*TRG", false, true, &I::Trg},
+        {"*SAV", false, false, &I::SaveSetup},
+        {"*RCL", false, true, &I::RecallSetup},
         {"SYSTem:ERRor[:NEXT]", true, false, &I::ErrorNext},
         {"SYSTem:ERRor:COUNt", true, false, &I::ErrorCount},
         {"SYSTem:VERSion", true, false, &I::Version},
