@@ -78,11 +78,10 @@ void TScpiInstrument::SaveSetup(TCall& call)
     for (const TArrayField& f : kArrays) {
         store.WriteIntArray(Path(n, f.key), d.*f.field);
     }
-    TIntArray loads;
-    for (const double load : settings_.Loads) {
-        loads.push_back(load < 1.0 ? -1 : static_cast<std::int32_t>(std::min(load, 2e9)));
+    for (std::size_t i = 0; i < settings_.Loads.size(); ++i) {
+        store.WriteFloat(Path(n, ("load" + std::to_string(i + 1)).c_str()),
+                         settings_.Loads[i] < 1.0 ? -1.0 : settings_.Loads[i]);
     }
-    store.WriteIntArray(Path(n, "loads"), loads);
     // The store keeps no texts: the waveform's name as its byte values.
     const std::string& name = waves[0]->Name;
     store.WriteInt(Path(n, "waveformlength"), static_cast<std::int32_t>(name.size()));
@@ -123,9 +122,12 @@ void TScpiInstrument::RecallSetup(TCall& call)
         sound = sound && values.size() == real
                 && std::all_of(values.begin(), values.end(), [top](std::int32_t v) { return v >= 0 && v <= top; });
     }
-    const TIntArray loads = store.ReadIntArray(Path(n, "loads"), TIntArray(settings_.Loads.size(), 0));
-    sound = sound && loads.size() == settings_.Loads.size()
-            && std::all_of(loads.begin(), loads.end(), [](std::int32_t v) { return v == -1 || v >= 1; });
+    std::vector<double> loads;
+    for (std::size_t i = 0; i < settings_.Loads.size(); ++i) {
+        loads.push_back(store.ReadFloat(Path(n, ("load" + std::to_string(i + 1)).c_str()), 0.0));
+        // Open, or 1 ohm to 1 Tohm as OUTPut:LOAD takes it.
+        sound = sound && (loads.back() == -1.0 || (loads.back() >= 1.0 && loads.back() <= 1e12));
+    }
     const std::int32_t length = store.ReadInt(Path(n, "waveformlength"), -1);
     sound = sound && length >= 0 && static_cast<std::size_t>(length) <= kMaxName;
     const TIntArray bytes = store.ReadIntArray(Path(n, "waveform"), TIntArray(sound ? length : 0, -1));
