@@ -6,6 +6,7 @@
 #include "remote/ScpiFramer.h"
 #include "remote/ScpiInstrumentTarn.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
@@ -35,6 +36,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     settings.ResetDeviceValues();
     settings.Options->SetBoolValue(optFilterAutoset, true);
     settings.Repository.resize(4);
+    // DATA:DEL may have taken a standard waveform away.
+    if (std::any_of(settings.Repository.begin(), settings.Repository.end(), [](const auto& w) { return !w; })) {
+        settings.MakeStandardWaveforms();
+    }
     if (settings.Device.Waveforms[0]->Name != sine->Name) {
         settings.Device.Waveforms[0]->Assign(*sine);
     }

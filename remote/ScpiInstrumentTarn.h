@@ -257,6 +257,10 @@ private:
     void StatusEnable(TCall& call);
     void StatusEnableQuery(TCall& call);
     void ErrorAll(TCall& call);
+    // *SAV, *RCL: setups 1 to 4 in the settings file.
+    int SetupNumber(const TCall& call);
+    void SaveSetup(TCall& call);
+    void RecallSetup(TCall& call);
     // Settings this generator has only one value of: the square's duty
     // cycle (50 %), the ramp's symmetry (100 %), the burst phase (0) by tag.
     void Fixed(TCall& call);

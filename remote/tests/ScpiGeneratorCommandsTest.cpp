@@ -302,6 +302,29 @@ TEST_F(ScpiGenerator, ConformanceOfSuffixesUnreadAnswersNoOpsAndReset)
     EXPECT_EQ(Errors(), std::vector<int>{errQueryInterrupted});
 }
 
+TEST_F(ScpiGenerator, SavedSetupsComeBackWholeAndADamagedOneChangesNothing)
+{
+    Steps({
+        {"*RCL 2", "", {errSettingsConflict}},                // never saved
+        {"*SAV 2;*RCL 2;:SYST:ERR?", "0,\"No error\"\n", {}}, // the first start's unnamed sine stays
+        {"APPL:SQU 2KHZ,0.4,0.1;:OUTP:LOAD 50;:BURS:STAT ON;*SAV 2", "", {}},
+        {"*RST;:APPL?", "\"SQU +1.5E+04,+5.001221001221001E+00,+0.0E+00\"\n", {}},
+        {"*RCL 2;:FUNC?;:FREQ?;:OUTP:LOAD?;:BURS:STAT?;:OUTP:ATT?", "SQU;2000;50;1;1\n", {}},
+        {"*SAV 0", "", {errDataOutOfRange}},
+        {"*RCL 5", "", {errDataOutOfRange}},
+        {"*SAV 1.5", "", {errDataOutOfRange}},
+    });
+    EXPECT_EQ(host.replaced, (std::vector<bool>{true, true, true}));
+    // The file is the user's: a level out of range or a lost waveform is refused whole.
+    s.XMLStore->WriteIntArray("/remote/setup2/level", {5000});
+    Run("FREQ 1234;*RCL 2");
+    EXPECT_EQ(Errors(), std::vector<int>{errSettingsConflict});
+    EXPECT_EQ(s.Device.Frequency, 1234);
+    Run("*SAV 3;:DATA:DEL \"Square\";*RCL 3");
+    EXPECT_EQ(Errors(), std::vector<int>{errSettingsConflict});
+    EXPECT_EQ(host.replaced.size(), 3u);
+}
+
 // Output H has the level of output 1 times its gain and no attenuator: when
 // a level needs output 1's attenuator, output H gets ten times the voltage.
 TEST_F(ScpiGenerator, OutputHFollowsTheSharedLevelAndNotTheAttenuatorOfOutputL)
