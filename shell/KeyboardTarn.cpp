@@ -121,7 +121,8 @@ void TabOrder(TMainForm& form)
 
 QString WithMnemonic(const QString& caption, QChar letter)
 {
-    QString text = caption;
+    // An ampersand of the caption itself is shown as one.
+    QString text = QString(caption).replace(QLatin1Char('&'), QLatin1String("&&"));
     const qsizetype at = text.indexOf(letter, 0, Qt::CaseInsensitive);
     if (at >= 0)
         text.insert(at, QLatin1Char('&'));

@@ -9,7 +9,8 @@ namespace tarn {
 class TMainForm;
 
 // caption with an ampersand before the first occurrence of letter (either
-// case), so the letter is underlined and picks the item; unchanged without it.
+// case), so the letter is underlined and picks the item; the caption's own
+// ampersands are doubled, so they show as they are.
 QString WithMnemonic(const QString& caption, QChar letter);
 
 // Called once the window's captions are set.

@@ -81,6 +81,7 @@ TEST(Mnemonic, GoesBeforeTheFirstLetterOfEitherCase)
         {"Exit", 'x', "E&xit"},      {"Exit (preserve H output)", 'p', "Exit (&preserve H output)"},
         {"Help", 'h', "&Help"},      {"Delete", 'l', "De&lete"},
         {"Options", 'z', "Options"}, {"", 'a', ""},
+        {"R&D", 'd', "R&&&D"},       {"A&B", 'x', "A&&B"}, // the caption's own ampersand stays one
     };
     for (const auto& c : cases)
         EXPECT_EQ(WithMnemonic(QString::fromUtf8(c.caption), QLatin1Char(c.letter)), QString::fromUtf8(c.shown));
