@@ -16,6 +16,7 @@
 #include <QDesktopServices>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -141,6 +142,22 @@ TEST_F(KeyboardShortcuts, CommonShortcutsDoWhatTheirItemsDo)
     list.SetItemIndex(-1);
     Press(Qt::Key_Delete);
     EXPECT_EQ(list.Count(), 3) << "nothing selected";
+}
+
+TEST_F(KeyboardShortcuts, ArrowsPickTheListFilterAmongItsThreeButtons)
+{
+    TWaveListBoxTarn& list = form->WaveListBoxTarn1();
+    list.FilterAllBtn->setFocus(Qt::TabFocusReason);
+    const struct {
+        int key;
+        int filter;
+        int count;
+    } steps[] = {{Qt::Key_Down, 1, 4}, {Qt::Key_Down, 2, 0}, {Qt::Key_Up, 1, 4}, {Qt::Key_Up, 0, 4}};
+    for (const auto& step : steps) {
+        Press(QKeySequence(step.key));
+        EXPECT_EQ(list.Filter(), step.filter);
+        EXPECT_EQ(list.Count(), step.count);
+    }
 }
 
 } // namespace
