@@ -2,6 +2,7 @@
 #include "panels/ChannelPanelTarn.h"
 
 #include "data/StringsTarn.h"
+#include "panels/FocusFrameTarn.h"
 #include "panels/HLEditTarn.h"
 #include "panels/PanelControlsTarn.h"
 
@@ -34,7 +35,7 @@ QRect Row(int row, int left, int width)
 
 QToolButton* Button(QGroupBox& group, const char* caption, const char* hint, QRect place, bool toggle)
 {
-    auto* button = new QToolButton(&group);
+    auto* button = new TFocusToolButton(&group);
     button->setText(Text(caption));
     button->setCheckable(toggle);
     button->setGeometry(place);
@@ -79,7 +80,7 @@ QComboBox* List(QGroupBox& group, std::initializer_list<const char*> items, QRec
 
 QScrollBar* Bar(QGroupBox& group, QRect place, const char* hint)
 {
-    auto* bar = new QScrollBar(Qt::Vertical, &group);
+    auto* bar = new TFocusScrollBar(Qt::Vertical, &group);
     bar->setGeometry(place);
     bar->setRange(1, 100);
     bar->setPageStep(18);

@@ -4,11 +4,13 @@
 #include "data/CommonFunctionsTarn.h"
 #include "data/SettingsTarn.h"
 #include "data/StringsTarn.h"
+#include "panels/FocusFrameTarn.h"
 #include "panels/HLEditTarn.h"
 #include "panels/PanelControlsTarn.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -20,6 +22,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <exception>
+#include <iterator>
+#include <utility>
 
 namespace tarn {
 
@@ -47,6 +51,7 @@ TFrequencyBarTarn::TFrequencyBarTarn(QWidget* parent) : TGraphicControlTarn(pare
 {
     setAccessibleName(QString::fromUtf8(Strings::AccessibleFrequencyScale));
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
     QFont labels = font();
     labels.setPixelSize(kLabelPixelSize);
     setFont(labels);
@@ -66,7 +71,7 @@ TFrequencyBarTarn* TFrequencyBarTarn::CreateInGroup(QGroupBox& group)
     bar->ZoomInBtn = MakeButton(group, Strings::ButtonZoomIn, "");
     bar->ZoomOutBtn = MakeButton(group, Strings::ButtonZoomOut, "");
     bar->ZoomAwayBtn = MakeButton(group, Strings::ButtonZoomAway, "");
-    auto* fine = new QScrollBar(Qt::Horizontal, &group);
+    auto* fine = new TFocusScrollBar(Qt::Horizontal, &group);
     fine->setAccessibleName(QString::fromUtf8(Strings::AccessibleFineShift));
     bar->FineShiftBar = fine;
     auto* edit = new THLEditTarn(&group);
@@ -332,6 +337,30 @@ void TFrequencyBarTarn::mouseReleaseEvent(QMouseEvent*)
     model_.Release();
 }
 
+void TFrequencyBarTarn::keyPressEvent(QKeyEvent* event)
+{
+    static const std::pair<int, TMarkerStep> keys[] = {
+        {Qt::Key_Left, TMarkerStep::PixelDown},    {Qt::Key_Down, TMarkerStep::PixelDown},
+        {Qt::Key_Right, TMarkerStep::PixelUp},     {Qt::Key_Up, TMarkerStep::PixelUp},
+        {Qt::Key_PageDown, TMarkerStep::PageDown}, {Qt::Key_PageUp, TMarkerStep::PageUp},
+        {Qt::Key_Home, TMarkerStep::Lowest},       {Qt::Key_End, TMarkerStep::Highest},
+    };
+    const auto* found = std::find_if(std::begin(keys), std::end(keys),
+                                     [event](const auto& entry) { return entry.first == event->key(); });
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeyboardModifiers(Qt::KeypadModifier);
+    if (found == std::end(keys) || modifiers != Qt::KeyboardModifiers()) {
+        TGraphicControlTarn::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    // Not while the mouse drags: the two would fight over the marker.
+    if (!Active() || !model_.Ready() || model_.Drag != TDragMode::None)
+        return;
+    if (model_.StepMarker(found->second, width(), Limits(), Frequency()))
+        Announce(TObjMasterCode::omFrequencyChanged);
+    RedrawAndPaint();
+}
+
 void TFrequencyBarTarn::wheelEvent(QWheelEvent* event)
 {
     event->accept();
@@ -372,6 +401,7 @@ void TFrequencyBarTarn::paintEvent(QPaintEvent*)
         painter.fillRect(rect(), kBackground);
     else
         painter.drawImage(0, 0, bitmap_);
+    PaintFocusFrame(painter, *this, rect());
 }
 
 void TFrequencyBarTarn::Redraw()

@@ -268,9 +268,7 @@ bool TFrequencyBarModel::Move(int x, int width, const TFrequencyLimits& limits, 
 {
     switch (Drag) {
     case TDragMode::Marker:
-        frequency = FrequencyAt(View, width, x);
-        Clamp(limits, frequency);
-        Snap(frequency, width);
+        PlaceMarker(x, width, limits, frequency);
         return true;
     case TDragMode::Pan:
         View.Start = StartFor(Grabbed, x, View.Span, width);
@@ -281,6 +279,32 @@ bool TFrequencyBarModel::Move(int x, int width, const TFrequencyLimits& limits, 
         break;
     }
     return false;
+}
+
+void TFrequencyBarModel::PlaceMarker(double x, int width, const TFrequencyLimits& limits, double& frequency)
+{
+    frequency = FrequencyAt(View, width, x);
+    Clamp(limits, frequency);
+    Snap(frequency, width);
+}
+
+bool TFrequencyBarModel::StepMarker(TMarkerStep step, int width, const TFrequencyLimits& limits, double& frequency)
+{
+    const double before = frequency;
+    if (step == TMarkerStep::Lowest || step == TMarkerStep::Highest) {
+        frequency = step == TMarkerStep::Lowest ? limits.Lo : limits.Hi;
+        Clamp(limits, frequency);
+        Snap(frequency, width);
+    } else {
+        // Whole pixels, as the pointer has: the marker stays on a pixel.
+        const double page = std::round(UsableWidth(width) / 10.0);
+        const double by = step == TMarkerStep::PixelDown  ? -1.0
+                          : step == TMarkerStep::PixelUp  ? 1.0
+                          : step == TMarkerStep::PageDown ? -page
+                                                          : page;
+        PlaceMarker(PixelOf(View, width, frequency) + by, width, limits, frequency);
+    }
+    return frequency != before;
 }
 
 } // namespace tarn

@@ -88,6 +88,10 @@ TMarkerShape MarkerShape(const TFrequencyView& view, int width, int height, doub
 
 enum class TDragMode { None, Marker, Pan };
 
+// What a key does to the red marker: one pixel, one tenth of the span (in
+// whole pixels), or a limit.
+enum class TMarkerStep { PixelDown, PixelUp, PageDown, PageUp, Lowest, Highest };
+
 // The view state of the bar and what the user does to it. Frequencies are
 // passed in and out; the caller owns the settings and the announcements.
 class TFrequencyBarModel {
@@ -121,8 +125,13 @@ public:
     // True when the frequency was changed (marker drag).
     bool Move(int x, int width, const TFrequencyLimits& limits, double& frequency);
     void Release() { Drag = TDragMode::None; }
+    // Moves the frequency as a marker drag to the stepped pixel would (the
+    // limits are the frequencies there); true when it changed.
+    bool StepMarker(TMarkerStep step, int width, const TFrequencyLimits& limits, double& frequency);
 
 private:
+    // The marker drag's rule: the frequency at pixel x, clamped, snapped.
+    void PlaceMarker(double x, int width, const TFrequencyLimits& limits, double& frequency);
     // Keeps anchor at pixel x while the span changes by factor.
     void ZoomAround(double factor, double anchor, int x, double frequency, int width, const TFrequencyLimits& limits);
 };

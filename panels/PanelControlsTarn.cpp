@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "panels/PanelControlsTarn.h"
 
+#include "panels/FocusFrameTarn.h"
+
 #include <QGroupBox>
 #include <QHBoxLayout>
 
@@ -39,7 +41,7 @@ void ApplyPanelStyle(QWidget& group)
 
 QToolButton* MakeButton(QWidget& parent, const char* caption, const char* hint)
 {
-    auto* button = new QToolButton(&parent);
+    auto* button = new TFocusToolButton(&parent);
     button->setText(QString::fromUtf8(caption));
     button->setToolButtonStyle(Qt::ToolButtonTextOnly);
     button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);

@@ -3,6 +3,7 @@
 
 #include "data/SettingsTarn.h"
 #include "data/StringsTarn.h"
+#include "panels/FocusFrameTarn.h"
 #include "panels/PanelControlsTarn.h"
 
 #include <QAbstractListModel>
@@ -11,6 +12,7 @@
 #include <QDrag>
 #include <QFont>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -399,6 +401,79 @@ void TWaveListBoxTarn::mouseDoubleClickEvent(QMouseEvent* event)
         return;
     }
     QListView::mouseDoubleClickEvent(event);
+}
+
+void TWaveListBoxTarn::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeyboardModifiers(Qt::KeypadModifier);
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && modifiers == Qt::NoModifier) {
+        event->accept();
+        // The item with the focus, selected or not (the list's first focus only marks it).
+        const QModelIndex current = currentIndex();
+        if (current.isValid() && current.row() < Count()) {
+            SetItemIndex(current.row());
+            if (OnPlay) {
+                OnPlay(this, indexMap_[current.row()]);
+            }
+        }
+        return;
+    }
+    if ((key == Qt::Key_Menu && modifiers == Qt::NoModifier)
+        || (key == Qt::Key_F10 && modifiers == Qt::ShiftModifier)) {
+        event->accept();
+        PopupFromKeyboard();
+        return;
+    }
+    QListView::keyPressEvent(event);
+}
+
+void TWaveListBoxTarn::contextMenuEvent(QContextMenuEvent* event)
+{
+    // The mouse's menus open on the button press.
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        event->accept();
+        PopupFromKeyboard();
+        return;
+    }
+    QListView::contextMenuEvent(event);
+}
+
+QMenu* TWaveListBoxTarn::PopupFromKeyboard()
+{
+    // As a right click on it: the item with the focus becomes the selection.
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && current.row() < Count()) {
+        SetItemIndex(current.row());
+        scrollTo(current);
+    }
+    const int position = ItemIndex();
+    QMenu* menu = position >= 0 ? ItemMenu.data() : NonItemMenu.data();
+    if (menu == nullptr) {
+        return nullptr;
+    }
+    const QRect item = position >= 0 ? visualRect(model_->index(position)) : QRect(0, 0, 1, 1);
+    menu->popup(viewport()->mapToGlobal(item.center()));
+    return menu;
+}
+
+void TWaveListBoxTarn::paintEvent(QPaintEvent* event)
+{
+    QListView::paintEvent(event);
+    QPainter painter(viewport());
+    PaintFocusFrame(painter, *this, viewport()->rect());
+}
+
+void TWaveListBoxTarn::focusInEvent(QFocusEvent* event)
+{
+    QListView::focusInEvent(event);
+    viewport()->update();
+}
+
+void TWaveListBoxTarn::focusOutEvent(QFocusEvent* event)
+{
+    QListView::focusOutEvent(event);
+    viewport()->update();
 }
 
 void TWaveListBoxTarn::StartDrag()

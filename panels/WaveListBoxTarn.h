@@ -63,6 +63,9 @@ public:
     std::function<Qt::DropAction(QDrag&)> DragRunner;
     // (list, repository index, changed): the window shows the properties.
     std::function<void(TWaveListBoxTarn*, std::int32_t, bool&)> OnPropertiesShow;
+    // (list, repository index): Enter on an item; the window gives it to the
+    // generator as a drop on the preview does.
+    std::function<void(TWaveListBoxTarn*, std::int32_t)> OnPlay;
 
     // 0 all, 1 standard, 2 arbitrary.
     int Filter() const { return filter_; }
@@ -84,11 +87,19 @@ public:
     // until the waveform's samples change.
     QImage Thumbnail(const TWaveformTarn& waveform) const;
     int ThumbnailsMade() const { return thumbnailsMade_; }
+    // The keyboard's pop-up: the item menu under the selected item, or the
+    // empty-area menu at the list's top when nothing is selected.
+    QMenu* PopupFromKeyboard();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void ObjMasterNotify(TObjMasterCode code, std::int32_t index, void* data);

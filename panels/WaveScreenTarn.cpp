@@ -78,20 +78,29 @@ void TWaveScreenTarn::dragMoveEvent(QDragMoveEvent* event)
     }
 }
 
-void TWaveScreenTarn::dropEvent(QDropEvent* event)
+bool TWaveScreenTarn::Play(std::int32_t repositoryIndex)
 {
     TSettingsTarn* settings = Settings();
-    const std::int32_t index = dragged_;
-    dragged_ = -1;
-    if (settings == nullptr || index < 0 || static_cast<std::size_t>(index) >= settings->Repository.size()
-        || channelIndex_ < 0 || static_cast<std::size_t>(channelIndex_) >= settings->Device.Waveforms.size()) {
-        event->ignore();
-        return;
+    if (settings == nullptr || repositoryIndex < 0
+        || static_cast<std::size_t>(repositoryIndex) >= settings->Repository.size() || channelIndex_ < 0
+        || static_cast<std::size_t>(channelIndex_) >= settings->Device.Waveforms.size()) {
+        return false;
     }
-    settings->Device.Waveforms[channelIndex_]->Assign(*settings->Repository[index]);
-    event->acceptProposedAction();
+    settings->Device.Waveforms[channelIndex_]->Assign(*settings->Repository[repositoryIndex]);
     if (ObjMaster() != nullptr) {
         ObjMaster()->Notify(TObjMasterCode::omChannelWaveformChanged, channelIndex_);
+    }
+    return true;
+}
+
+void TWaveScreenTarn::dropEvent(QDropEvent* event)
+{
+    const std::int32_t index = dragged_;
+    dragged_ = -1;
+    if (Play(index)) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
     }
 }
 

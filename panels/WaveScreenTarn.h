@@ -20,6 +20,9 @@ public:
     // The off-screen picture as last drawn.
     const QImage& Bitmap() const { return bitmap_; }
     void Redraw();
+    // What a drop of a list item does: the repository waveform at index goes
+    // to the channel and is announced; false (nothing changes) for a bad index.
+    bool Play(std::int32_t repositoryIndex);
 
 protected:
     void ObjMasterNotify(TObjMasterCode code, std::int32_t index, void* data) override;

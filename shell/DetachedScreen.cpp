@@ -2,6 +2,7 @@
 #include "shell/DetachedScreen.h"
 
 #include "data/StringsTarn.h"
+#include "shell/KeyboardTarn.h"
 
 #include <QActionGroup>
 #include <QCloseEvent>
@@ -80,16 +81,18 @@ TDetachedForm::~TDetachedForm()
 
 void TDetachedForm::FormCreate()
 {
-    mainWindowMenu_->setTitle(Text(Strings::DetachedMainWindow));
-    show1_->setText(Text(Strings::DetachedShow));
-    hide1_->setText(Text(Strings::DetachedHide));
-    settingsMenu_->setTitle(Text(Strings::DetachedSettings));
-    transparencyMenu_->setTitle(Text(Strings::DetachedTransparency));
+    // With mnemonics, unique within each menu and the bar.
+    const auto caption = [](const char* text, char letter) { return WithMnemonic(Text(text), QLatin1Char(letter)); };
+    mainWindowMenu_->setTitle(caption(Strings::DetachedMainWindow, 'M'));
+    show1_->setText(caption(Strings::DetachedShow, 'S'));
+    hide1_->setText(caption(Strings::DetachedHide, 'H'));
+    settingsMenu_->setTitle(caption(Strings::DetachedSettings, 'S'));
+    transparencyMenu_->setTitle(caption(Strings::DetachedTransparency, 'T'));
     const char* names[] = {Strings::TransparencyNone, Strings::TransparencyLow, Strings::TransparencyMedium,
                            Strings::TransparencyHigh};
     for (std::size_t i = 0; i < transparencyItems_.size(); ++i)
-        transparencyItems_[i]->setText(Text(names[i]));
-    alwaysOnTop1_->setText(Text(Strings::DetachedAlwaysOnTop));
+        transparencyItems_[i]->setText(caption(names[i], names[i][0]));
+    alwaysOnTop1_->setText(caption(Strings::DetachedAlwaysOnTop, 'A'));
 }
 
 void TDetachedForm::Detach(QWidget& control)

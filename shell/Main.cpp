@@ -14,6 +14,7 @@
 #include "shell/AboutScreen.h"
 #include "shell/CommBrokenScreen.h"
 #include "shell/DetachedScreen.h"
+#include "shell/KeyboardTarn.h"
 #include "shell/NewWaveScreen.h"
 #include "shell/OptionsScreen.h"
 #include "shell/WavePropertiesScreen.h"
@@ -72,6 +73,7 @@ TMainForm::TMainForm(TDialogService& dialogs, QWidget* parent)
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     WireComponents();
     FormCreate();
+    SetUpKeyboard(*this);
     adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - rect().center());
@@ -205,6 +207,8 @@ void TMainForm::BuildWaveGroup()
     waveList_->OnPropertiesShow = [this](TWaveListBoxTarn* sender, std::int32_t index, bool& changed) {
         WaveListBoxTarn1PropertiesShow(sender, index, changed);
     };
+    // Enter on an item does what dropping it on the preview does.
+    waveList_->OnPlay = [this](TWaveListBoxTarn*, std::int32_t index) { waveScreen_->Play(index); };
     waveList_->SetObjMaster(objMaster_.get());
     waveList_->SetSettings(settings_.get());
 }

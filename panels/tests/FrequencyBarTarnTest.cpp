@@ -213,6 +213,59 @@ TEST_F(FrequencyBarTarnTest, MarkerDraggedPastTheRightEndShowsATriangleThatCanBe
     EXPECT_EQ(bar->FrequencyEdit->Text().toStdString(), FormatFrequency(F()));
 }
 
+TEST_F(FrequencyBarTarnTest, KeysMoveTheMarkerByAPixelATenthOfTheSpanOrToALimit)
+{
+    QTest::mouseClick(bar->ZoomInBtn, Qt::LeftButton); // a span whose tenth is not a whole decade
+    const double span = View().Span;
+    const int page = static_cast<int>(std::round(UsableWidth(W()) / 10.0));
+    struct Case {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        int pixels;   // the marker's move, or 0 for
+        double limit; // the frequency it goes to (0: it stays)
+    };
+    const Case cases[] = {
+        {Qt::Key_Right, {}, 1, 0},
+        {Qt::Key_Up, {}, 1, 0},
+        {Qt::Key_Left, {}, -1, 0},
+        {Qt::Key_Down, {}, -1, 0},
+        {Qt::Key_Left, Qt::KeypadModifier, -1, 0},
+        {Qt::Key_Right, Qt::ControlModifier, 0, 0},
+        {Qt::Key_Right, Qt::ShiftModifier, 0, 0},
+        {Qt::Key_End, Qt::AltModifier, 0, 0},
+        {Qt::Key_PageUp, {}, page, 0},
+        {Qt::Key_PageDown, {}, -page, 0},
+        {Qt::Key_PageDown, {}, -page, 0},
+        {Qt::Key_End, {}, 0, 1e8},
+        {Qt::Key_Home, {}, 0, 16.384},
+        {Qt::Key_Home, {}, 0, 16.384}, // again: already there
+    };
+    for (const Case& c : cases) {
+        device.codes.clear();
+        const int x = MarkerX();
+        const double f = F();
+        QTest::keyClick(bar, Qt::Key(c.key), c.modifiers);
+        if (c.pixels != 0) {
+            EXPECT_EQ(MarkerX(), x + c.pixels) << c.key;
+            EXPECT_DOUBLE_EQ(F(), FrequencyAt(View(), W(), x + c.pixels)) << c.key;
+            // The fine shift's reference follows the key, as it follows a drag.
+            EXPECT_EQ(bar->FineShiftBar->value(), kFineShiftCentre) << c.key;
+        } else {
+            EXPECT_DOUBLE_EQ(F(), c.limit != 0 ? c.limit : f) << c.key;
+        }
+        const bool moved = F() != f;
+        EXPECT_EQ(device.codes, moved ? std::vector<Code>{Code::omFrequencyChanged} : std::vector<Code>{}) << c.key;
+        EXPECT_EQ(bar->FrequencyEdit->Text().toStdString(), FormatFrequency(F())) << c.key;
+        EXPECT_DOUBLE_EQ(View().Span, span) << "the view stays";
+    }
+    EXPECT_NEAR(page * span / UsableWidth(W()), span / 10, span / UsableWidth(W()) / 2) << "a tenth of the span";
+    // Not while the mouse drags the marker.
+    Mouse(QEvent::MouseButtonPress, MarkerX(), 10);
+    QTest::keyClick(bar, Qt::Key_End);
+    EXPECT_DOUBLE_EQ(F(), 16.384);
+    Mouse(QEvent::MouseButtonRelease, MarkerX(), 10);
+}
+
 TEST_F(FrequencyBarTarnTest, PanningBesideTheMarkerMovesTheScaleNotTheFrequency)
 {
     QTest::mouseClick(bar->ZoomInBtn, Qt::LeftButton);

@@ -275,3 +275,58 @@ TEST(FrequencyScaleTarn, DegenerateGeometryAndLimitsNeverDivideByZero)
 
 } // namespace
 } // namespace tarn
+
+namespace tarn {
+namespace {
+
+TEST(FrequencyScaleTarn, KeyStepsMoveTheMarkerAsADragToThatPixelWould)
+{
+    // 200 usable pixels over one decade from 1 kHz: one pixel is 1/200 decade.
+    const int width = 230;
+    const auto at = [](double pixel) { return 1000.0 * std::pow(10.0, (pixel - 15) / 200.0); };
+    const TFrequencyLimits limits{16.384, 100000000.0};
+    struct Case {
+        double f;
+        TMarkerStep step;
+        double expected;
+        bool changed;
+    };
+    const Case cases[] = {
+        {at(115), TMarkerStep::PixelUp, at(116), true},
+        {at(115), TMarkerStep::PixelDown, at(114), true},
+        {at(115), TMarkerStep::PageUp, at(135), true}, // a tenth of the span
+        {at(115), TMarkerStep::PageDown, at(95), true},
+        {at(115.4), TMarkerStep::PixelUp, at(116), true}, // from the marker's drawn pixel
+        {at(115.6), TMarkerStep::PixelDown, at(115), true},
+        {at(215), TMarkerStep::PixelUp, at(216), true}, // past the end of the scale, as a drag goes
+        {at(115), TMarkerStep::Lowest, limits.Lo, true},
+        {at(115), TMarkerStep::Highest, limits.Hi, true},
+        {limits.Hi, TMarkerStep::PixelUp, limits.Hi, false}, // clamped at the limits
+        {limits.Hi, TMarkerStep::PageUp, limits.Hi, false},
+        {limits.Lo, TMarkerStep::PageDown, limits.Lo, false},
+        {limits.Lo, TMarkerStep::Lowest, limits.Lo, false},
+    };
+    for (const Case& c : cases) {
+        TFrequencyBarModel model;
+        model.View = {1000, 1};
+        double f = c.f;
+        EXPECT_EQ(model.StepMarker(c.step, width, limits, f), c.changed) << c.f << " step " << int(c.step);
+        EXPECT_NEAR(f / c.expected, 1.0, 1e-12) << c.f << " step " << int(c.step);
+        // Snapped as after a drag: the fine shift's reference is the new pixel.
+        EXPECT_NEAR(model.Snapped / FrequencyAt(model.View, width, PixelOf(model.View, width, f)), 1.0, 1e-12);
+        EXPECT_DOUBLE_EQ(model.DecadesPerPixel, 1.0 / 200);
+        if (c.step == TMarkerStep::PixelUp || c.step == TMarkerStep::PixelDown) {
+            // The mouse lands on the same frequency.
+            TFrequencyBarModel mouse;
+            mouse.View = model.View;
+            mouse.Drag = TDragMode::Marker;
+            double dragged = c.f;
+            const int x = PixelOf(mouse.View, width, c.f) + (c.step == TMarkerStep::PixelUp ? 1 : -1);
+            mouse.Move(x, width, limits, dragged);
+            EXPECT_DOUBLE_EQ(dragged, f);
+        }
+    }
+}
+
+} // namespace
+} // namespace tarn

@@ -329,3 +329,83 @@ TEST_F(WaveListTest, ALargeLibraryDrawsOnlyTheVisibleItems)
 
 } // namespace
 } // namespace tarn
+
+namespace tarn {
+namespace {
+
+TEST_F(WaveListTest, EnterGivesTheItemWithTheFocusToTheChannelAsADropDoes)
+{
+    if (settings.Device.Waveforms.empty())
+        settings.Device.Waveforms.push_back(std::make_unique<TWaveformTarn>());
+    std::vector<std::int32_t> played;
+    list->OnPlay = [&](TWaveListBoxTarn*, std::int32_t index) {
+        played.push_back(index);
+        EXPECT_TRUE(screen->Play(index));
+    };
+    list->FilterBtnClick(2); // arbitrary ones: list rows are not repository indexes
+    struct Case {
+        int row;
+        int key;
+        std::int32_t repositoryIndex; // -1: nothing is played
+    };
+    const Case cases[] = {{1, Qt::Key_Return, 5}, {0, Qt::Key_Enter, 4}, {2, Qt::Key_Return, 6}};
+    for (const Case& c : cases) {
+        // Current but not selected, as the list's first focus leaves it.
+        list->selectionModel()->setCurrentIndex(list->model()->index(c.row, 0), QItemSelectionModel::Clear);
+        recorded.clear();
+        QTest::keyClick(list, Qt::Key(c.key));
+        EXPECT_EQ(list->ItemIndex(), c.row);
+        EXPECT_EQ(played.back(), c.repositoryIndex);
+        EXPECT_EQ(settings.Device.Waveforms[0]->Name, settings.Repository[c.repositoryIndex]->Name);
+        EXPECT_EQ(recorded, (std::vector<std::pair<Code, std::int32_t>>{{Code::omChannelWaveformChanged, 0}}));
+    }
+    // With the Shift key, or without an item, Enter plays nothing.
+    played.clear();
+    QTest::keyClick(list, Qt::Key_Return, Qt::ShiftModifier);
+    list->FilterBtnClick(2);
+    settings.Repository.clear();
+    master.Notify(Code::omWaveformListChanged, 0);
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_TRUE(played.empty());
+    recorded.clear();
+    EXPECT_FALSE(screen->Play(0));
+    EXPECT_FALSE(screen->Play(-1));
+    EXPECT_TRUE(recorded.empty());
+}
+
+TEST_F(WaveListTest, MenuKeyAndShiftF10OpenTheItemMenuAtTheItemWithTheFocus)
+{
+    struct Case {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        int current; // -1: none
+        bool itemMenu;
+        bool nonItemMenu;
+    };
+    const Case cases[] = {
+        {Qt::Key_Menu, {}, 3, true, false},  {Qt::Key_F10, Qt::ShiftModifier, 6, true, false},
+        {Qt::Key_Menu, {}, -1, false, true}, {Qt::Key_F10, Qt::ShiftModifier, -1, false, true},
+        {Qt::Key_F10, {}, 2, false, false},
+    };
+    for (const Case& c : cases) {
+        if (c.current < 0)
+            list->setCurrentIndex({});
+        else
+            list->selectionModel()->setCurrentIndex(list->model()->index(c.current, 0), QItemSelectionModel::Clear);
+        QTest::keyClick(list, Qt::Key(c.key), c.modifiers);
+        EXPECT_EQ(itemMenu.isVisible(), c.itemMenu) << c.key;
+        EXPECT_EQ(nonItemMenu.isVisible(), c.nonItemMenu) << c.key;
+        if (c.itemMenu) {
+            EXPECT_EQ(list->ItemIndex(), c.current);
+            const QRect item(
+                list->viewport()->mapToGlobal(list->visualRect(list->model()->index(c.current, 0)).topLeft()),
+                QSize(list->viewport()->width(), TWaveListBoxTarn::kItemHeight));
+            EXPECT_TRUE(item.contains(itemMenu.pos())) << "at the item, not at the pointer";
+        }
+        itemMenu.hide();
+        nonItemMenu.hide();
+    }
+}
+
+} // namespace
+} // namespace tarn

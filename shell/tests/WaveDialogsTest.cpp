@@ -231,7 +231,7 @@ TEST(WaveDialogs, MainWindowMenusAddAndRenameWaveforms)
     for (QMenu* menu : {form.PopupMenu1(), form.PopupMenu2()})
         for (QAction* item : menu->actions())
             texts << (item->isSeparator() ? QStringLiteral("-") : item->text());
-    EXPECT_EQ(texts.join('|'), "New|Duplicate|Delete|-|Edit by|-|Properties|New|-|Create by");
+    EXPECT_EQ(texts.join('|'), "&New|&Duplicate|De&lete|-|&Edit by|-|&Properties|&New|-|&Create by");
 }
 
 } // namespace

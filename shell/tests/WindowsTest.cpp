@@ -412,7 +412,8 @@ TEST_F(Windows, AlwaysOnTopTogglesAndMainWindowItems)
             }
         }
     }
-    EXPECT_EQ(menus.join('|'), "Main window|Show|Hide|Settings|Transparency|None|Low|Medium|High|Always on top");
+    EXPECT_EQ(menus.join('|'),
+              "&Main window|&Show|&Hide|&Settings|&Transparency|&None|&Low|&Medium|&High|&Always on top");
     // The main window goes with a group still floating; the group goes with it.
 }
 
@@ -552,11 +553,13 @@ TEST_F(Windows, EveryHintAndCaptionOfTheMainWindowComesFromTheStringTable)
 
     // Captions: the window, the menus and the groups.
     QStringList menus;
+    // The captions as shown: the ampersand of a mnemonic is not.
+    const auto shown = [](const QAction* a) { return QString(a->text()).remove(QLatin1Char('&')); };
     for (QAction* menu : form.menuBar()->actions()) {
-        menus << menu->text();
+        menus << shown(menu);
         for (QAction* item : menu->menu()->actions()) {
             if (!item->isSeparator())
-                menus << item->text();
+                menus << shown(item);
         }
     }
     // The two pop-up menus of the waveform list, separators left out.
@@ -564,7 +567,7 @@ TEST_F(Windows, EveryHintAndCaptionOfTheMainWindowComesFromTheStringTable)
     for (QMenu* popup : {form.PopupMenu1(), form.PopupMenu2()}) {
         for (QAction* item : popup->actions()) {
             if (!item->isSeparator())
-                popups << item->text();
+                popups << shown(item);
         }
     }
     const TWaveListBoxTarn& list = form.WaveListBoxTarn1();
