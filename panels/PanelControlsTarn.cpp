@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "panels/PanelControlsTarn.h"
 
+#include "access/AccessibleTarn.h"
+
 #include <QGroupBox>
 #include <QHBoxLayout>
 
@@ -15,7 +17,8 @@ constexpr int kRowGap = 6;
 
 void Describe(QWidget& control, const QString& caption, const QString& hint, const QString& name)
 {
-    control.setAccessibleName(!caption.isEmpty() ? caption : !hint.isEmpty() ? hint : name);
+    // A caption is read from the control itself, so the name follows it.
+    control.setAccessibleName(!caption.isEmpty() ? QString() : !hint.isEmpty() ? hint : name);
     if (!hint.isEmpty()) {
         control.setToolTip(hint);
         control.setAccessibleDescription(hint);
@@ -53,6 +56,8 @@ QToolButton* MakeToggleButton(QWidget& parent, const char* caption, const char* 
     button->setCheckable(true);
     if (*caption == '\0')
         button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    // Every toggle of the panels is one half of a choice.
+    MarkChoice(*button);
     return button;
 }
 
