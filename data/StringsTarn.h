@@ -230,6 +230,11 @@
     /* Waveform list and dialogs */                                                                                    \
     X(AccessibleWaveformList, "Waveforms")                                                                             \
     X(AccessibleWavePreview, "Waveform preview")                                                                       \
+    X(AccessibleMenuBar, "Menu bar")                                                                                   \
+    X(AccessibleControls, "Generator controls")                                                                        \
+    X(AccessibleItemMenu, "Waveform actions")                                                                          \
+    X(AccessibleListMenu, "Waveform list actions")                                                                     \
+    X(AccessibleDbUnit, "dB unit")                                                                                     \
     /* ---- added by the program: texts naming the Linux library files ---- */                                         \
     X(UnableToLoadDriverLibrary, "Unable to load libtarndrv.so. Please reinstall Tarn application.")                   \
     /* Remote control */                                                                                               \

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "panels/ChannelPanelTarn.h"
 
+#include "access/AccessibleTarn.h"
 #include "data/StringsTarn.h"
 #include "panels/FocusFrameTarn.h"
 #include "panels/HLEditTarn.h"
@@ -51,6 +52,7 @@ THLEditTarn* ValueEdit(QGroupBox& group, THLEditStyle style, QRect place, const 
     edit->setGeometry(place);
     edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Describe(*edit, {}, hint, name);
+    NameByValue(*edit, edit->accessibleName());
     return edit;
 }
 
@@ -64,6 +66,7 @@ QLineEdit* PlainEdit(QGroupBox& group, QRect place, const QString& hint)
     edit->setGeometry(place);
     edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Describe(*edit, {}, hint);
+    NameByValue(*edit, edit->accessibleName());
     return edit;
 }
 
@@ -155,6 +158,8 @@ TChannelControls BuildChannelPanel(QGroupBox& group, std::int32_t channelIndex)
     const int dbWidth = 276 - 4 - dbLeft;
     c.dBUnitsBox = List(g, {Strings::UnitdBW, Strings::UnitdBmW, Strings::UnitdBmV, Strings::UnitdBuV},
                         Row(4, kRight, listWidth), Strings::HintdBUnits);
+    // Named by what it chooses; the hint says more.
+    c.dBUnitsBox->setAccessibleName(Text(Strings::AccessibleDbUnit));
     c.dBAbsEdit = PlainEdit(g, Row(4, dbLeft, dbWidth), Text(Strings::HintdBAbs));
     c.dBAbsEdit->setReadOnly(true);
     c.AutodBBtn = Button(g, Strings::ButtonAutodB, Strings::HintAutodB, Row(5, kRight, 63), true);
@@ -181,6 +186,11 @@ TChannelControls BuildChannelPanel(QGroupBox& group, std::int32_t channelIndex)
     c.ShiftNullBtn = Button(g, Strings::ButtonShiftNull, Strings::HintShiftNull, Row(9, kRight + 46, 44), false);
     c.DevShiftEdit =
         ValueEdit(g, THLEditStyle::Device, Row(9, editLeft, editWidth), {}, Text(Strings::NameDeviceShift));
+    // The pairs that set one value each; the indicators stay independent toggles.
+    for (QToolButton* half :
+         {c.OutputOffBtn, c.OutputOnBtn, c.Output20Btn, c.Output0Btn, c.VpPlusOnOffBtn, c.VpMinusOnOffBtn, c.AutodBBtn,
+          c.ManualdBBtn, c.LoadOpenBtn, c.Load50Btn, c.ShiftConBtn, c.ShiftStepBtn})
+        MarkChoice(*half);
     return c;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "panels/FrequencyBarTarn.h"
 
+#include "access/AccessibleTarn.h"
 #include "data/CommonFunctionsTarn.h"
 #include "data/SettingsTarn.h"
 #include "data/StringsTarn.h"
@@ -77,11 +78,13 @@ TFrequencyBarTarn* TFrequencyBarTarn::CreateInGroup(QGroupBox& group)
     auto* edit = new THLEditTarn(&group);
     ApplyStyle(*edit, THLEditStyle::Pending);
     SetHint(*edit, Strings::HintFrequencyEdit);
+    NameByValue(*edit, edit->accessibleName());
     edit->setFixedWidth(kEditWidth);
     bar->FrequencyEdit = edit;
     auto* device = new THLEditTarn(&group);
     ApplyStyle(*device, THLEditStyle::Device);
     SetHint(*device, Strings::HintDevFrequencyEdit);
+    NameByValue(*device, device->accessibleName());
     device->setFixedWidth(kEditWidth);
     bar->DevFrequencyEdit = device;
     bar->ConModeBtn = MakeToggleButton(group, Strings::ButtonCon, Strings::HintConMode);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "panels/PanelControlsTarn.h"
 
+#include "access/AccessibleTarn.h"
 #include "panels/FocusFrameTarn.h"
 
 #include <QGroupBox>
@@ -17,7 +18,8 @@ constexpr int kRowGap = 6;
 
 void Describe(QWidget& control, const QString& caption, const QString& hint, const QString& name)
 {
-    control.setAccessibleName(!caption.isEmpty() ? caption : !hint.isEmpty() ? hint : name);
+    // A caption is read from the control itself, so the name follows it.
+    control.setAccessibleName(!caption.isEmpty() ? QString() : !hint.isEmpty() ? hint : name);
     if (!hint.isEmpty()) {
         control.setToolTip(hint);
         control.setAccessibleDescription(hint);
@@ -55,6 +57,8 @@ QToolButton* MakeToggleButton(QWidget& parent, const char* caption, const char* 
     button->setCheckable(true);
     if (*caption == '\0')
         button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    // Every toggle of the panels is one half of a choice.
+    MarkChoice(*button);
     return button;
 }
 

@@ -12,13 +12,15 @@ class QGroupBox;
 
 namespace tarn {
 
-// A checkable button in parent; its accessible name is the caption, or the
-// hint when there is no caption; the hint is also its description.
+// A checkable button in parent, read as one button of a choice; its accessible
+// name is the caption, or the hint when there is no caption; the hint is also
+// its description.
 QToolButton* MakeToggleButton(QWidget& parent, const char* caption, const char* hint);
 // A plain (not checkable) button with the same texts.
 QToolButton* MakeButton(QWidget& parent, const char* caption, const char* hint);
 // Tool tip and accessible texts of any control: the accessible name is the
-// caption, else the hint, else the given name; the hint is the description.
+// caption (as the control shows it), else the hint, else the given name; the
+// hint is the description.
 void Describe(QWidget& control, const QString& caption, const QString& hint, const QString& name = {});
 void SetHint(QWidget& control, const char* hint, const char* accessibleName = nullptr);
 // The panels' common look, set on a group box: a down toggle reads as down at a glance.

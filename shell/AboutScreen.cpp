@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "shell/AboutScreen.h"
 
+#include "access/AccessibleTarn.h"
 #include "data/StringsTarn.h"
 #include "device/DriverAbstraction.h"
 
@@ -114,7 +115,6 @@ TAboutForm::TAboutForm(QWidget* owner, TDriverAbstraction& driver)
     bold.setBold(true);
     ok_->setFont(bold);
     ok_->setText(Text(Strings::ButtonOK));
-    ok_->setAccessibleName(ok_->text());
     ok_->setStyleSheet(QStringLiteral("QToolButton { color: white; }"));
     ok_->setGeometry(kClientWidth - 8 - 48, kClientHeight - kBannerHeight + (kBannerHeight - 28) / 2, 48, 28);
     connect(ok_, &QToolButton::clicked, this, &QDialog::accept);
@@ -145,9 +145,8 @@ void TAboutForm::FormCreate(TDriverAbstraction& driver)
         captions_[row]->adjustSize();
         values_[row]->adjustSize();
         values_[row]->move(captions_[row]->x() + captions_[row]->width(), values_[row]->y());
-        captions_[row]->setAccessibleName(captions_[row]->text().trimmed());
-        values_[row]->setAccessibleName(values_[row]->text());
-        values_[row]->setAccessibleDescription(captions_[row]->text().trimmed());
+        values_[row]->setAccessibleDescription(QString());
+        NameByValue(*values_[row], captions_[row]->text().trimmed());
     }
     logo_->setAccessibleName(Text(Strings::AboutCaption));
     banner_->setAccessibleName(Text(Strings::AboutCaption));

@@ -36,6 +36,8 @@ TCommBrokenForm::TCommBrokenForm(TObjMasterTarn& master, QWidget* parent)
     message->viewport()->setAutoFillBackground(false);
     message->setStyleSheet(QStringLiteral("background: transparent;"));
     message->setPlainText(QString::fromUtf8(Strings::CommBrokenMessage));
+    // Read as the window's message: its text is the value.
+    message->setAccessibleName(windowTitle());
 
     exitButton_->setGeometry(198, 104, 75, 25);
     exitButton_->setText(QString::fromUtf8(Strings::CommBrokenExit));

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "shell/DetachedScreen.h"
 
+#include "shell/AccessibleParts.h"
+
 #include "data/StringsTarn.h"
 #include "shell/KeyboardTarn.h"
 
@@ -71,6 +73,7 @@ TDetachedForm::TDetachedForm(QWidget& mainWindow, bool opacityAvailable)
     alwaysOnTop1_ = settingsMenu_->addAction(QString(), this, &TDetachedForm::AlwaysOnTop1Click);
     alwaysOnTop1_->setCheckable(true);
     FormCreate();
+    NameWindowParts(*this);
     UpdateChecks();
 }
 

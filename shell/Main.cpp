@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "shell/Main.h"
 
+#include "access/AccessibleTarn.h"
 #include "data/SettingsTarn.h"
 #include "data/StringsTarn.h"
 #include "device/DeviceAbstractionTarn.h"
@@ -12,6 +13,7 @@
 #include "panels/WaveScreenTarn.h"
 #include "remote/RemoteControlTarn.h"
 #include "shell/AboutScreen.h"
+#include "shell/AccessibleParts.h"
 #include "shell/CommBrokenScreen.h"
 #include "shell/DetachedScreen.h"
 #include "shell/KeyboardTarn.h"
@@ -64,6 +66,7 @@ TMainForm::TMainForm(TDialogService& dialogs, QWidget* parent)
       dialogs_(dialogs), objMaster_(std::make_unique<TObjMasterTarn>()), settings_(std::make_unique<TSettingsTarn>()),
       deviceAbstraction_(std::make_unique<TDeviceAbstractionTarn>(dialogs))
 {
+    InstallAccessibility();
     setWindowTitle(QStringLiteral("Tarn Generator"));
     auto* client = new QWidget(this);
     client->setFixedSize(kClientWidth, kClientHeight);
@@ -74,6 +77,7 @@ TMainForm::TMainForm(TDialogService& dialogs, QWidget* parent)
     WireComponents();
     FormCreate();
     SetUpKeyboard(*this);
+    NameMainWindowParts(*this);
     adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - rect().center());

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "shell/NewWaveScreen.h"
 
+#include "access/AccessibleTarn.h"
 #include "data/CommonFunctionsTarn.h"
 #include "data/SettingsTarn.h"
 #include "data/StringsTarn.h"
@@ -30,7 +31,9 @@ void PlaceLabelledField(QLabel& label, QWidget& field, int top, int height, int 
     label.adjustSize();
     label.move(6, top + (height - label.height()) / 2);
     label.setBuddy(&field);
-    field.setAccessibleName(label.text());
+    // A field is named by its caption through the buddy; a value label is read by its value.
+    if (auto* value = qobject_cast<QLabel*>(&field))
+        NameByValue(*value, StripMnemonic(label.text()));
     const int left = label.x() + label.width() + 5;
     field.setGeometry(left, top, clientWidth - rightMargin - left, height);
 }

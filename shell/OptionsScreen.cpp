@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "shell/OptionsScreen.h"
 
+#include "access/AccessibleTarn.h"
 #include "data/OptionsTarn.h"
 #include "data/SettingsTarn.h"
 #include "data/StringsTarn.h"
@@ -147,10 +148,7 @@ void TOptionsForm::FormCreate()
     cancel_->setText(Text(Strings::ButtonCancel));
     for (QCheckBox* box : {filterAutoset_, vrmsFromAC_, remoteControl_}) {
         box->adjustSize();
-        box->setAccessibleName(box->text());
     }
-    for (QPushButton* button : {ok_, cancel_})
-        button->setAccessibleName(button->text());
     // Placed once labels and check boxes have their final sizes, each check
     // box the same distance below its section label.
     filterAutoset_->move(2 * kMargin, autoset_.label->geometry().bottom() + kMargin);
@@ -159,8 +157,7 @@ void TOptionsForm::FormCreate()
     SetSectionText(remote_, Strings::OptionsSectionRemote);
     remoteControl_->move(2 * kMargin, remote_.label->geometry().bottom() + kMargin);
     for (const TSection& section : {autoset_, outputInfo_, remote_}) {
-        section.label->setAccessibleName(section.label->text());
-        section.rule->setAccessibleName(section.label->text());
+        section.rule->setAccessibleName(StripMnemonic(section.label->text()));
     }
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "virtualdevice/VirtualDeviceWindow.h"
 
+#include "access/AccessibleTarn.h"
 #include "virtualdevice/DeviceTexts.h"
 #include "virtualdevice/ScopeView.h"
 
@@ -20,10 +21,12 @@ QString Text(const char* text)
     return QString::fromUtf8(text);
 }
 
-// Caption or hint as the accessible name, the hint as its description.
+// The accessible name where the widget shows no text of its own (a button
+// reads its caption, so the name follows it), the hint as its description.
 template <typename W> W* Described(W* widget, const char* name, const char* hint)
 {
-    widget->setAccessibleName(Text(name));
+    if (name != nullptr)
+        widget->setAccessibleName(Text(name));
     if (hint != nullptr) {
         widget->setAccessibleDescription(Text(hint));
         widget->setToolTip(Text(hint));
@@ -62,6 +65,7 @@ VirtualDeviceWindow::VirtualDeviceWindow(vg::VirtualGenerator& generator, const 
       characteristic_(
           vg::CharacteristicFromPage(generator.State().calibrationPage).value_or(vg::AnalogCharacteristic{}))
 {
+    tarn::InstallAccessibility();
     setWindowTitle(Text(Texts::WindowTitle));
     setAccessibleName(Text(Texts::WindowTitle));
 
@@ -88,12 +92,14 @@ VirtualDeviceWindow::VirtualDeviceWindow(vg::VirtualGenerator& generator, const 
     left->addLayout(controls);
     left->addWidget(MakeMeasurements());
 
-    state_ = Described(new QLabel, Texts::State, nullptr);
+    state_ = new QLabel;
+    tarn::NameByValue(*state_, Text(Texts::State));
     state_->setTextFormat(Qt::PlainText);
     state_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     auto* stateLayout = new QVBoxLayout;
     stateLayout->addWidget(state_);
-    registers_ = Described(new QLabel, Texts::Registers, Texts::RegistersHint);
+    registers_ = Described(new QLabel, nullptr, Texts::RegistersHint);
+    tarn::NameByValue(*registers_, Text(Texts::Registers));
     registers_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     registers_->setTextFormat(Qt::PlainText);
     registers_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -133,7 +139,7 @@ QWidget* VirtualDeviceWindow::MakeMeasurements()
             auto* number = new QLabel;
             number->setAlignment(Qt::AlignRight);
             number->setMinimumWidth(number->fontMetrics().horizontalAdvance(QStringLiteral("0.999999 MHz")) + 4);
-            number->setAccessibleName(Text(output) + QLatin1Char(' ') + Text(heads[c]));
+            tarn::NameByValue(*number, Text(output) + QLatin1Char(' ') + Text(heads[c]));
             grid->addWidget(number, row + 1, c + 1);
             numbers_[std::size_t(row)][std::size_t(c)] = number;
         }
@@ -144,11 +150,11 @@ QWidget* VirtualDeviceWindow::MakeMeasurements()
 
 QWidget* VirtualDeviceWindow::MakeBench()
 {
-    plug_ = Described(new QPushButton(Text(Texts::Unplug)), Texts::Unplug, Texts::UnplugHint);
+    plug_ = Described(new QPushButton(Text(Texts::Unplug)), nullptr, Texts::UnplugHint);
     plug_->setCheckable(true);
-    fail_ = Described(new QPushButton(Text(Texts::FailNext)), Texts::FailNext, Texts::FailNextHint);
-    damage_ = Described(new QPushButton(Text(Texts::Damage)), Texts::Damage, Texts::DamageHint);
-    trigger_ = Described(new QPushButton(Text(Texts::TriggerIn)), Texts::TriggerIn, Texts::TriggerInHint);
+    fail_ = Described(new QPushButton(Text(Texts::FailNext)), nullptr, Texts::FailNextHint);
+    damage_ = Described(new QPushButton(Text(Texts::Damage)), nullptr, Texts::DamageHint);
+    trigger_ = Described(new QPushButton(Text(Texts::TriggerIn)), nullptr, Texts::TriggerInHint);
     connect(plug_, &QPushButton::toggled, this, [this](bool unplugged) {
         generator_.SetPlugged(!unplugged);
         Refresh();

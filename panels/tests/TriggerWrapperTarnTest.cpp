@@ -5,6 +5,7 @@
 #include "panels/TriggerWrapperTarn.h"
 #include "shell/master/tests/TestApp.h"
 
+#include <QAccessible>
 #include <QGroupBox>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -114,7 +115,9 @@ TEST_F(TriggerWrapperTarnTest, ButtonsCarryTagsTextsAndAccessibleNames)
         EXPECT_EQ(buttons[i]->text().toStdString(), captions[i]);
         EXPECT_EQ(buttons[i]->toolTip().toStdString(), hints[i]);
         EXPECT_EQ(buttons[i]->accessibleDescription().toStdString(), hints[i]);
-        EXPECT_EQ(buttons[i]->accessibleName().toStdString(), *captions[i] != '\0' ? captions[i] : hints[i]);
+        QAccessibleInterface* read = QAccessible::queryAccessibleInterface(buttons[i]);
+        EXPECT_EQ(read->text(QAccessible::Name).toStdString(), *captions[i] != '\0' ? captions[i] : hints[i]);
+        EXPECT_EQ(read->role(), QAccessible::RadioButton);
     }
     EXPECT_FALSE(panel.TrigLeadingBtn->icon().isNull());
     EXPECT_FALSE(panel.TrigTrailingBtn->icon().isNull());

@@ -37,7 +37,6 @@ public:
         functions->setForegroundRole(QPalette::PlaceholderText);
         Error = new QLabel(this);
         Error->setObjectName(QStringLiteral("EquationError"));
-        Error->setAccessibleName(QStringLiteral("Error"));
         Error->setAccessibleDescription(QStringLiteral("Why the expression does not parse"));
         Error->setStyleSheet(QStringLiteral("color: #b00000"));
         Error->setMinimumHeight(Error->fontMetrics().lineSpacing());

@@ -48,7 +48,6 @@ public:
         File->setMinimumWidth(300);
         auto* browse = Named(new QPushButton(QStringLiteral("Browse..."), this), "ImportBrowse",
                              QStringLiteral("Choose the file to import"));
-        browse->setAccessibleName(QStringLiteral("Browse"));
         auto* fileRow = new QHBoxLayout;
         fileRow->addWidget(File, 1);
         fileRow->addWidget(browse);
@@ -85,7 +84,6 @@ public:
         Preview = new TModulePreview(this);
         layout->addWidget(Preview, 1);
         Status = Named(new QLabel(this), "ImportStatus", QStringLiteral("What was read, or why the file is refused"));
-        Status->setAccessibleName(QStringLiteral("Status"));
         Status->setWordWrap(true);
         Status->setMinimumHeight(Status->fontMetrics().lineSpacing() * 2);
         Status->setAlignment(Qt::AlignLeft | Qt::AlignTop);

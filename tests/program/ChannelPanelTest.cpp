@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCursor>
@@ -86,14 +87,18 @@ TEST_F(ChannelPanels, StartShowsTheDefaultsWithNamesAndHints)
     EXPECT_EQ(H().Load50Btn->text(), "600");
     EXPECT_EQ(H().Load50Btn->toolTip(), "The 600 ohm load is connected to output");
     EXPECT_EQ(L().Load50Btn->toolTip(), "The 50 ohm load is connected to output");
-    EXPECT_EQ(L().ShiftEdit->accessibleName(), "Pending shift");
-    EXPECT_EQ(L().DevShiftEdit->accessibleName(), "Shift in device");
-    EXPECT_EQ(L().VrmsEdit->accessibleName(), "Effective voltage");
+    // Readings are named by their value and described by their caption.
+    EXPECT_EQ(L().ShiftEdit->accessibleName(), L().ShiftEdit->text());
+    EXPECT_EQ(L().ShiftEdit->accessibleDescription(), "Pending shift");
+    EXPECT_EQ(L().DevShiftEdit->accessibleDescription(), "Shift in device");
+    EXPECT_EQ(L().VrmsEdit->accessibleName(), L().VrmsEdit->text());
+    EXPECT_EQ(L().VrmsEdit->accessibleDescription(), "Effective voltage");
     EXPECT_EQ(L().VppEdit->accessibleDescription(), "Peak-peak voltage");
     for (const TChannelControls* c : {&L(), &H()}) {
         for (QWidget* w : c->LevelBar->parentWidget()->findChildren<QWidget*>()) {
             if (w->parentWidget() == c->LevelBar->parentWidget()) {
-                EXPECT_FALSE(w->accessibleName().isEmpty()) << w->metaObject()->className();
+                EXPECT_FALSE(QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name).isEmpty())
+                    << w->metaObject()->className();
             }
         }
         for (QToolButton* b : {c->VppOnOffBtn, c->VpPlusOnOffBtn, c->OutputOnBtn, c->LoadOpenBtn, c->ShiftStepBtn})

@@ -6,6 +6,7 @@
 #include "tests/program/ProgramHarness.h"
 #include "tests/screenshots/ScreenshotSupport.h"
 
+#include <QAccessible>
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -57,7 +58,9 @@ void Capture(const char* module, const std::string& state, const std::function<v
                                 || qobject_cast<const QAbstractSpinBox*>(control) != nullptr
                                 || qobject_cast<const QComboBox*>(control) != nullptr)
                                && control->parentWidget()->inherits("QAbstractSpinBox") == false
-                               && (control->accessibleName().isEmpty()
+                               && (QAccessible::queryAccessibleInterface(const_cast<QWidget*>(control))
+                                       ->text(QAccessible::Name)
+                                       .isEmpty()
                                    || (!button && control->accessibleDescription().isEmpty()))) {
                                squeezed.push_back("unnamed " + control->objectName().toStdString());
                            }
