@@ -36,7 +36,9 @@ depends=$(dpkg-deb --field "$package" Depends)
 for lib in libqt6widgets6 libusb-1.0-0 libpugixml; do
   grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
-dpkg-deb --ctrl-tarfile "$package" | tar -t | grep -q postinst || fail "no postinst"
+# Listed whole first: grep -q would end the pipe early and pipefail would call that a failure.
+control=$(dpkg-deb --ctrl-tarfile "$package" | tar -t)
+grep -qx './postinst' <<<"$control" || fail "no postinst: $control"
 # One program file for both folders, stripped; its symbols in tarn-dbgsym.
 grep -qF "./usr/lib/tarn/virtual/tarn link to ./usr/lib/tarn/tarn" <<<"$contents" \
   || fail "the virtual folder's program is no hard link to the program"
