@@ -113,7 +113,7 @@ TEST_F(ScpiGenerator, VolatileUploadsAndTheirCopiesInTheLibrary)
         {"DATA mine,1;:WAV:DATA? MINE", "4095\n", {}}, // a named upload replaces too
         {"DATA VOLATILE", "", {errMissingParameter}},
         {"DATA:COPY Sine", "", {errSettingsConflict}}, // a standard waveform is not overwritten
-        {"DATA:COPY VOLATILE", "", {errIllegalValue}},
+        {"DATA:COPY VOLATILE;:DATA:COPY \"volatile\"", "", {errIllegalValue, errIllegalValue}}, // no unreachable name
         {"DATA:COPY mine,Sine", "", {errIllegalValue}},
         {"WAV:DATA? \"nope\"", "", {errIllegalValue}},
         {"DATA:DEL mine;:DATA:VOL:CLE;:DATA:CAT?", "\"Sine\",\"Saw\",\"Triangle\",\"Square\"\n", {}},
