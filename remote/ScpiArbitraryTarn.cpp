@@ -47,14 +47,32 @@ bool TScpiInstrument::StoreVolatile(const std::vector<std::uint16_t>& codes)
     return true;
 }
 
+std::optional<std::string> TScpiInstrument::LibraryName(const TParam& p)
+{
+    auto name = NameParam(p);
+    if (!name || !ValidName(*name)) {
+        return std::nullopt;
+    }
+    if (EqualNoCase(*name, kVolatile)) {
+        Fail(errIllegalValue, "VOLATILE is not a name in the library");
+        return std::nullopt;
+    }
+    // A bare name comes in upper case: it replaces the list's of any case.
+    if (const TWaveformTarn* known = FindWaveform(*name)) {
+        *name = known->Name;
+    }
+    return name;
+}
+
 void TScpiInstrument::VolatileData(TCall& call)
 {
     if (!ParamCount(call, 2, 1 + kMostSamples)) {
         return;
     }
     const std::vector<TParam>& params = call.Unit.Params;
-    if (!(params[0].Kind == TParam::TKind::Mnemonic && MatchesMnemonic("VOLATILE", params[0].Text))) {
-        Fail(errIllegalValue, "uploads go to VOLATILE; DATA:COPY gives them a name");
+    const bool toVolatile = params[0].Kind == TParam::TKind::Mnemonic && MatchesMnemonic("VOLATILE", params[0].Text);
+    const auto name = toVolatile ? std::optional<std::string>(kVolatile) : LibraryName(params[0]);
+    if (!name) {
         return;
     }
     const bool dac = call.Tag == 1;
@@ -95,13 +113,23 @@ void TScpiInstrument::VolatileData(TCall& call)
         Fail(errDataOutOfRange, "1 to 16384 samples");
         return;
     }
+    if (!toVolatile) {
+        // As DATA VOLATILE and DATA:COPY <name>: the library first, so that a
+        // refused name leaves VOLATILE as it was.
+        TWaveformTarn wave;
+        wave.Allocate(static_cast<std::int32_t>(codes.size()), settings_.SampleRange, false);
+        std::copy(codes.begin(), codes.end(), wave.Samples());
+        wave.Name = *name;
+        if (!AddOrReplace(wave)) {
+            return;
+        }
+    }
     StoreVolatile(codes);
 }
 
 void TScpiInstrument::DataCopy(TCall& call)
 {
-    const auto name = ParamCount(call, 1, 2) ? NameParam(call.Unit.Params[0]) : std::nullopt;
-    if (!name) {
+    if (!ParamCount(call, 1, 2)) {
         return;
     }
     if (call.Unit.Params.size() == 2
@@ -110,11 +138,8 @@ void TScpiInstrument::DataCopy(TCall& call)
         Fail(errIllegalValue, "only VOLATILE is copied");
         return;
     }
-    if (!ValidName(*name)) {
-        return;
-    }
-    if (MatchesMnemonic("VOLATILE", *name)) {
-        Fail(errIllegalValue, "VOLATILE is not a name in the library");
+    const auto name = LibraryName(call.Unit.Params[0]);
+    if (!name) {
         return;
     }
     if (!volatile_) {
@@ -123,9 +148,7 @@ void TScpiInstrument::DataCopy(TCall& call)
     }
     TWaveformTarn copy;
     copy.Assign(*volatile_);
-    // A bare name comes in upper case: it replaces the list's of any case.
-    const TWaveformTarn* known = FindWaveform(*name);
-    copy.Name = known != nullptr ? known->Name : *name;
+    copy.Name = *name;
     AddOrReplace(copy);
 }
 

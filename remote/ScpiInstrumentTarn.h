@@ -154,6 +154,8 @@ private:
     bool StoreVolatile(const std::vector<std::uint16_t>& codes);
     // 1 to kMaxName printable characters, else -224.
     bool ValidName(const std::string& name);
+    // A name for the library (not VOLATILE), spelled as the list has it.
+    std::optional<std::string> LibraryName(const TParam& p);
     // Into the library; an arbitrary waveform of the same name is replaced.
     bool AddOrReplace(const TWaveformTarn& wave);
 
@@ -268,6 +270,17 @@ private:
     // SYSTem:BEEPer, DISPlay:TEXT: taken, nothing to do.
     void Ignored(TCall& call);
     void IgnoredQuery(TCall& call);
+    // What this generator does not have: pulses, a burst period, arbitrary
+    // advance and filter by tag; set or queried, -221 with the reason.
+    void Absent(TCall& call);
+    // OUTPut:TRIGger: there is no trigger output, so only OFF (the query
+    // is IgnoredQuery's 0).
+    void TriggerOutput(TCall& call);
+    // SYSTem:COMMunicate:RLSTate: remembered, nothing to lock.
+    void RemoteLocal(TCall& call);
+    void RemoteLocalQuery(TCall& call);
+    // FUNCtion:ARBitrary:SRATe: the frequency while an arbitrary waveform plays.
+    void SampleRate(TCall& call);
 
     TSettingsTarn& settings_;
     TScpiHost& host_;
@@ -283,6 +296,8 @@ private:
     // Blocks of DATA are little-endian (FORMat:BORDer SWAPped).
     bool swapped_ = true;
     std::string userWave_{kVolatile};
+    // SYSTem:COMMunicate:RLSTate: LOCal, REMote or RWLock.
+    int remoteLocal_ = 1;
     // What DATA VOLATILE uploaded; not part of the library.
     std::unique_ptr<TWaveformTarn> volatile_;
     std::uint16_t operationEnable_ = 0;

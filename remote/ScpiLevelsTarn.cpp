@@ -240,8 +240,11 @@ void TScpiInstrument::OffsetQuery(TCall& call)
 
 void TScpiInstrument::VoltageUnit(TCall& call)
 {
-    if (const auto unit = ParamCount(call, 1, 1) ? Choice(call.Unit.Params[0], {"VPP", "VRMS", "DBM"}) : std::nullopt) {
-        amplitudeUnit_ = static_cast<TAmplitudeUnit>(*unit);
+    // DEFault is the unit of a first start.
+    const auto unit =
+        ParamCount(call, 1, 1) ? Choice(call.Unit.Params[0], {"VPP", "VRMS", "DBM", "DEFault"}) : std::nullopt;
+    if (unit) {
+        amplitudeUnit_ = *unit == 3 ? TAmplitudeUnit::Vpp : static_cast<TAmplitudeUnit>(*unit);
     }
 }
 

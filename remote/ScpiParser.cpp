@@ -3,6 +3,7 @@
 
 #include "remote/ScpiErrors.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <charconv>
@@ -392,6 +393,12 @@ bool MatchesMnemonic(std::string_view form, std::string_view text)
         }
     }
     return text == shortForm || text == longForm;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size()
+           && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Upper(x) == Upper(y); });
 }
 
 } // namespace tarn::scpi

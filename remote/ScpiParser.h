@@ -76,5 +76,7 @@ bool MatchPattern(const std::vector<TPatternNode>& pattern, const std::vector<TH
 std::string Quoted(std::string_view text);
 // "MINimum" matches "MIN" and "MINIMUM" (text in upper case).
 bool MatchesMnemonic(std::string_view form, std::string_view text);
+// ASCII letters compared without regard to case.
+bool EqualNoCase(std::string_view a, std::string_view b);
 
 } // namespace tarn::scpi

@@ -42,13 +42,6 @@ bool SameSamples(const TWaveformTarn& w, TStandardWaveform kind)
     return true;
 }
 
-bool EqualNoCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
-           });
-}
-
 // The frequency range a waveform gives, as the frequency bar has it.
 TFrequencyLimits LimitsFor(const TSettingsTarn& s, const TWaveformTarn& w)
 {
@@ -214,6 +207,21 @@ void TScpiInstrument::FunctionUser(TCall& call)
     // FUNC:ARB plays it; FUNC:USER does when an arbitrary waveform plays.
     if (call.Tag == 1 || PlayingShape() == kUser) {
         PlayArbitrary(userWave_);
+    }
+}
+
+void TScpiInstrument::SampleRate(TCall& call)
+{
+    // The frequency bar gives an arbitrary waveform's sampling rate; with a
+    // standard shape it gives periods per second, not a rate of samples.
+    if (PlayingShape() != kUser) {
+        Fail(errSettingsConflict,
+             std::string(kShapeNames[static_cast<std::size_t>(PlayingShape())])
+                 + " plays: FUNC:ARB:SRAT is the frequency only while an arbitrary waveform plays");
+    } else if (call.Unit.Query) {
+        FrequencyQuery(call);
+    } else {
+        Frequency(call);
     }
 }
 

@@ -110,10 +110,10 @@ TEST_F(ScpiGenerator, VolatileUploadsAndTheirCopiesInTheLibrary)
         {"DATA:DAC VOLATILE,2048", "", {errDataOutOfRange}},
         {"DATA:DAC VOLATILE,0.5", "", {errDataType}},
         {"DATA:DAC VOLATILE,#13abc", "", {errInvalidBlock}},
-        {"DATA mine,1", "", {errIllegalValue}},
+        {"DATA mine,1;:WAV:DATA? MINE", "4095\n", {}}, // a named upload replaces too
         {"DATA VOLATILE", "", {errMissingParameter}},
         {"DATA:COPY Sine", "", {errSettingsConflict}}, // a standard waveform is not overwritten
-        {"DATA:COPY VOLATILE", "", {errIllegalValue}},
+        {"DATA:COPY VOLATILE;:DATA:COPY \"volatile\"", "", {errIllegalValue, errIllegalValue}}, // no unreachable name
         {"DATA:COPY mine,Sine", "", {errIllegalValue}},
         {"WAV:DATA? \"nope\"", "", {errIllegalValue}},
         {"DATA:DEL mine;:DATA:VOL:CLE;:DATA:CAT?", "\"Sine\",\"Saw\",\"Triangle\",\"Square\"\n", {}},
@@ -122,6 +122,56 @@ TEST_F(ScpiGenerator, VolatileUploadsAndTheirCopiesInTheLibrary)
         {"WAV:DATA \"Saw\",1", "", {errSettingsConflict}},
     });
     EXPECT_EQ(s.Repository.size(), library + 1);
+}
+
+// A named upload is DATA VOLATILE and DATA:COPY <name> in one command.
+TEST_F(ScpiGenerator, NamedUploadsGoIntoTheLibraryAndIntoVolatile)
+{
+    const std::size_t library = s.Repository.size();
+    Steps({
+        {"DATA:VOL:CLE;:DATA:ARB:DAC TarnArb, -2047, 0, 2047;:WAV:DATA? TARNARB;:WAV:DATA? VOLATILE",
+         "1,2048,4095;1,2048,4095\n",
+         {}},
+        {"FUNC ARB;:FUNC:ARB TARNARB;:FUNC?;:WAV:SEL?", "USER;\"TARNARB\"\n", {}},
+        {"DATA:ARB \"TARNARB\",1,-1;:WAV:DATA? \"TARNARB\";:WAV:SEL?", "4095,1;\"TARNARB\"\n", {}},
+        {"SOUR1:DATA:ARB:DAC \"Sine\",1;:WAV:DATA? VOLATILE", "4095,1\n", {errSettingsConflict}}, // nothing changed
+        {"DATA:ARB:DAC big,2048;:DATA:ARB big,-1.5;:DATA:ARB:DAC big,0.5;:DATA big",
+         "",
+         {errDataOutOfRange, errDataOutOfRange, errDataType, errMissingParameter}},
+        {"DATA:ARB 0.5,1;:DATA:ARB:DAC \"volatile\",1;:DATA:ARB \"" + std::string(65, 'x') + "\",1",
+         "",
+         {errDataType, errIllegalValue, errIllegalValue}},
+        {"FORM:BORD SWAP;:DATA:ARB:DAC blk,#14\x01\x00\x02\x00;:WAV:DATA? BLK"s, "2049,2050\n", {}},
+        {"DATA:COPY tarnarb;:WAV:DATA? TARNARB", "2049,2050\n", {}}, // a bare name finds the list's of any case
+    });
+    EXPECT_EQ(s.Repository.size(), library + 2);
+    // Replacing in the list leaves what plays, as DATA:COPY does.
+    EXPECT_EQ(Playing().SampleCount(), 3);
+    EXPECT_EQ(Playing().Samples()[0], 1);
+}
+
+// What drivers of other generators set that this one does not have: -221
+// with the reason, set or queried; what it has one value of is taken.
+TEST_F(ScpiGenerator, WhatTheGeneratorLacksIsRefusedWithItsReason)
+{
+    Steps({
+        {"VOLT:UNIT VRMS;:VOLT:UNIT DEF;:VOLT:UNIT?", "VPP\n", {}},
+        {"FUNC:ARB:SRAT 1000;:FUNC:ARB:SRAT?;:FREQ?", "15000\n", {errSettingsConflict, errSettingsConflict}},
+        {"DATA VOLATILE,-1,1;:FUNC USER;:FUNC:ARB:SRAT 2E6;SRAT?;:FREQ?", "2000000;2000000\n", {}},
+        {"SOUR1:FUNC:ARB:SRAT MIN;SRAT? MAX;:FREQ?", "100000000;16.384\n", {}},
+        {"FUNC:ARB:SRAT 1GHZ;:FREQ?", "16.384\n", {errDataOutOfRange}},
+        {"OUTP:TRIG 0;TRIG?;:OUTP:TRIG OFF;:OUTP2:TRIG:STAT?", "0;0\n", {}},
+        {"OUTP:TRIG 1;:OUTP:TRIG ON;:OUTP:TRIG?", "0\n", {errSettingsConflict, errSettingsConflict}},
+        {"SYST:COMM:RLST?;RLST LOC;RLST?;RLST RWLOCK;RLST?;RLST REM;RLST?", "REM;LOC;RWL;REM\n", {}},
+        {"SYST:COMM:RLST MAYBE;RLST 1", "", {errIllegalValue, errDataType}},
+        {"PULS:PER 1e-3;:FUNC:PULS:PER?;:FUNC:PULS:HOLD WIDT;:FUNC:PULS:WIDT?;:SOUR1:FUNC:PULS:DCYC 50;"
+         ":FUNC:PULS:TRAN:BOTH 1e-8;:FUNC:PULS:TRAN?;:BURS:INT:PER 1;:BURS:INT:PER?;:FUNC:ARB:ADV SRAT;"
+         ":FUNC:ARB:FILT?;:FREQ?",
+         "16.384\n", std::vector<int>(11, errSettingsConflict)},
+        {"OUTP:TRIG 1;:SYST:ERR?",
+         "-221,\"Settings conflict;no trigger output: the generator has a trigger input only (TRIG:EXT)\"\n",
+         {}},
+    });
 }
 
 TEST_F(ScpiGenerator, UploadingIntoThePlayingVolatileWaveformChangesTheOutput)

@@ -87,12 +87,19 @@ def common_steps(square_name="SQU", burst_mode="TRIG"):
 
 def arb_steps():
     codes = [int(round(2047 * math.sin(2 * math.pi * i / 64))) for i in range(64)]
+    floats = [round(math.cos(2 * math.pi * i / 32), 4) for i in range(32)]
     return [
         step("load", lambda d: setattr(d, "output_load", 50), {"load": 50.0}, [("output_load", 50.0)]),
         step("arbitrary upload", lambda d: (d.data_volatile_clear(), d.data_arb("TARNARB", codes, "DAC"),
                                             setattr(d, "shape", "ARB"), setattr(d, "arb_file", "TARNARB")),
-             {"waveform": "TARNARB", "codes": [2048 + c for c in codes]}, [("shape", "USER")],
-             awaiting="DATA:ARB:DAC <name>,... and DATA:ARB <name>,... (uploads under a name)"),
+             {"waveform": "TARNARB", "codes": [2048 + c for c in codes]}, [("shape", "USER")]),
+        step("arbitrary upload as floats, replacing", lambda d: (d.data_arb("TARNARB", floats, "float"),
+                                                                  setattr(d, "arb_file", "TARNARB")),
+             {"waveform": "TARNARB", "codes": [round(2047 * f) + 2048 for f in floats]},
+             [("arb_file", "\"TARNARB\"")]),
+        step("sampling rate of the arbitrary waveform", lambda d: setattr(d, "arb_srate", 2.5e6),
+             {"frequency": 2.5e6, "waveform": "TARNARB"}, [("arb_srate", 2.5e6)]),
+        step("no trigger output", lambda d: setattr(d, "ext_trig_out", False), {}, [("ext_trig_out", False)]),
         step("display text", lambda d: (setattr(d, "display", "tarn"), d.clear_display()), {}),
     ]
 
@@ -109,7 +116,7 @@ def sour_steps():
         step("amplitude in Vrms", lambda d: (setattr(d, "amplitude_units", "Vrms"), setattr(d, "amplitude", 0.5)),
              {"vpp": 0.5 * SQRT8}, [("amplitude_units", "Vrms")]),
         step("default unit", lambda d: setattr(d, "amplitude_units", "default"), {"vpp": 0.5 * SQRT8},
-             [("amplitude_units", "Vpp")], awaiting="VOLT:UNIT DEF"),
+             [("amplitude_units", "Vpp")]),
     ]
 
 
