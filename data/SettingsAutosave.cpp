@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 // The settings model's saves during a run: a background saver fed from the
 // window's thread, and the recovery of a library whose file went bad.
+#include "data/FileReplace.h"
 #include "data/SampleFile.h"
 #include "data/SettingsTarn.h"
 #include "data/WaveformRepositoryFile.h"
 
 #include <algorithm>
 #include <iterator>
-#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -46,11 +46,9 @@ bool TSettingsTarn::RecoverDamagedLibrary()
 
 void TSettingsTarn::LoadUnreadSamplesIfInPlace() const
 {
-    const auto file = FFolder / WaveformRepositoryFileName;
-    std::filesystem::path dir = file.parent_path();
-    if (dir.empty())
-        dir = ".";
-    if (::access(dir.c_str(), W_OK | X_OK) == 0)
+    // The same rule as the save's: a folder of someone else's takes no
+    // temporary file even where the user may write.
+    if (!RewritesInPlace(FFolder / WaveformRepositoryFileName))
         return;
     for (const auto* list : {&Device.Waveforms, &Repository}) {
         for (const auto& waveform : *list) {

@@ -10,7 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <fstream>
+#include <thread>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -188,6 +191,56 @@ TEST(LazySamplesTest, FileShortenedOrRewrittenByAnotherProcessIsRecovered)
         TWaveformList device, repository;
         EXPECT_TRUE(LoadWaveformRepositoryFile(file, device, repository));
         EXPECT_EQ(repository.size(), list.size());
+    }
+}
+
+// Where no temporary file may be made the file is rewritten in place: the
+// samples still unread must be brought in first, or they are read back from
+// the overwritten file and count as lost.
+TEST(LazySamplesTest, InPlaceSaveKeepsSamplesThatWereNotReadYet)
+{
+    for (const bool background : {false, true}) {
+        TTempFolder folder;
+        const auto file = folder / WaveformRepositoryFileName;
+        std::mt19937 random(7);
+        WriteLibrary(file, random, 20);
+        TWaveformList device, expected;
+        {
+            std::ifstream in(file, std::ios::binary);
+            TBinStreamEx stream(in);
+            ASSERT_TRUE(ReadWaveformRepository(stream, device, expected));
+        }
+        // A folder of someone else's (root may write there but makes no
+        // temporary file), or one the user may not write.
+        if (::geteuid() == 0)
+            ASSERT_EQ(::chown(folder.Path().c_str(), 4242, 4242), 0);
+        else
+            std::filesystem::permissions(folder.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+        TSettingsTarn settings;
+        settings.SetDefaults();
+        ASSERT_FALSE(settings.Load(folder.Path()).RepositoryRecovered);
+        ASSERT_NE(settings.Repository[5]->SampleFile(), nullptr);
+        settings.Repository[0]->Name = "changed";
+        expected[0]->Name = "changed";
+        if (background) {
+            settings.AutosaveTick();
+            for (int i = 0; i < 500 && !settings.AutosaveIdle(); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            ASSERT_TRUE(settings.AutosaveIdle());
+        } else {
+            ASSERT_TRUE(settings.Save(folder.Path()).RepositorySaved);
+        }
+        EXPECT_FALSE(settings.AutosaveTick()) << background << ": waveforms counted as lost";
+        ASSERT_EQ(settings.Repository.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            const TWaveformTarn& w = *settings.Repository[i];
+            ASSERT_EQ(w.SampleCount(), expected[i]->SampleCount());
+            EXPECT_TRUE(std::equal(std::as_const(w).Samples(), std::as_const(w).Samples() + w.SampleCount(),
+                                   std::as_const(*expected[i]).Samples()))
+                << background << " " << i;
+            EXPECT_FALSE(w.SamplesLost()) << background << " " << i;
+        }
+        EXPECT_EQ(Bytes(device, expected), ReadWholeFile(file)) << background;
     }
 }
 
