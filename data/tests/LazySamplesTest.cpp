@@ -3,6 +3,7 @@
 // start, and a file spoiled by someone else while they are unread neither
 // crashes the program nor leaves records that cannot be read.
 #include "data/BinStreamEx.h"
+#include "data/LibraryPrefetch.h"
 #include "data/SettingsTarn.h"
 #include "data/WaveformRepositoryFile.h"
 #include "SettingsTestSupport.h"
@@ -215,7 +216,8 @@ TEST(LazySamplesTest, InPlaceSaveKeepsSamplesThatWereNotReadYet)
         if (::geteuid() == 0)
             ASSERT_EQ(::chown(folder.Path().c_str(), 4242, 4242), 0);
         else
-            std::filesystem::permissions(folder.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+            std::filesystem::permissions(folder.Path(),
+                                         std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
         TSettingsTarn settings;
         settings.SetDefaults();
         ASSERT_FALSE(settings.Load(folder.Path()).RepositoryRecovered);
@@ -241,6 +243,41 @@ TEST(LazySamplesTest, InPlaceSaveKeepsSamplesThatWereNotReadYet)
             EXPECT_FALSE(w.SamplesLost()) << background << " " << i;
         }
         EXPECT_EQ(Bytes(device, expected), ReadWholeFile(file)) << background;
+    }
+}
+
+// The headers read while the window is built are taken only when the file is
+// still the one read; one replaced or removed since is read again.
+TEST(LazySamplesTest, PrefetchedLibraryIsTakenOnlyWhileTheFileIsUnchanged)
+{
+    enum class TChange { None, Replaced, Removed };
+    for (const TChange change : {TChange::None, TChange::Replaced, TChange::Removed}) {
+        TTempFolder folder;
+        const auto file = folder / WaveformRepositoryFileName;
+        std::mt19937 random(11);
+        WriteLibrary(file, random, 12);
+        TLibraryPrefetch prefetch(file);
+        TWaveformList probeDevice, probe;
+        if (change == TChange::Replaced) {
+            WriteLibrary(file, random, 5);
+        } else if (change == TChange::Removed) {
+            std::filesystem::remove(file);
+        }
+        const bool exists = std::filesystem::exists(file);
+        if (exists) {
+            ASSERT_TRUE(LoadWaveformRepositoryFile(file, probeDevice, probe));
+        }
+        TSettingsTarn settings;
+        settings.SetDefaults();
+        const TSettingsLoadResult loaded = settings.Load(folder.Path(), &prefetch);
+        EXPECT_EQ(loaded.RepositoryRecovered, !exists) << static_cast<int>(change);
+        if (exists) {
+            EXPECT_EQ(Bytes(settings.Device.Waveforms, settings.Repository), Bytes(probeDevice, probe))
+                << static_cast<int>(change);
+        }
+        // Taken once: a second load reads the file itself.
+        TWaveformList device, repository;
+        EXPECT_FALSE(prefetch.Take(device, repository).has_value());
     }
 }
 
