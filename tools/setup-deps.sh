@@ -14,6 +14,7 @@ packages=(
   umockdev libumockdev-dev
   python3-pyvisa python3-pyvisa-py
   locales
+  xvfb
 )
 missing=()
 for p in "${packages[@]}"; do
