@@ -3,7 +3,6 @@
 
 #include "data/DataTypesTarn.h"
 
-#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <mutex>
@@ -100,83 +99,50 @@ std::shared_ptr<const TTwiddles> TwiddlesFor(std::int32_t N)
     return table;
 }
 
-// One stage's butterflies over a block: u and v are its two halves, apart
-// in memory, so the loop runs in vector registers.
-void Butterflies(double* __restrict uRe, double* __restrict uIm, double* __restrict vRe, double* __restrict vIm,
-                 const double* __restrict c, const double* __restrict s, std::size_t count) noexcept
-{
-    for (std::size_t k = 0; k < count; ++k) {
-        const double dRe = uRe[k] - vRe[k];
-        const double dIm = uIm[k] - vIm[k];
-        uRe[k] += vRe[k];
-        uIm[k] += vIm[k];
-        vRe[k] = dRe * c[k] + dIm * s[k];
-        vIm[k] = dIm * c[k] - dRe * s[k];
-    }
-}
-
 } // namespace
 
 void TSimpleFFT::Transform()
 {
     const std::int32_t N = FCount;
-    const auto n = static_cast<std::size_t>(N);
     const std::shared_ptr<const TTwiddles> twiddles = TwiddlesFor(N);
-    // Real and imaginary parts apart, and each stage's twiddles side by side.
-    // Every butterfly does the same operations as one over the bins would,
-    // so the results are the same to the last bit.
-    std::vector<double> re(n);
-    std::vector<double> im(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        re[i] = FBins[i].Re;
-        im[i] = FBins[i].Im;
-    }
-    std::vector<double> c(std::max<std::size_t>(n / 2, 1));
-    std::vector<double> s(c.size());
-    for (std::size_t a = n; a >= 2; a /= 2) {
-        const std::size_t half = a / 2;
-        const std::size_t step = n / a;
-        for (std::size_t k = 0; k < half; ++k) {
-            c[k] = twiddles->Cos[k * step];
-            s[k] = twiddles->Sin[k * step];
-        }
-        if (half >= 8) {
-            for (std::size_t b = 0; b < n; b += a)
-                Butterflies(&re[b], &im[b], &re[b + half], &im[b + half], c.data(), s.data(), half);
-            continue;
-        }
-        // Short blocks: one twiddle at a time across all of them.
-        for (std::size_t k = 0; k < half; ++k) {
-            const double ck = c[k];
-            const double sk = s[k];
-            for (std::size_t u = k; u < n; u += a) {
-                const std::size_t v = u + half;
-                const double dRe = re[u] - re[v];
-                const double dIm = im[u] - im[v];
-                re[u] += re[v];
-                im[u] += im[v];
-                re[v] = dRe * ck + dIm * sk;
-                im[v] = dIm * ck - dRe * sk;
+    const std::vector<double>& cosTable = twiddles->Cos;
+    const std::vector<double>& sinTable = twiddles->Sin;
+    for (std::int32_t a = N; a >= 2; a /= 2) {
+        const std::int32_t half = a / 2;
+        const std::int32_t step = N / a;
+        // Block by block, so memory is walked in order; every butterfly is
+        // the same as column by column, so the results are too.
+        for (std::int32_t b = 0; b < N; b += a) {
+            for (std::int32_t k = 0; k < half; ++k) {
+                const auto q = static_cast<std::size_t>(k) * static_cast<std::size_t>(step);
+                const double c = cosTable[q];
+                const double s = sinTable[q];
+                TFFTBin& u = FBins[static_cast<std::size_t>(b + k)];
+                TFFTBin& v = FBins[static_cast<std::size_t>(b + k + half)];
+                const double dRe = u.Re - v.Re;
+                const double dIm = u.Im - v.Im;
+                u.Re += v.Re;
+                u.Im += v.Im;
+                v.Re = dRe * c + dIm * s;
+                v.Im = dIm * c - dRe * s;
             }
         }
     }
     // Bit reversal of the indices, counting j in reversed order alongside i.
-    const double scale = 2.0 / N;
-    for (std::size_t i = 0, j = 0; i < n; ++i) {
-        if (i < j) {
-            std::swap(re[i], re[j]);
-            std::swap(im[i], im[j]);
-        }
-        std::size_t bit = n >> 1;
+    for (std::int32_t i = 0, j = 0; i < N; ++i) {
+        if (i < j)
+            std::swap(FBins[static_cast<std::size_t>(i)], FBins[static_cast<std::size_t>(j)]);
+        std::int32_t bit = N >> 1;
         while (bit > 0 && (j & bit)) {
             j ^= bit;
             bit >>= 1;
         }
         j |= bit;
     }
-    for (std::size_t i = 0; i < n; ++i) {
-        FBins[i].Re = re[i] * scale;
-        FBins[i].Im = im[i] * scale;
+    const double scale = 2.0 / N;
+    for (auto& bin : FBins) {
+        bin.Re *= scale;
+        bin.Im *= scale;
     }
 }
 
