@@ -276,6 +276,18 @@ bool ReplaceFileContents(const std::filesystem::path& link, const std::function<
     return true;
 }
 
+bool RewritesInPlace(const std::filesystem::path& link)
+{
+    std::error_code ec;
+    std::filesystem::path target = link;
+    if (std::filesystem::is_symlink(std::filesystem::symlink_status(link, ec)))
+        target = std::filesystem::weakly_canonical(link, ec);
+    std::filesystem::path dir = target.parent_path();
+    if (dir.empty())
+        dir = ".";
+    return !OwnFolder(dir) || ::access(dir.c_str(), W_OK | X_OK) != 0;
+}
+
 bool ReplaceFileContents(const std::filesystem::path& target, std::string_view data)
 {
     return ReplaceFileContents(

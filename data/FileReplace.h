@@ -15,3 +15,6 @@
 // too and propagates.
 bool ReplaceFileContents(const std::filesystem::path& target, const std::function<void(std::ostream&)>& write);
 bool ReplaceFileContents(const std::filesystem::path& target, std::string_view data);
+// True when ReplaceFileContents would rewrite target in place: its folder
+// (the link's target's, for a link) is not the user's own or takes no file.
+bool RewritesInPlace(const std::filesystem::path& target);

@@ -35,8 +35,8 @@ void TRepositoryBaseline::Forget() noexcept
 {
     FFile.reset();
     FRecorded = false;
-    FDevice.clear();
-    FRepository.clear();
+    FDevice.reset();
+    FRepository.reset();
 }
 
 bool TRepositoryBaseline::Unchanged(const std::filesystem::path& file, const TWaveformList& device,
@@ -55,12 +55,12 @@ std::optional<TRepositoryBaseline::TFileIdentity> TRepositoryBaseline::Identify(
                          static_cast<std::int64_t>(info.st_mtim.tv_nsec)};
 }
 
-std::vector<TRepositoryBaseline::TEntry> TRepositoryBaseline::Entries(const TWaveformList& list)
+TRepositoryBaseline::TEntries TRepositoryBaseline::Entries(const TWaveformList& list)
 {
-    std::vector<TEntry> entries;
-    entries.reserve(list.size());
+    auto entries = std::make_shared<std::vector<TEntry>>();
+    entries->reserve(list.size());
     for (const auto& w : list) {
-        TEntry& e = entries.emplace_back();
+        TEntry& e = entries->emplace_back();
         if (!w)
             continue;
         e.Waveform = w.get();
@@ -74,12 +74,12 @@ std::vector<TRepositoryBaseline::TEntry> TRepositoryBaseline::Entries(const TWav
     return entries;
 }
 
-bool TRepositoryBaseline::Same(const std::vector<TEntry>& entries, const TWaveformList& list)
+bool TRepositoryBaseline::Same(const TEntries& entries, const TWaveformList& list)
 {
-    if (entries.size() != list.size())
+    if (!entries || entries->size() != list.size())
         return false;
     for (std::size_t i = 0; i < list.size(); ++i) {
-        const TEntry& e = entries[i];
+        const TEntry& e = (*entries)[i];
         const TWaveformTarn* w = list[i].get();
         // The cursor is not part of the file.
         if (w == nullptr || w != e.Waveform || w->SamplesShared() || w->ChangeStamp() != e.Stamp || w->Name != e.Name

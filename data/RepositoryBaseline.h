@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,11 +50,13 @@ private:
     };
 
     static std::optional<TFileIdentity> Identify(const std::filesystem::path& file);
-    static std::vector<TEntry> Entries(const TWaveformList& list);
-    static bool Same(const std::vector<TEntry>& entries, const TWaveformList& list);
+    using TEntries = std::shared_ptr<const std::vector<TEntry>>;
+    static TEntries Entries(const TWaveformList& list);
+    static bool Same(const TEntries& entries, const TWaveformList& list);
 
     std::optional<TFileIdentity> FFile;
     bool FRecorded = false;
-    std::vector<TEntry> FDevice;
-    std::vector<TEntry> FRepository;
+    // Never changed once recorded, so copies of a baseline share them.
+    TEntries FDevice;
+    TEntries FRepository;
 };

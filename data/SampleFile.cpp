@@ -75,6 +75,15 @@ bool TSampleFile::StillValid() const noexcept
     return !FDamaged.load();
 }
 
+bool TSampleFile::IsFileAt(const std::filesystem::path& path) const noexcept
+{
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0 || static_cast<std::uint64_t>(st.st_dev) != FIdentity.Device
+        || static_cast<std::uint64_t>(st.st_ino) != FIdentity.Inode)
+        return false;
+    return StillValid();
+}
+
 std::size_t TSampleFile::ReadBytes(std::uint64_t offset, void* data, std::size_t size) const noexcept
 {
     auto* out = static_cast<char*>(data);

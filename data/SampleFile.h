@@ -33,6 +33,8 @@ public:
     // False (and damaged from then on) once the file differs from the one opened.
     bool StillValid() const noexcept;
     std::uint64_t Size() const noexcept { return FIdentity.Size; }
+    // The file at path is still this one, unchanged (and not damaged).
+    bool IsFileAt(const std::filesystem::path& path) const noexcept;
 
 private:
     struct TIdentity {

@@ -1,36 +1,58 @@
 // SPDX-License-Identifier: MIT
 // The settings model's saves during a run: a background saver fed from the
 // window's thread, and the recovery of a library whose file went bad.
+#include "data/FileReplace.h"
 #include "data/SampleFile.h"
 #include "data/SettingsTarn.h"
 #include "data/WaveformRepositoryFile.h"
 
 #include <algorithm>
+#include <functional>
 #include <iterator>
-#include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace {
 
-bool Lost(const std::unique_ptr<TWaveformTarn>& waveform)
-{
-    if (!waveform)
-        return false;
-    const TSampleFile* file = waveform->SampleFile();
-    return waveform->SamplesLost() || (file != nullptr && !file->StillValid());
-}
+// Whether a waveform's samples are lost. Each file is asked once per pass:
+// a large library shares one, and asking costs a system call.
+class TLostCheck {
+public:
+    bool operator()(const std::unique_ptr<TWaveformTarn>& waveform)
+    {
+        if (!waveform)
+            return false;
+        if (waveform->SamplesLost())
+            return true;
+        const TSampleFile* file = waveform->SampleFile();
+        if (file == nullptr)
+            return false;
+        for (const auto& [known, valid] : FFiles) {
+            if (known == file)
+                return !valid;
+        }
+        const bool valid = file->StillValid();
+        FFiles.emplace_back(file, valid);
+        return !valid;
+    }
+
+private:
+    std::vector<std::pair<const TSampleFile*, bool>> FFiles;
+};
 
 } // namespace
 
 bool TSettingsTarn::RecoverDamagedLibrary()
 {
-    const bool deviceLost = std::any_of(Device.Waveforms.begin(), Device.Waveforms.end(), Lost);
-    if (!deviceLost && std::none_of(Repository.begin(), Repository.end(), Lost))
+    TLostCheck check;
+    const auto lost = std::ref(check);
+    const bool deviceLost = std::any_of(Device.Waveforms.begin(), Device.Waveforms.end(), lost);
+    if (!deviceLost && std::none_of(Repository.begin(), Repository.end(), lost))
         return false;
     // As at start: records that cannot be read are not kept, and the standard
     // waveforms lead the list. Waveforms already read are intact and stay,
     // so the standard ones are put in front of them, not over them.
-    std::erase_if(Repository, Lost);
+    std::erase_if(Repository, lost);
     TWaveformList kept = std::move(Repository);
     Repository.resize(4);
     std::move(kept.begin(), kept.end(), std::back_inserter(Repository));
@@ -46,11 +68,9 @@ bool TSettingsTarn::RecoverDamagedLibrary()
 
 void TSettingsTarn::LoadUnreadSamplesIfInPlace() const
 {
-    const auto file = FFolder / WaveformRepositoryFileName;
-    std::filesystem::path dir = file.parent_path();
-    if (dir.empty())
-        dir = ".";
-    if (::access(dir.c_str(), W_OK | X_OK) == 0)
+    // The same rule as the save's: a folder of someone else's takes no
+    // temporary file even where the user may write.
+    if (!RewritesInPlace(FFolder / WaveformRepositoryFileName))
         return;
     for (const auto* list : {&Device.Waveforms, &Repository}) {
         for (const auto& waveform : *list) {

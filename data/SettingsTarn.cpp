@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "data/SettingsTarn.h"
 
+#include "data/LibraryPrefetch.h"
 #include "data/StringsTarn.h"
 #include "data/WaveformRepositoryFile.h"
 
@@ -8,6 +9,7 @@
 #include <cmath>
 #include <exception>
 #include <numbers>
+#include <optional>
 
 namespace {
 
@@ -92,7 +94,7 @@ void TSettingsTarn::SetDefaults()
     AttenuatorRatio = 10.0;
 }
 
-TSettingsLoadResult TSettingsTarn::Load(const std::filesystem::path& folder)
+TSettingsLoadResult TSettingsTarn::Load(const std::filesystem::path& folder, TLibraryPrefetch* prefetch)
 {
     TSettingsLoadResult result;
     result.SettingsRead = XMLStore->LoadFromFile(folder / SettingsFileName);
@@ -100,7 +102,10 @@ TSettingsLoadResult TSettingsTarn::Load(const std::filesystem::path& folder)
     const auto file = folder / WaveformRepositoryFileName;
     FRepositoryBaseline.Forget();
     try {
-        const bool asRead = LoadWaveformRepositoryFile(file, Device.Waveforms, Repository);
+        std::optional<bool> prefetched;
+        if (prefetch != nullptr && prefetch->File() == file)
+            prefetched = prefetch->Take(Device.Waveforms, Repository);
+        const bool asRead = prefetched ? *prefetched : LoadWaveformRepositoryFile(file, Device.Waveforms, Repository);
         // Every real channel needs a waveform with samples to play.
         const auto needed = static_cast<std::size_t>(std::max(RealChannelCount, 1));
         if (Device.Waveforms.size() < needed)

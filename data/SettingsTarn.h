@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+class TLibraryPrefetch;
+
 inline constexpr char SettingsFileName[] = "settings.xml";
 
 // One output (logical channel) as the hardware builds it.
@@ -125,7 +127,9 @@ public:
     void SetDefaults();
     // Reads "settings.xml" and "waveforms.dat" from folder; anything missing
     // or damaged falls back to defaults and the standard waveforms.
-    TSettingsLoadResult Load(const std::filesystem::path& folder = ".");
+    // With prefetch, the library it read is taken when it is this folder's
+    // file as it is now.
+    TSettingsLoadResult Load(const std::filesystem::path& folder = ".", TLibraryPrefetch* prefetch = nullptr);
     // Writes both files into folder; the two are independent. Each file is
     // replaced only when its new content was written completely.
     // "waveforms.dat" is not rewritten when nothing in the two waveform lists

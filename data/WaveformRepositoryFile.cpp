@@ -97,6 +97,12 @@ bool LoadWaveformRepositoryFile(const std::filesystem::path& file, TWaveformList
     const auto samples = TSampleFile::Open(file);
     if (!samples)
         throw EDataError("Unable to open " + file.string());
+    return ReadWaveformRepositoryFile(samples, deviceWaveforms, repository);
+}
+
+bool ReadWaveformRepositoryFile(const std::shared_ptr<TSampleFile>& samples, TWaveformList& deviceWaveforms,
+                                TWaveformList& repository)
+{
     TSampleFileBuf buffer(*samples);
     std::istream in(&buffer);
     TBinStreamEx stream(in);

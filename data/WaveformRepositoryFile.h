@@ -48,6 +48,9 @@ void WriteWaveformRepository(TBinStreamEx& stream, const TWaveformList& deviceWa
 // throws EDataError. The result is ReadWaveformRepository's.
 bool LoadWaveformRepositoryFile(const std::filesystem::path& file, TWaveformList& deviceWaveforms,
                                 TWaveformList& repository);
+// The same over a file opened already.
+bool ReadWaveformRepositoryFile(const std::shared_ptr<TSampleFile>& samples, TWaveformList& deviceWaveforms,
+                                TWaveformList& repository);
 // Writes a temporary file beside the target and renames it over the target,
 // so a failed save leaves the old file as it was. A target that exists but is
 // not writable is refused. Throws EDataError on any failure.

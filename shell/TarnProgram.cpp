@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "shell/TarnProgram.h"
 
+#include "data/LibraryPrefetch.h"
 #include "data/SettingsTarn.h"
+#include "data/WaveformRepositoryFile.h"
 #include "data/StringsTarn.h"
 #include "shell/master/DialogService.h"
 #include "shell/CommBrokenScreen.h"
@@ -48,6 +50,9 @@ bool TTarnProgram::Start()
         return false;
     }
 
+    // The library's record headers are read on another core meanwhile.
+    TLibraryPrefetch library(dataFolder_ / WaveformRepositoryFileName);
+
     splash_ = std::make_unique<TSplashForm>();
     splash_->show();
     QApplication::processEvents();
@@ -73,7 +78,7 @@ bool TTarnProgram::Start()
     TObjMasterTarn& master = mainForm_->ObjMasterTarn1();
     master.Notify(TObjMasterCode::omConnectDevice);
     master.Notify(TObjMasterCode::omWireControls);
-    settings.Load(dataFolder_);
+    settings.Load(dataFolder_, &library);
     BroadcastSettingsApplied(master);
     master.Notify(TObjMasterCode::omStart);
     // Changes reach the files during the run, so a killed program loses

@@ -15,6 +15,7 @@ packages=(
   python3-pyvisa python3-pyvisa-py
   locales
   python3-pymeasure python3-numpy
+  xvfb
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -5,8 +5,9 @@
 #   $TARN_BENCH_DIR/lib1000   1,000 arbitrary waveforms of 16,384 samples (33 MB)
 #   $TARN_BENCH_DIR/lib10000  10,000 of them (330 MB)
 # each with the driver library and the virtual USB library, so that the
-# folders serve as program folders. With "run" it then times launch,
-# "tarnwave list", load, save and unchanged exit, printing medians.
+# folders serve as program folders. With "run" it then times launch
+# (offscreen, and under Xvfb when it is installed), "tarnwave list", load,
+# save and unchanged exit, printing medians of REPEATS.
 # Remove the folder when done: rm -r "$TARN_BENCH_DIR".
 #
 #   make-libraries.sh BUILD_DIR [run [REPEATS]]
@@ -29,13 +30,39 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 ms() { # wall time of a command in ms
     s=$(date +%s%N); "$@" >/dev/null; e=$(date +%s%N); echo $(( (e - s) / 1000000 ))
 }
-export QT_QPA_PLATFORM=offscreen
-for target in --empty "$out/default" "$out/lib1000" "$out/lib10000"; do
-    runs=$(for i in $(seq "$repeats"); do "$build/bench/tarn_bench_launch" "$target"; done)
-    m=$(echo "$runs" | awk '{ print $2 }' | median)
-    rss=$(echo "$runs" | awk '{ print $4 }' | median)
-    echo "launch $target: median $m ms, resident $rss MB at the first window"
-done
+targets="$out/default $out/lib1000 $out/lib10000 --empty"
+# Launches interleaved (default, 1k, 10k, bare, then again), so that the
+# ratios come from the same moments of a shared machine. Per launch: the
+# time from main() (launch_ms), from before the exec (the wall clock at the
+# exposed window minus the one before), and the resident memory.
+launches() { # PLATFORM: lines "target from_main from_exec rss"
+    for i in $(seq "$repeats"); do
+        for target in $targets; do
+            s=$(date +%s%N)
+            line=$(QT_QPA_PLATFORM=$1 "$build/bench/tarn_bench_launch" "$target" 2>/dev/null) || continue
+            echo "$target $line" | awk -v s="$s" '{ printf "%s %s %.1f %s\n", $1, $3, ($7 - s) / 1e6, $5 }'
+        done
+    done
+}
+report() { # TITLE < launches
+    runs=$(cat)
+    for target in $targets; do
+        sel=$(echo "$runs" | awk -v t="$target" '$1 == t')
+        echo "$1 $target: median $(echo "$sel" | awk '{ print $2 }' | median) ms from main()," \
+            "$(echo "$sel" | awk '{ print $3 }' | median) ms from exec," \
+            "resident $(echo "$sel" | awk '{ print $4 }' | median) MB at the first window"
+    done
+}
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+launches offscreen | report offscreen
+if command -v Xvfb >/dev/null; then
+    display=:$(( 90 + $$ % 100 ))
+    Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    sleep 1
+    DISPLAY=$display launches xcb | report Xvfb
+    kill "$xvfb"
+fi
 for n in 1000 10000; do
     m=$(for i in $(seq "$repeats"); do ms "$build/bin/tarnwave" list "$out/lib$n/waveforms.dat"; done | median)
     echo "tarnwave list lib$n: median $m ms"

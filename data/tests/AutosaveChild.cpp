@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // A stand-in for the program in the crash test: loads a folder, makes random
 // library edits and ticks the autosave as the window's timer does, logging
-// each state it reaches (monotonic milliseconds, then the state) until killed.
+// each state it reaches (monotonic milliseconds, the lists, the frequency)
+// until killed.
 #include "AutosaveState.h"
 
 #include "data/SettingsTarn.h"
@@ -25,8 +26,9 @@ int main(int argc, char** argv)
     settings.SetDefaults();
     settings.Load(folder);
     const auto log = [&] {
-        std::fprintf(journal, "%lld %s\n", static_cast<long long>(autosavetest::NowMs()),
-                     autosavetest::State(settings.Device.Waveforms, settings.Repository).c_str());
+        std::fprintf(journal, "%lld %s %lld\n", static_cast<long long>(autosavetest::NowMs()),
+                     autosavetest::State(settings.Device.Waveforms, settings.Repository).c_str(),
+                     static_cast<long long>(settings.Device.Frequency));
         std::fflush(journal);
     };
     log();

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
-// The program killed at random moments after random library edits: the file
-// left behind is always whole and holds every edit older than two seconds.
+// The program killed at random moments after random library and settings
+// edits: both files left behind are always whole and hold every edit older
+// than two seconds.
 #include "AutosaveState.h"
 #include "SettingsTestSupport.h"
 
 #include "data/BinStreamEx.h"
 #include "data/SettingsTarn.h"
 #include "data/WaveformRepositoryFile.h"
+#include "data/XMLSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -34,6 +36,7 @@ std::filesystem::path Child()
 struct TLine {
     long long Ms;
     std::string State;
+    long long Frequency;
 };
 
 std::vector<TLine> Journal(const std::filesystem::path& file)
@@ -41,7 +44,7 @@ std::vector<TLine> Journal(const std::filesystem::path& file)
     std::vector<TLine> lines;
     std::ifstream in(file);
     TLine line;
-    while (in >> line.Ms >> line.State)
+    while (in >> line.Ms >> line.State >> line.Frequency)
         lines.push_back(line);
     return lines;
 }
@@ -101,6 +104,19 @@ std::vector<std::string> Lane(int lane, int kills)
         bool found = false;
         for (std::size_t i = required; i < lines.size() && !found; ++i)
             found = lines[i].State == state;
+        // "settings.xml" by the same rule, on its own: the two files are saved apart.
+        TXMLSettings xml;
+        const bool settingsWhole = xml.LoadFromFile(folder / SettingsFileName);
+        const auto frequency = static_cast<long long>(xml.ReadFloat("/device/frequency", -1.0));
+        bool settingsFound = false;
+        for (std::size_t i = required; i < lines.size() && !settingsFound; ++i)
+            settingsFound = lines[i].Frequency == frequency;
+        if (!settingsWhole || !settingsFound) {
+            failures.push_back("lane " + std::to_string(lane) + " kill " + std::to_string(k) + " after " +
+                               std::to_string(ms) + " ms: settings " +
+                               (settingsWhole ? "lack a change older than 2 s" : "not whole"));
+            break;
+        }
         if (!whole || !found) {
             failures.push_back("lane " + std::to_string(lane) + " kill " + std::to_string(k) + " after " +
                                std::to_string(ms) + " ms: " + (whole ? "an edit older than 2 s is missing" : "trailing bytes"));

@@ -3,6 +3,7 @@
 // start, and a file spoiled by someone else while they are unread neither
 // crashes the program nor leaves records that cannot be read.
 #include "data/BinStreamEx.h"
+#include "data/LibraryPrefetch.h"
 #include "data/SettingsTarn.h"
 #include "data/WaveformRepositoryFile.h"
 #include "SettingsTestSupport.h"
@@ -10,7 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <fstream>
+#include <thread>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -188,6 +192,92 @@ TEST(LazySamplesTest, FileShortenedOrRewrittenByAnotherProcessIsRecovered)
         TWaveformList device, repository;
         EXPECT_TRUE(LoadWaveformRepositoryFile(file, device, repository));
         EXPECT_EQ(repository.size(), list.size());
+    }
+}
+
+// Where no temporary file may be made the file is rewritten in place: the
+// samples still unread must be brought in first, or they are read back from
+// the overwritten file and count as lost.
+TEST(LazySamplesTest, InPlaceSaveKeepsSamplesThatWereNotReadYet)
+{
+    for (const bool background : {false, true}) {
+        TTempFolder folder;
+        const auto file = folder / WaveformRepositoryFileName;
+        std::mt19937 random(7);
+        WriteLibrary(file, random, 20);
+        TWaveformList device, expected;
+        {
+            std::ifstream in(file, std::ios::binary);
+            TBinStreamEx stream(in);
+            ASSERT_TRUE(ReadWaveformRepository(stream, device, expected));
+        }
+        // A folder of someone else's (root may write there but makes no
+        // temporary file), or one the user may not write.
+        if (::geteuid() == 0)
+            ASSERT_EQ(::chown(folder.Path().c_str(), 4242, 4242), 0);
+        else
+            std::filesystem::permissions(folder.Path(),
+                                         std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+        TSettingsTarn settings;
+        settings.SetDefaults();
+        ASSERT_FALSE(settings.Load(folder.Path()).RepositoryRecovered);
+        ASSERT_NE(settings.Repository[5]->SampleFile(), nullptr);
+        settings.Repository[0]->Name = "changed";
+        expected[0]->Name = "changed";
+        if (background) {
+            settings.AutosaveTick();
+            for (int i = 0; i < 500 && !settings.AutosaveIdle(); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            ASSERT_TRUE(settings.AutosaveIdle());
+        } else {
+            ASSERT_TRUE(settings.Save(folder.Path()).RepositorySaved);
+        }
+        EXPECT_FALSE(settings.AutosaveTick()) << background << ": waveforms counted as lost";
+        ASSERT_EQ(settings.Repository.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            const TWaveformTarn& w = *settings.Repository[i];
+            ASSERT_EQ(w.SampleCount(), expected[i]->SampleCount());
+            EXPECT_TRUE(std::equal(std::as_const(w).Samples(), std::as_const(w).Samples() + w.SampleCount(),
+                                   std::as_const(*expected[i]).Samples()))
+                << background << " " << i;
+            EXPECT_FALSE(w.SamplesLost()) << background << " " << i;
+        }
+        EXPECT_EQ(Bytes(device, expected), ReadWholeFile(file)) << background;
+    }
+}
+
+// The headers read while the window is built are taken only when the file is
+// still the one read; one replaced or removed since is read again.
+TEST(LazySamplesTest, PrefetchedLibraryIsTakenOnlyWhileTheFileIsUnchanged)
+{
+    enum class TChange { None, Replaced, Removed };
+    for (const TChange change : {TChange::None, TChange::Replaced, TChange::Removed}) {
+        TTempFolder folder;
+        const auto file = folder / WaveformRepositoryFileName;
+        std::mt19937 random(11);
+        WriteLibrary(file, random, 12);
+        TLibraryPrefetch prefetch(file);
+        TWaveformList probeDevice, probe;
+        if (change == TChange::Replaced) {
+            WriteLibrary(file, random, 5);
+        } else if (change == TChange::Removed) {
+            std::filesystem::remove(file);
+        }
+        const bool exists = std::filesystem::exists(file);
+        if (exists) {
+            ASSERT_TRUE(LoadWaveformRepositoryFile(file, probeDevice, probe));
+        }
+        TSettingsTarn settings;
+        settings.SetDefaults();
+        const TSettingsLoadResult loaded = settings.Load(folder.Path(), &prefetch);
+        EXPECT_EQ(loaded.RepositoryRecovered, !exists) << static_cast<int>(change);
+        if (exists) {
+            EXPECT_EQ(Bytes(settings.Device.Waveforms, settings.Repository), Bytes(probeDevice, probe))
+                << static_cast<int>(change);
+        }
+        // Taken once: a second load reads the file itself.
+        TWaveformList device, repository;
+        EXPECT_FALSE(prefetch.Take(device, repository).has_value());
     }
 }
 

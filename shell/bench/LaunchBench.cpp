@@ -3,7 +3,9 @@
 // exposed, with the program folder given (the driver library, the virtual
 // USB library and a "waveforms.dat" in it). "--empty" times an empty main
 // window instead, the floor of any Qt program. Prints one line: launch_ms N.
-// Also the resident memory at that moment: rss_MB N.
+// Also the resident memory at that moment: rss_MB N, and the wall clock then
+// (exposed_ns N, nanoseconds since the epoch), so that a script can time the
+// launch from before the exec.
 // One launch per process; make-libraries.sh runs it repeatedly.
 
 #include "shell/Main.h"
@@ -54,12 +56,16 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     double ms = -1.0;
     double rss = 0.0;
+    long long exposedNs = 0;
     QTimer poll;
     QWidget* shown = nullptr;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (Exposed(shown)) {
             ms = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
             rss = ResidentMB();
+            exposedNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                            std::chrono::system_clock::now().time_since_epoch())
+                            .count();
             poll.stop();
             QApplication::exit(0);
         }
@@ -83,6 +89,6 @@ int main(int argc, char** argv)
         program.Exec();
         // No Finish: the library stays as it is for the next launch.
     }
-    std::printf("launch_ms %.1f rss_MB %.1f\n", ms, rss);
+    std::printf("launch_ms %.1f rss_MB %.1f exposed_ns %lld\n", ms, rss, exposedNs);
     return ms < 0 ? 1 : 0;
 }

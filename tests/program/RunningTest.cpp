@@ -2,11 +2,13 @@
 // The running program: communication broken and restored, and the ways out.
 #include "data/SettingsTarn.h"
 #include "data/StringsTarn.h"
+#include "data/WaveformRepositoryFile.h"
 #include "device/DeviceAbstractionTarn.h"
 #include "shell/CommBrokenScreen.h"
 #include "shell/Main.h"
 #include "shell/TarnProgram.h"
 #include "shell/master/ObjMasterTarn.h"
+#include "panels/WaveListBoxTarn.h"
 #include "shell/master/tests/TestApp.h"
 #include "tests/program/DeviceExpectations.h"
 #include "tests/program/ProgramHarness.h"
@@ -19,6 +21,9 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace tarn::test {
 namespace {
@@ -220,6 +225,77 @@ TEST_F(Running, ExitPreservingHOutputAnsweredNoThenPlainExitSwitchesOff)
          Do([&] { Form().Exit1Click(); })});
     program->Finish();
     EXPECT_EQ(vg->Power(), 0);
+}
+
+// Another program shortens the library file and writes other bytes after the
+// cut while the program runs: no crash, and at the next autosave tick the
+// waveforms whose samples were still in the file go and the standard ones
+// lead the list, as at a start with a damaged file. What is saved then reads
+// back whole.
+TEST(RunningLibrary, FileShortenedAndRewrittenByAnotherProcessIsRecovered)
+{
+    TestApp();
+    QApplication::setQuitOnLastWindowClosed(false);
+    TProgramFolder folder;
+    WriteDistinctSettings(folder.Path());
+    {
+        TSettingsTarn s;
+        s.SetDefaults();
+        s.Load(folder.Path());
+        for (int i = 0; i < 200; ++i) {
+            TWaveformTarn w;
+            w.Allocate(3000 + i, 4096, false);
+            w.Name = "lib" + std::to_string(i);
+            s.AddWaveform(w);
+        }
+        ASSERT_TRUE(s.Save(folder.Path()).Ok());
+    }
+    const fs::path file = folder.File("waveforms.dat");
+    TScriptedDialogs dialogs;
+    TProgramOptions options;
+    options.programFolder = folder.Path().string();
+    options.singleInstanceCheck = false;
+    TTarnProgram program(dialogs, options);
+    ASSERT_TRUE(program.Start());
+    TMainForm& form = *program.MainForm();
+    ASSERT_GE(ListRow(form, "lib199"), 0);
+    TStepper stepper({TStepper::Wait(200ms),
+                      [&] {
+                          const pid_t child = ::fork();
+                          if (child == 0) {
+                              const auto size = fs::file_size(file);
+                              fs::resize_file(file, size / 3);
+                              std::ofstream(file, std::ios::binary | std::ios::app) << std::string(size, 'x');
+                              ::_exit(0);
+                          }
+                          int status = 0;
+                          return child > 0 && ::waitpid(child, &status, 0) == child;
+                      },
+                      // Scrolled to the end: the rows drawn want samples that are gone.
+                      [&] {
+                          form.WaveListBoxTarn1().scrollToBottom();
+                          form.WaveListBoxTarn1().viewport()->repaint();
+                          return true;
+                      },
+                      [&] { return ListRow(form, "lib199") < 0; },
+                      [&] {
+                          form.Exit1Click();
+                          return true;
+                      }},
+                     20s);
+    program.Exec();
+    EXPECT_TRUE(stepper.Finished()) << "stopped at step " << stepper.StepsDone();
+    const TWaveListBoxTarn& list = form.WaveListBoxTarn1();
+    ASSERT_GE(list.Count(), 4);
+    EXPECT_EQ(list.Item(0), "Sine");
+    EXPECT_EQ(list.Item(3), "Square");
+    program.Finish();
+    TWaveformList device, repository;
+    EXPECT_TRUE(LoadWaveformRepositoryFile(file, device, repository));
+    ASSERT_GE(repository.size(), 4u);
+    EXPECT_EQ(repository[0]->Name, "Sine");
+    for (const auto& w : repository)
+        EXPECT_NE(w->Name, "lib199");
 }
 
 } // namespace
