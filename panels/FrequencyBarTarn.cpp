@@ -6,6 +6,7 @@
 #include "data/StringsTarn.h"
 #include "panels/HLEditTarn.h"
 #include "panels/PanelControlsTarn.h"
+#include "panels/ThemeTarn.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -25,9 +26,6 @@ namespace tarn {
 
 namespace {
 
-const QColor kBackground(160, 160, 160);
-const QColor kDeviceMarker(0, 128, 0);
-const QColor kSoftwareMarker(255, 0, 0);
 // Scale labels are sized in logical pixels so that they fit the fixed geometry
 // under the scale at every screen scale.
 constexpr int kLabelPixelSize = 10;
@@ -102,6 +100,7 @@ TFrequencyBarTarn* TFrequencyBarTarn::CreateInGroup(QGroupBox& group)
         row->addWidget(b);
     }
     column->addLayout(row);
+    FitCaptions(group);
     return bar;
 }
 
@@ -369,7 +368,7 @@ void TFrequencyBarTarn::paintEvent(QPaintEvent*)
         Redraw();
     QPainter painter(this);
     if (bitmap_.isNull() || bitmap_.size() != pixels)
-        painter.fillRect(rect(), kBackground);
+        painter.fillRect(rect(), ScaleColours().Background);
     else
         painter.drawImage(0, 0, bitmap_);
 }
@@ -385,7 +384,7 @@ void TFrequencyBarTarn::Redraw()
         bitmap_ = QImage(pixels, QImage::Format_RGB32);
     if (!bitmap_.isNull()) {
         bitmap_.setDevicePixelRatio(ratio);
-        bitmap_.fill(kBackground);
+        bitmap_.fill(ScaleColours().Background);
         QPainter painter(&bitmap_);
         painter.setFont(font());
         DrawScale(painter, MarkerLabels());
@@ -418,7 +417,7 @@ void TFrequencyBarTarn::DrawScale(QPainter& painter, const std::vector<QRect>& m
 {
     const int w = width();
     const int h = height();
-    painter.setPen(Qt::white);
+    painter.setPen(ScaleColours().Scale);
     painter.drawLine(kScaleMargin, 3, w - kScaleMargin, 3);
     painter.drawLine(kScaleMargin, h - 20, w - kScaleMargin, h - 20);
     const std::vector<TTick> ticks = Ticks(model_.View, w);
@@ -445,23 +444,23 @@ void TFrequencyBarTarn::DrawMarkers(QPainter& painter)
         painter.setPen(colour);
         painter.drawLine(shape.X, 3, shape.X, h - 19);
         // On a clear patch: the red label covers the green one at nearby frequencies.
-        painter.fillRect(label.adjusted(-1, 0, 1, 0), kBackground);
+        painter.fillRect(label.adjusted(-1, 0, 1, 0), ScaleColours().Background);
         painter.drawText(label.left(), h - 16 + metrics.ascent(), text);
     };
     const TDeviceSettings& device = Settings()->Device;
     const TMarkerShape green = MarkerShape(model_.View, w, h, device.DeviceFrequency);
     if (green.Place == TMarkerPlace::Inside)
-        line(green, kDeviceMarker, device.DeviceFrequency);
+        line(green, ScaleColours().DeviceMarker, device.DeviceFrequency);
     const TMarkerShape red = MarkerShape(model_.View, w, h, device.Frequency);
     model_.MarkerHit = red.Hit;
     if (red.Place == TMarkerPlace::Inside) {
-        line(red, kSoftwareMarker, device.Frequency);
+        line(red, ScaleColours().SoftwareMarker, device.Frequency);
     } else {
         const QPoint triangle[] = {{red.Triangle[0].X, red.Triangle[0].Y},
                                    {red.Triangle[1].X, red.Triangle[1].Y},
                                    {red.Triangle[2].X, red.Triangle[2].Y}};
-        painter.setPen(kSoftwareMarker);
-        painter.setBrush(kSoftwareMarker);
+        painter.setPen(ScaleColours().SoftwareMarker);
+        painter.setBrush(ScaleColours().SoftwareMarker);
         painter.drawPolygon(triangle, 3);
         painter.setBrush(Qt::NoBrush);
     }
