@@ -3,8 +3,10 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QPointer>
 
 #include <cmath>
+#include <vector>
 
 namespace tarn {
 
@@ -25,29 +27,51 @@ const QColor kRed(255, 0, 0);
 const QColor kGreen(0, 0x80, 0);
 const QColor kBlue(0, 0, 255);
 
+// One filter on the application for all: every event of the program passes it.
 class TPaletteWatch : public QObject {
 public:
-    TPaletteWatch(QObject& owner, std::function<void()> changed) : QObject(&owner), changed_(std::move(changed))
+    static TPaletteWatch* Instance()
     {
-        if (QCoreApplication* app = QCoreApplication::instance())
-            app->installEventFilter(this);
+        // Goes with the application; a later application gets its own.
+        static QPointer<TPaletteWatch> watch;
+        QCoreApplication* app = QCoreApplication::instance();
+        if (app == nullptr)
+            return nullptr;
+        if (watch == nullptr) {
+            watch = new TPaletteWatch(app);
+            app->installEventFilter(watch);
+        }
+        return watch;
     }
+    void Add(QObject& owner, std::function<void()> changed) { watched_.push_back({&owner, std::move(changed)}); }
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (watched == QCoreApplication::instance() && event->type() == QEvent::ApplicationPaletteChange)
-            changed_();
+        if (watched != parent() || event->type() != QEvent::ApplicationPaletteChange)
+            return false;
+        std::erase_if(watched_, [](const TEntry& e) { return e.owner == nullptr; });
+        // A copy: a call may add another.
+        const std::vector<TEntry> now = watched_;
+        for (const TEntry& e : now)
+            if (e.owner != nullptr)
+                e.changed();
         return false;
     }
 
 private:
-    std::function<void()> changed_;
+    explicit TPaletteWatch(QObject* app) : QObject(app) {}
+    struct TEntry {
+        QPointer<QObject> owner;
+        std::function<void()> changed;
+    };
+    std::vector<TEntry> watched_;
 };
 
 } // namespace
 
 void OnPaletteChange(QObject& owner, std::function<void()> changed)
 {
-    new TPaletteWatch(owner, std::move(changed));
+    if (TPaletteWatch* watch = TPaletteWatch::Instance())
+        watch->Add(owner, std::move(changed));
 }
 
 double RelativeLuminance(const QColor& colour)
