@@ -101,6 +101,13 @@ TFrequencyBarTarn* TFrequencyBarTarn::CreateInGroup(QGroupBox& group)
     }
     column->addLayout(row);
     FitCaptions(group);
+    // The three zoom buttons alike, in the smallest type any of them needed.
+    QFont zoom = bar->ZoomInBtn->font();
+    for (QToolButton* b : {bar->ZoomOutBtn.data(), bar->ZoomAwayBtn.data()})
+        if (b->font().pointSizeF() < zoom.pointSizeF())
+            zoom = b->font();
+    for (QToolButton* b : {bar->ZoomInBtn.data(), bar->ZoomOutBtn.data(), bar->ZoomAwayBtn.data()})
+        b->setFont(zoom);
     return bar;
 }
 
