@@ -145,8 +145,18 @@ void TOptionsForm::FormCreate()
     remoteControl_->setText(Text(Strings::OptionRemoteControl));
     ok_->setText(Text(Strings::ButtonOK));
     cancel_->setText(Text(Strings::ButtonCancel));
+    // Room on a page beside the check boxes' indent; a larger desktop font
+    // gets smaller type for a caption that would run past it (down to half).
+    const int room = kClientWidth - 3 * kMargin - 4;
     for (QCheckBox* box : {filterAutoset_, vrmsFromAC_, remoteControl_}) {
         box->adjustSize();
+        QFont font = box->font();
+        const double least = font.pointSizeF() / 2;
+        while (box->width() > room && font.pointSizeF() - 0.5 >= least) {
+            font.setPointSizeF(font.pointSizeF() - 0.5);
+            box->setFont(font);
+            box->adjustSize();
+        }
         box->setAccessibleName(box->text());
     }
     for (QPushButton* button : {ok_, cancel_})

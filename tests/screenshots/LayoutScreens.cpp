@@ -82,6 +82,10 @@ std::vector<std::string> Clipped(const QWidget& window)
         } else {
             continue;
         }
+        // Inside what its parent shows, too.
+        if (!w->parentWidget()->rect().contains(w->geometry()))
+            out.push_back(text.toStdString() + " (" + w->metaObject()->className() + ") reaches outside its "
+                          + w->parentWidget()->metaObject()->className());
         if (needed > w->width() || height > w->height())
             out.push_back(text.toStdString() + " (" + w->metaObject()->className() + ") is "
                           + std::to_string(w->width()) + "x" + std::to_string(w->height()) + ", needs "
