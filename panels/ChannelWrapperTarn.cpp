@@ -5,6 +5,7 @@
 #include "data/SettingsTarn.h"
 #include "panels/ChannelMathTarn.h"
 #include "panels/HLEditTarn.h"
+#include "panels/ThemeTarn.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -47,10 +48,11 @@ QString VoltText(double volts)
 void SetWarning(QLabel* label, bool warning)
 {
     QPalette pal = label->palette();
-    pal.setColor(QPalette::Window, warning ? QColor(Qt::red) : QApplication::palette().color(QPalette::Button));
-    // White on red reads better than the usual dark text.
-    pal.setColor(QPalette::WindowText,
-                 warning ? QColor(Qt::white) : QApplication::palette().color(QPalette::WindowText));
+    const QPalette& application = QApplication::palette();
+    // White on red reads better than the usual dark text; the red darkens as far as white needs.
+    const TPanelColours colours = PanelColours(application);
+    pal.setColor(QPalette::Window, warning ? colours.WarningBack : application.color(QPalette::Button));
+    pal.setColor(QPalette::WindowText, warning ? colours.WarningText : application.color(QPalette::WindowText));
     label->setPalette(pal);
 }
 

@@ -8,6 +8,7 @@
 #include "panels/FocusFrameTarn.h"
 #include "panels/HLEditTarn.h"
 #include "panels/PanelControlsTarn.h"
+#include "panels/ThemeTarn.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -30,9 +31,6 @@ namespace tarn {
 
 namespace {
 
-const QColor kBackground(160, 160, 160);
-const QColor kDeviceMarker(0, 128, 0);
-const QColor kSoftwareMarker(255, 0, 0);
 // Scale labels are sized in logical pixels so that they fit the fixed geometry
 // under the scale at every screen scale.
 constexpr int kLabelPixelSize = 10;
@@ -110,6 +108,14 @@ TFrequencyBarTarn* TFrequencyBarTarn::CreateInGroup(QGroupBox& group)
         row->addWidget(b);
     }
     column->addLayout(row);
+    FitCaptions(group);
+    // The three zoom buttons alike, in the smallest type any of them needed.
+    QFont zoom = bar->ZoomInBtn->font();
+    for (QToolButton* b : {bar->ZoomOutBtn.data(), bar->ZoomAwayBtn.data()})
+        if (b->font().pointSizeF() < zoom.pointSizeF())
+            zoom = b->font();
+    for (QToolButton* b : {bar->ZoomInBtn.data(), bar->ZoomOutBtn.data(), bar->ZoomAwayBtn.data()})
+        b->setFont(zoom);
     return bar;
 }
 
@@ -401,7 +407,7 @@ void TFrequencyBarTarn::paintEvent(QPaintEvent*)
         Redraw();
     QPainter painter(this);
     if (bitmap_.isNull() || bitmap_.size() != pixels)
-        painter.fillRect(rect(), kBackground);
+        painter.fillRect(rect(), ScaleColours().Background);
     else
         painter.drawImage(0, 0, bitmap_);
     PaintFocusFrame(painter, *this, rect());
@@ -418,7 +424,7 @@ void TFrequencyBarTarn::Redraw()
         bitmap_ = QImage(pixels, QImage::Format_RGB32);
     if (!bitmap_.isNull()) {
         bitmap_.setDevicePixelRatio(ratio);
-        bitmap_.fill(kBackground);
+        bitmap_.fill(ScaleColours().Background);
         QPainter painter(&bitmap_);
         painter.setFont(font());
         DrawScale(painter, MarkerLabels());
@@ -451,7 +457,7 @@ void TFrequencyBarTarn::DrawScale(QPainter& painter, const std::vector<QRect>& m
 {
     const int w = width();
     const int h = height();
-    painter.setPen(Qt::white);
+    painter.setPen(ScaleColours().Scale);
     painter.drawLine(kScaleMargin, 3, w - kScaleMargin, 3);
     painter.drawLine(kScaleMargin, h - 20, w - kScaleMargin, h - 20);
     const std::vector<TTick> ticks = Ticks(model_.View, w);
@@ -478,23 +484,23 @@ void TFrequencyBarTarn::DrawMarkers(QPainter& painter)
         painter.setPen(colour);
         painter.drawLine(shape.X, 3, shape.X, h - 19);
         // On a clear patch: the red label covers the green one at nearby frequencies.
-        painter.fillRect(label.adjusted(-1, 0, 1, 0), kBackground);
+        painter.fillRect(label.adjusted(-1, 0, 1, 0), ScaleColours().Background);
         painter.drawText(label.left(), h - 16 + metrics.ascent(), text);
     };
     const TDeviceSettings& device = Settings()->Device;
     const TMarkerShape green = MarkerShape(model_.View, w, h, device.DeviceFrequency);
     if (green.Place == TMarkerPlace::Inside)
-        line(green, kDeviceMarker, device.DeviceFrequency);
+        line(green, ScaleColours().DeviceMarker, device.DeviceFrequency);
     const TMarkerShape red = MarkerShape(model_.View, w, h, device.Frequency);
     model_.MarkerHit = red.Hit;
     if (red.Place == TMarkerPlace::Inside) {
-        line(red, kSoftwareMarker, device.Frequency);
+        line(red, ScaleColours().SoftwareMarker, device.Frequency);
     } else {
         const QPoint triangle[] = {{red.Triangle[0].X, red.Triangle[0].Y},
                                    {red.Triangle[1].X, red.Triangle[1].Y},
                                    {red.Triangle[2].X, red.Triangle[2].Y}};
-        painter.setPen(kSoftwareMarker);
-        painter.setBrush(kSoftwareMarker);
+        painter.setPen(ScaleColours().SoftwareMarker);
+        painter.setBrush(ScaleColours().SoftwareMarker);
         painter.drawPolygon(triangle, 3);
         painter.setBrush(Qt::NoBrush);
     }

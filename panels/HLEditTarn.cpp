@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "panels/HLEditTarn.h"
 
+#include "panels/ThemeTarn.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPalette>
@@ -10,6 +12,8 @@ namespace tarn {
 THLEditTarn::THLEditTarn(QWidget* parent) : QLineEdit(parent)
 {
     connect(this, &QLineEdit::textChanged, this, [this] { UpdateColors(); });
+    // A new palette gives the fixed colours new readable shades.
+    OnPaletteChange(*this, [this] { UpdateColors(); });
     UpdateColors();
 }
 
@@ -46,8 +50,13 @@ void THLEditTarn::UpdateColors()
 {
     QPalette pal = palette();
     const bool differs = Highlighted();
-    const QColor text = differs ? redFontColor_ : fontColor_;
-    const QColor base = differs ? backColor_ : QApplication::palette(this).color(QPalette::Base);
+    const QPalette& application = QApplication::palette(this);
+    const QColor window = application.color(QPalette::Active, QPalette::Base);
+    const QColor font = fontColor_.isValid() ? fontColor_ : application.color(QPalette::Active, QPalette::Text);
+    // The highlight's red darkens until white reads on it, its text then lightens as needed.
+    const QColor back = Readable(backColor_, Qt::white);
+    const QColor text = differs ? Readable(redFontColor_, back) : Readable(font, window);
+    const QColor base = differs ? back : window;
     for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
         pal.setColor(group, QPalette::Text, text);
         pal.setColor(group, QPalette::Base, base);
@@ -60,7 +69,7 @@ void ApplyStyle(THLEditTarn& edit, THLEditStyle style)
     const QColor red(0xFF, 0, 0);
     switch (style) {
     case THLEditStyle::Value:
-        edit.SetColors(Qt::black, red, Qt::white);
+        edit.SetColors(QColor(), red, Qt::white);
         break;
     case THLEditStyle::Pending:
         edit.SetColors(red, red, Qt::white);

@@ -44,14 +44,16 @@ private:
 
     QString committed_;
     bool force_ = false;
+    // Invalid: the palette's text colour.
     QColor fontColor_ = Qt::black;
     QColor backColor_ = Qt::red;
     QColor redFontColor_ = Qt::white;
 };
 
-// The three colour sets of the main window's fields.
+// The three colour sets of the main window's fields, each shown in the
+// shade of its colour that the palette's background leaves readable.
 enum class THLEditStyle {
-    Value,   // levels, load, dB: black, highlighted white on red
+    Value,   // levels, load, dB: the palette's text (black), highlighted white on red
     Pending, // frequency in software, pending shift: red, highlighted white on red
     Device,  // frequency in device, device shift: green, highlighted lime on red, read-only
 };

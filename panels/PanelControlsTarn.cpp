@@ -3,9 +3,12 @@
 
 #include "access/AccessibleTarn.h"
 #include "panels/FocusFrameTarn.h"
+#include "panels/ThemeTarn.h"
 
+#include <QApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLayout>
 
 namespace tarn {
 
@@ -13,6 +16,19 @@ namespace {
 
 constexpr char kTagProperty[] = "Tag";
 constexpr int kRowGap = 6;
+
+void SetPanelStyleSheet(QWidget& group)
+{
+    // A down button's caption and picture on the highlight, darkened as far as they need.
+    const TPanelColours colours = PanelColours(QApplication::palette(&group));
+    group.setStyleSheet(
+        QStringLiteral(
+            "QToolButton { border: 1px solid palette(mid); border-radius: 3px; background: palette(button); }"
+            "QToolButton:hover { border-color: palette(dark); }"
+            "QToolButton:pressed, QToolButton:checked { background: %1; color: %2; border-color: palette(shadow); }"
+            "QToolButton:disabled { color: palette(mid); background: palette(window); }")
+            .arg(colours.CheckedBack.name(), colours.CheckedText.name()));
+}
 
 } // namespace
 
@@ -33,12 +49,8 @@ void SetHint(QWidget& control, const char* hint, const char* accessibleName)
 
 void ApplyPanelStyle(QWidget& group)
 {
-    group.setStyleSheet(QStringLiteral(
-        "QToolButton { border: 1px solid palette(mid); border-radius: 3px; background: palette(button); }"
-        "QToolButton:hover { border-color: palette(dark); }"
-        "QToolButton:pressed, QToolButton:checked { background: palette(highlight); color: palette(highlighted-text);"
-        " border-color: palette(shadow); }"
-        "QToolButton:disabled { color: palette(mid); background: palette(window); }"));
+    SetPanelStyleSheet(group);
+    OnPaletteChange(group, [&group] { SetPanelStyleSheet(group); });
 }
 
 QToolButton* MakeButton(QWidget& parent, const char* caption, const char* hint)
@@ -60,6 +72,25 @@ QToolButton* MakeToggleButton(QWidget& parent, const char* caption, const char* 
     // Every toggle of the panels is one half of a choice.
     MarkChoice(*button);
     return button;
+}
+
+void FitCaptions(QWidget& group)
+{
+    for (bool shrunk = true; shrunk;) {
+        shrunk = false;
+        if (QLayout* layout = group.layout())
+            layout->activate();
+        for (QToolButton* button : group.findChildren<QToolButton*>(Qt::FindDirectChildrenOnly)) {
+            QFont font = button->font();
+            const double least = QApplication::font(button).pointSizeF() / 2;
+            if (button->text().isEmpty() || font.pointSizeF() - 0.5 < least
+                || button->fontMetrics().horizontalAdvance(button->text()) + 4 <= button->width())
+                continue;
+            font.setPointSizeF(font.pointSizeF() - 0.5);
+            button->setFont(font);
+            shrunk = true;
+        }
+    }
 }
 
 void PlaceInRow(QGroupBox& group, std::initializer_list<QWidget*> widgets)

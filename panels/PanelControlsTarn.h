@@ -25,6 +25,11 @@ void Describe(QWidget& control, const QString& caption, const QString& hint, con
 void SetHint(QWidget& control, const char* hint, const char* accessibleName = nullptr);
 // The panels' common look, set on a group box: a down toggle reads as down at a glance.
 void ApplyPanelStyle(QWidget& group);
+// Smaller type, in half-point steps down to half the application's, for each
+// button caption of the group that does not fit its button (a larger
+// desktop font in a group of fixed size); the group's layout runs again
+// after each step.
+void FitCaptions(QWidget& group);
 // Lays the widgets out in one row in the group; nullptr leaves a gap.
 void PlaceInRow(QGroupBox& group, std::initializer_list<QWidget*> widgets);
 

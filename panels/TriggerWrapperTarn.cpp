@@ -4,11 +4,16 @@
 #include "data/SettingsTarn.h"
 #include "data/StringsTarn.h"
 #include "panels/PanelControlsTarn.h"
+#include "panels/ThemeTarn.h"
 
+#include <QApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPixmap>
+
+#include <algorithm>
+#include <cmath>
 
 namespace tarn {
 
@@ -28,37 +33,56 @@ void Enable(QToolButton* button, bool enabled)
         button->setEnabled(enabled);
 }
 
-QPixmap EdgePixmap(bool rising, int ratio)
+QPixmap EdgePixmap(bool rising, int ratio, const QColor& colour)
 {
-    QPixmap pixmap(kEdgePictureSize * ratio, kEdgePictureSize * ratio);
-    pixmap.setDevicePixelRatio(ratio);
+    // Drawn in device pixels: the level and edge lines lie on whole pixels
+    // (an odd width on pixel centres), so their edges are sharp at every ratio.
+    const int size = kEdgePictureSize * ratio;
+    QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPen pen(Qt::black, 1.5);
-    pen.setCapStyle(Qt::FlatCap);
+    const int width = std::max(1, static_cast<int>(std::lround(1.5 * ratio - 0.01)));
+    const qreal centre = width % 2 != 0 ? 0.5 : 0.0;
+    const auto at = [ratio, centre](int logical) { return logical * ratio + centre; };
+    QPen pen(colour, width);
+    pen.setCapStyle(Qt::SquareCap);
     pen.setJoinStyle(Qt::MiterJoin);
     painter.setPen(pen);
-    const qreal low = 13.0, high = 3.0, edge = 8.0;
-    const qreal start = rising ? low : high;
-    const qreal end = rising ? high : low;
-    const QPointF line[] = {{1.0, start}, {edge, start}, {edge, end}, {15.0, end}};
+    const int low = 12, high = 3, edge = 8;
+    const qreal start = at(rising ? low : high);
+    const qreal end = at(rising ? high : low);
+    const QPointF line[] = {{at(1), start}, {at(edge), start}, {at(edge), end}, {at(14), end}};
     painter.drawPolyline(line, 4);
     // The arrow on the edge tells the direction.
-    const qreal tip = rising ? 5.5 : 10.5;
-    const qreal back = rising ? 2.5 : -2.5;
-    const QPointF arrow[] = {{edge - 2.5, tip + back}, {edge, tip}, {edge + 2.5, tip + back}};
+    painter.setRenderHint(QPainter::Antialiasing);
+    pen.setCapStyle(Qt::FlatCap);
+    painter.setPen(pen);
+    const qreal tip = at(rising ? 5 : 10);
+    const qreal back = (rising ? 2.5 : -2.5) * ratio;
+    const QPointF arrow[] = {
+        {at(edge) - 2.5 * ratio, tip + back}, {at(edge), tip}, {at(edge) + 2.5 * ratio, tip + back}};
     painter.drawPolyline(arrow, 3);
+    painter.end();
+    pixmap.setDevicePixelRatio(ratio);
     return pixmap;
 }
 
 } // namespace
 
-QIcon EdgeIcon(bool rising)
+QIcon EdgeIcon(bool rising, const QPalette& palette)
 {
+    const TPanelColours colours = PanelColours(palette);
     QIcon icon;
-    icon.addPixmap(EdgePixmap(rising, 1));
-    icon.addPixmap(EdgePixmap(rising, 2));
+    for (int ratio = 1; ratio <= 3; ++ratio) {
+        for (const QIcon::Mode mode : {QIcon::Normal, QIcon::Active}) {
+            icon.addPixmap(EdgePixmap(rising, ratio, colours.ButtonText), mode, QIcon::Off);
+            icon.addPixmap(EdgePixmap(rising, ratio, colours.CheckedText), mode, QIcon::On);
+        }
+        // As the panels' disabled captions.
+        const QPixmap disabled = EdgePixmap(rising, ratio, palette.color(QPalette::Active, QPalette::Mid));
+        icon.addPixmap(disabled, QIcon::Disabled, QIcon::Off);
+        icon.addPixmap(disabled, QIcon::Disabled, QIcon::On);
+    }
     return icon;
 }
 
@@ -84,8 +108,9 @@ void TTriggerWrapperTarn::CreateControls(QGroupBox& arm, QGroupBox& trigger, QGr
     TrigStopBtn = MakeToggleButton(trigger, Strings::ButtonStop, Strings::HintTrigStop);
     TrigLeadingBtn = MakeToggleButton(trigger, "", Strings::HintTrigLeading);
     TrigTrailingBtn = MakeToggleButton(trigger, "", Strings::HintTrigTrailing);
-    TrigLeadingBtn->setIcon(EdgeIcon(true));
-    TrigTrailingBtn->setIcon(EdgeIcon(false));
+    SetEdgeIcons();
+    // Drawn anew in the colours of a new palette.
+    OnPaletteChange(*this, [this] { SetEdgeIcons(); });
     TrigOnBtn = MakeToggleButton(trigger, Strings::ButtonOn, Strings::HintTrigOn);
     TrigOffBtn = MakeToggleButton(trigger, Strings::ButtonOff, Strings::HintTrigOff);
     PlaceInRow(trigger,
@@ -94,6 +119,17 @@ void TTriggerWrapperTarn::CreateControls(QGroupBox& arm, QGroupBox& trigger, QGr
     ModeSingleBtn = MakeToggleButton(mode, Strings::ButtonSingle, Strings::HintModeSingle);
     ModePeriodBtn = MakeToggleButton(mode, Strings::ButtonPeriod, Strings::HintModePeriod);
     PlaceInRow(mode, {ModeSingleBtn, ModePeriodBtn});
+    for (QGroupBox* group : {&arm, &trigger, &mode})
+        FitCaptions(*group);
+}
+
+void TTriggerWrapperTarn::SetEdgeIcons()
+{
+    if (TrigLeadingBtn == nullptr || TrigTrailingBtn == nullptr)
+        return;
+    const QPalette& palette = QApplication::palette(TrigLeadingBtn);
+    TrigLeadingBtn->setIcon(EdgeIcon(true, palette));
+    TrigTrailingBtn->setIcon(EdgeIcon(false, palette));
 }
 
 void TTriggerWrapperTarn::ObjMasterNotify(TObjMasterCode code, std::int32_t index, void*)

@@ -53,6 +53,7 @@ protected:
 
 private:
     void WireControls();
+    void SetEdgeIcons();
     // Stores the sender's tag in the device settings' field and announces code.
     void Store(QToolButton* sender, std::int32_t TDeviceSettings::*field, TObjMasterCode code);
 
@@ -61,7 +62,8 @@ private:
 };
 
 // The picture of a rising (leading) or falling (trailing) edge, drawn for
-// the device pixel ratios 1 and 2.
-QIcon EdgeIcon(bool rising);
+// the device pixel ratios 1 to 3 in the palette's button text colour, and in
+// its down-button and disabled colours for those states.
+QIcon EdgeIcon(bool rising, const QPalette& palette);
 
 } // namespace tarn

@@ -32,9 +32,17 @@ const char* const kDragFormat = "application/x-tarn-waveform";
 
 } // namespace
 
-QImage RenderWavePicture(const TWaveformTarn& waveform, QSize size, TWaveMapping mapping)
+QImage RenderWavePicture(const TWaveformTarn& waveform, QSize size, TWaveMapping mapping, qreal ratio)
 {
+    // Logical rows Offset .. Offset + Scale become device rows Offset * ratio
+    // .. (Offset + Scale + 1) * ratio - 1.
+    if (ratio > 1.0) {
+        mapping.Scale = (mapping.Scale + 1) * ratio - 1;
+        mapping.Offset = qRound(mapping.Offset * ratio);
+        size = QSize(qRound(size.width() * ratio), qRound(size.height() * ratio));
+    }
     QImage image(size, QImage::Format_RGB32);
+    image.setDevicePixelRatio(std::max<qreal>(ratio, 1.0));
     image.fill(Qt::black);
     const QRgb pen = waveform.IsStandard ? kStandardPen : kArbitraryPen;
     const auto columns =
@@ -99,7 +107,8 @@ public:
         const QImage picture = list_.Thumbnail(waveform);
         painter->drawImage(r.left() + 2, r.top() + 2, picture);
         painter->setPen(selected ? palette.highlightedText().color() : palette.text().color());
-        const QRect text(r.left() + 2 + picture.width() + 3, r.top(), r.width(), r.height());
+        const int pictureWidth = qRound(picture.deviceIndependentSize().width());
+        const QRect text(r.left() + 2 + pictureWidth + 3, r.top(), r.width(), r.height());
         painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter, list_.Item(row));
     }
 
@@ -108,11 +117,11 @@ private:
 };
 
 // The column beside the preview is narrow: a caption that does not fit
-// takes a smaller type, down to 70 %.
+// takes a smaller type, down to half (a larger desktop font needs that).
 void FitCaption(QRadioButton& button)
 {
     QFont font = button.font();
-    const double least = font.pointSizeF() * 0.7;
+    const double least = font.pointSizeF() * 0.5;
     while (button.sizeHint().width() > button.width() && font.pointSizeF() - 0.5 >= least) {
         font.setPointSizeF(font.pointSizeF() - 0.5);
         button.setFont(font);
@@ -143,20 +152,18 @@ TWaveListBoxTarn::~TWaveListBoxTarn()
 TWaveListBoxTarn* TWaveListBoxTarn::CreateInGroup(QGroupBox& group, const QRect& rect)
 {
     auto* list = new TWaveListBoxTarn(&group);
-    list->setGeometry(rect);
     const std::pair<QPointer<QRadioButton>*, const char*> buttons[] = {
         {&list->FilterAllBtn, Strings::FilterAllWaveforms},
         {&list->FilterStandardBtn, Strings::FilterStandardWaveforms},
         {&list->FilterArbitraryBtn, Strings::FilterArbitraryWaveforms},
     };
-    int top = rect.bottom() + 4;
     for (const auto& [button, caption] : buttons) {
         *button = new QRadioButton(QString::fromUtf8(caption), &group);
-        (*button)->setGeometry(rect.left(), top, rect.width(), 20);
         Describe(**button, (*button)->text(), QString());
-        FitCaption(**button);
-        top += 20;
     }
+    list->Place(rect);
+    for (const auto& entry : buttons)
+        FitCaption(**entry.first);
     // One type for the three: the smallest any of them needed.
     QFont font = list->FilterAllBtn->font();
     for (const auto& entry : buttons) {
@@ -168,6 +175,17 @@ TWaveListBoxTarn* TWaveListBoxTarn::CreateInGroup(QGroupBox& group, const QRect&
         (*entry.first)->setFont(font);
     }
     return list;
+}
+
+void TWaveListBoxTarn::Place(const QRect& rect)
+{
+    setGeometry(rect);
+    int top = rect.bottom() + 4;
+    for (QRadioButton* button : {FilterAllBtn.data(), FilterStandardBtn.data(), FilterArbitraryBtn.data()}) {
+        if (button != nullptr)
+            button->setGeometry(rect.left(), top, rect.width(), 20);
+        top += 20;
+    }
 }
 
 void TWaveListBoxTarn::SetObjMaster(TObjMasterTarn* master)
@@ -345,16 +363,18 @@ QImage TWaveListBoxTarn::Thumbnail(const TWaveformTarn& waveform) const
     TThumbnail* cached = thumbnails_.object(&waveform);
     // A stamp is never reused, so a new waveform at a freed one's address
     // does not find the old picture; shared samples may change unstamped.
-    if (cached != nullptr && cached->stamp == waveform.ChangeStamp() && !waveform.SamplesShared()) {
+    const qreal ratio = viewport()->devicePixelRatioF();
+    if (cached != nullptr && cached->stamp == waveform.ChangeStamp() && cached->ratio == ratio
+        && !waveform.SamplesShared()) {
         return cached->image;
     }
     const int height = kItemHeight - 4;
     // Three colours that 16 bits per pixel hold exactly, at half the memory.
-    const QImage image = RenderWavePicture(waveform, QSize(ThumbnailWidth(kItemHeight), height),
-                                           TWaveMapping{static_cast<double>(height - 3), 1})
-                             .convertToFormat(QImage::Format_RGB16);
+    QImage image = RenderWavePicture(waveform, QSize(ThumbnailWidth(kItemHeight), height),
+                                     TWaveMapping{static_cast<double>(height - 3), 1}, ratio)
+                       .convertToFormat(QImage::Format_RGB16);
     ++thumbnailsMade_;
-    thumbnails_.insert(&waveform, new TThumbnail{waveform.ChangeStamp(), image});
+    thumbnails_.insert(&waveform, new TThumbnail{waveform.ChangeStamp(), ratio, image});
     return image;
 }
 

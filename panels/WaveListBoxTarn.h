@@ -27,8 +27,10 @@ namespace tarn {
 class TWaveListModel;
 
 // The picture of waveform in an image of the given size, black behind a lime
-// (standard) or yellow (arbitrary) bar per column.
-QImage RenderWavePicture(const TWaveformTarn& waveform, QSize size, TWaveMapping mapping);
+// (standard) or yellow (arbitrary) bar per column. At a device pixel ratio
+// above 1 the image has that many times the pixels, one bar per device pixel
+// column, and the mapping's rows stretched to match.
+QImage RenderWavePicture(const TWaveformTarn& waveform, QSize size, TWaveMapping mapping, qreal ratio = 1.0);
 
 class TWaveListBoxTarn : public QListView {
     Q_OBJECT
@@ -43,6 +45,8 @@ public:
 
     // Builds the list at rect in group with the three filter buttons below it.
     static TWaveListBoxTarn* CreateInGroup(QGroupBox& group, const QRect& rect);
+    // Puts the list at rect and the filter buttons below it (a window that grows).
+    void Place(const QRect& rect);
 
     TObjMasterTarn* ObjMaster() const { return objMaster_; }
     // Registers the list's listener with master.
@@ -83,8 +87,8 @@ public:
     void DuplicateClick();
     void PropertiesClick();
     void FilterBtnClick(int tag);
-    // The thumbnail of a repository waveform, made on first use and kept
-    // until the waveform's samples change.
+    // The thumbnail of a repository waveform at the list's device pixel
+    // ratio, made on first use and kept until the samples or the ratio change.
     QImage Thumbnail(const TWaveformTarn& waveform) const;
     int ThumbnailsMade() const { return thumbnailsMade_; }
     // The keyboard's pop-up: the item menu under the selected item, or the
@@ -119,6 +123,7 @@ private:
 
     struct TThumbnail {
         std::uint64_t stamp = 0;
+        qreal ratio = 1.0;
         QImage image;
     };
     mutable QCache<const TWaveformTarn*, TThumbnail> thumbnails_;

@@ -33,9 +33,13 @@ void TWaveScreenTarn::ObjMasterNotify(TObjMasterCode code, std::int32_t index, v
 
 void TWaveScreenTarn::Redraw()
 {
-    if (bitmap_.size() != size()) {
-        bitmap_ = QImage(size(), QImage::Format_RGB32);
+    // One bar per device pixel column: crisp on a screen of any scale.
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = PixelSize();
+    if (bitmap_.size() != pixels) {
+        bitmap_ = QImage(pixels, QImage::Format_RGB32);
     }
+    bitmap_.setDevicePixelRatio(ratio);
     bitmap_.fill(Qt::black);
     const TSettingsTarn* settings = Settings();
     if (settings == nullptr || channelIndex_ < 0
@@ -43,12 +47,18 @@ void TWaveScreenTarn::Redraw()
         return;
     }
     const TWaveformTarn& waveform = *settings->Device.Waveforms[channelIndex_];
-    bitmap_ = RenderWavePicture(waveform, size(), TWaveMapping{static_cast<double>(height() - 1), 0});
+    bitmap_ = RenderWavePicture(waveform, size(), TWaveMapping{static_cast<double>(height() - 1), 0}, ratio);
+}
+
+QSize TWaveScreenTarn::PixelSize() const
+{
+    const qreal ratio = devicePixelRatioF();
+    return ratio > 1.0 ? QSize(qRound(width() * ratio), qRound(height() * ratio)) : size();
 }
 
 void TWaveScreenTarn::paintEvent(QPaintEvent*)
 {
-    if (bitmap_.size() != size()) {
+    if (bitmap_.size() != PixelSize()) {
         Redraw();
     }
     QPainter(this).drawImage(0, 0, bitmap_);

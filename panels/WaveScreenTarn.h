@@ -32,6 +32,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // The control's size in device pixels, the picture's size.
+    QSize PixelSize() const;
     // Asks the listeners which repository waveform is being dragged; -1 for none.
     std::int32_t QueryDragged();
 

@@ -4,7 +4,9 @@
 #include "access/AccessibleTarn.h"
 #include "data/StringsTarn.h"
 #include "device/DriverAbstraction.h"
+#include "panels/ThemeTarn.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -61,8 +63,9 @@ TLinkLabel::TLinkLabel(QWidget* parent) : QLabel(parent)
     QFont underlined = font();
     underlined.setUnderline(true);
     setFont(underlined);
+    // Blue, as light or dark as the window behind it needs.
     QPalette blue = palette();
-    blue.setColor(QPalette::WindowText, Qt::blue);
+    blue.setColor(QPalette::WindowText, PanelColours(QApplication::palette()).Link);
     setPalette(blue);
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::StrongFocus);

@@ -3,6 +3,7 @@
 
 #include "access/AccessibleTarn.h"
 #include "data/SettingsTarn.h"
+#include "data/XMLSettings.h"
 #include "data/StringsTarn.h"
 #include "device/DeviceAbstractionTarn.h"
 #include "modules/ModuleManagerTarn.h"
@@ -29,10 +30,12 @@
 #include <QDir>
 #include <QGroupBox>
 #include <QGuiApplication>
-#include <QLayout>
 #include <QMenuBar>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace tarn {
 
@@ -53,6 +56,12 @@ constexpr std::array<TGroupPlace, TMainForm::kGroupCount> kGroupPlaces = {{
     {Strings::GroupFrequency, 279, 421, 513, 133},
 }};
 
+// Inside the "Waveform" group at the layout's size.
+const QRect kPreviewPlace(4, 17, 348, 345);
+const QRect kListPlace(356, 17, 153, 281);
+// Where "settings.xml" keeps the window's place.
+constexpr const char* kPlaceElement = "/window";
+
 QString Text(const char* text)
 {
     return QString::fromUtf8(text);
@@ -61,19 +70,21 @@ QString Text(const char* text)
 } // namespace
 
 TMainForm::TMainForm(TDialogService& dialogs, QWidget* parent)
-    : QMainWindow(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                              | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                              | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
       dialogs_(dialogs), objMaster_(std::make_unique<TObjMasterTarn>()), settings_(std::make_unique<TSettingsTarn>()),
       deviceAbstraction_(std::make_unique<TDeviceAbstractionTarn>(dialogs))
 {
     InstallAccessibility();
     setWindowTitle(QStringLiteral("Tarn Generator"));
     auto* client = new QWidget(this);
-    client->setFixedSize(kClientWidth, kClientHeight);
+    // The layout's size at least; what a larger window adds goes to the preview and the scale.
+    client->setMinimumSize(kClientWidth, kClientHeight);
+    client->resize(kClientWidth, kClientHeight);
+    client->installEventFilter(this);
     setCentralWidget(client);
     BuildGroups(client);
     BuildMenus();
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
     WireComponents();
     FormCreate();
     SetUpKeyboard(*this);
@@ -185,12 +196,12 @@ void TMainForm::BuildWaveGroup()
 {
     QGroupBox& group = *groups_[GroupWaveform];
     waveScreen_ = new TWaveScreenTarn(&group);
-    waveScreen_->setGeometry(4, 17, 348, 345);
+    waveScreen_->setGeometry(kPreviewPlace);
     waveScreen_->SetChannelIndex(0);
     waveScreen_->SetObjMaster(objMaster_.get());
     waveScreen_->SetSettings(settings_.get());
 
-    waveList_ = TWaveListBoxTarn::CreateInGroup(group, QRect(356, 17, 153, 281));
+    waveList_ = TWaveListBoxTarn::CreateInGroup(group, kListPlace);
     popupMenu1_ = new QMenu(this);
     QAction* new1 = popupMenu1_->addAction(Text(Strings::PopupNew));
     waveList_->DuplicateMenuItem = popupMenu1_->addAction(Text(Strings::PopupDuplicate));
@@ -345,8 +356,98 @@ void TMainForm::GroupBox2DblClick(QGroupBox* group)
     detached->KeepHostedInPlace();
 }
 
+void TMainForm::PlaceGroups()
+{
+    QWidget* client = centralWidget();
+    if (client == nullptr || waveScreen_ == nullptr || waveList_ == nullptr)
+        return;
+    const int dx = std::max(0, client->width() - kClientWidth);
+    const int dy = std::max(0, client->height() - kClientHeight);
+    // The output panels and the small groups keep their size; "Mode" stays at
+    // the right edge, the lower groups under the preview.
+    const std::array<QPoint, kGroupCount> moves = {{{0, 0}, {0, 0}, {0, 0}, {0, dy}, {0, dy}, {dx, dy}, {0, dy}}};
+    const std::array<QSize, kGroupCount> grows = {{{0, 0}, {0, 0}, {dx, dy}, {0, 0}, {0, 0}, {0, 0}, {dx, 0}}};
+    for (std::size_t i = 0; i < kGroupPlaces.size(); ++i) {
+        // A detached group is placed when it comes back.
+        if (groups_[i]->parentWidget() != client)
+            continue;
+        const TGroupPlace& place = kGroupPlaces[i];
+        groups_[i]->setGeometry(
+            QRect(QPoint(place.left, place.top) + moves[i], QSize(place.width, place.height) + grows[i]));
+    }
+    waveScreen_->setGeometry(kPreviewPlace.adjusted(0, 0, dx, dy));
+    waveList_->Place(kListPlace.translated(dx, 0).adjusted(0, 0, 0, dy));
+}
+
+TWindowPlace TMainForm::Place() const
+{
+    // The frame's corner (what move() takes) and the inside's size (what resize() takes).
+    const QRect inside = isMaximized() && normalGeometry().isValid() ? normalGeometry() : geometry();
+    const QPoint corner = isMaximized() ? inside.topLeft() - (geometry().topLeft() - pos()) : pos();
+    return {corner.x(), corner.y(), inside.width(), inside.height()};
+}
+
+void TMainForm::RestorePlace(const TXMLSettings& store)
+{
+    const std::optional<TWindowPlace> stored = ReadWindowPlace(store, kPlaceElement);
+    if (!stored)
+        return;
+    PlaceOnScreens(*stored);
+    // The frame is known once the window shows: fitted again then.
+    fitWhenShown_ = true;
+}
+
+void TMainForm::PlaceOnScreens(const TWindowPlace& wanted)
+{
+    std::vector<TWindowPlace> screens;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect a = screen->availableGeometry();
+        // The primary screen first: a place on no screen goes there.
+        screens.insert(screen == QGuiApplication::primaryScreen() ? screens.begin() : screens.end(),
+                       {a.x(), a.y(), a.width(), a.height()});
+    }
+    const QSize frame = frameGeometry().size() - geometry().size();
+    const QSize least = minimumSizeHint().expandedTo(minimumSize()) + frame;
+    const TWindowPlace fit =
+        FitWindowPlace({wanted.Left, wanted.Top, wanted.Width + frame.width(), wanted.Height + frame.height()},
+                       least.width(), least.height(), screens);
+    resize(fit.Width - frame.width(), fit.Height - frame.height());
+    move(fit.Left, fit.Top);
+    storedPlace_ = Place();
+}
+
+void TMainForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (fitWhenShown_) {
+        fitWhenShown_ = false;
+        PlaceOnScreens(Place());
+    }
+}
+
+bool TMainForm::StorePlace(TXMLSettings& store, bool always)
+{
+    const TWindowPlace now = Place();
+    // The first look only notes where the window opened: not a change of the user's.
+    if (!always && (!storedPlace_ || *storedPlace_ == now)) {
+        storedPlace_ = now;
+        return false;
+    }
+    WriteWindowPlace(store, kPlaceElement, now);
+    storedPlace_ = now;
+    return true;
+}
+
 bool TMainForm::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == centralWidget()) {
+        if (event->type() == QEvent::Resize)
+            PlaceGroups();
+        // A group back from its own window: placed once its window has let it go.
+        if (event->type() == QEvent::ChildAdded)
+            QTimer::singleShot(0, this, &TMainForm::PlaceGroups);
+        return false;
+    }
     if (event->type() == QEvent::MouseButtonDblClick) {
         auto* group = qobject_cast<QGroupBox*>(watched);
         if (group != nullptr && group->window() == this) {

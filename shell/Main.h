@@ -3,16 +3,20 @@
 // functional component, wires them in the fixed registration order, and
 // handles the exit paths and the communication-broken window.
 #pragma once
+#include "data/WindowPlace.h"
+
 #include <QMainWindow>
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QGroupBox;
 class QMenu;
 class TSettingsTarn;
+class TXMLSettings;
 class TWaveformTarn;
 struct TWaveformData;
 
@@ -101,8 +105,18 @@ public:
     void ModuleManagerTarn1NewWaveDialog(TModuleManagerTarn* sender, bool& success, const TWaveformData& data);
     void ModuleManagerTarn1CreateWaveDialog(TModuleManagerTarn* sender, bool& success, TWaveformTarn& wave);
 
+    // The window's place on the screen (without maximising) as the settings keep it.
+    TWindowPlace Place() const;
+    // Puts the window where the settings say, on a screen there is now; an
+    // older file without the entries leaves it centred.
+    void RestorePlace(const TXMLSettings& store);
+    // Writes the place into the settings when it moved since it was last
+    // restored, written or first looked at, or always; true when it wrote.
+    bool StorePlace(TXMLSettings& store, bool always = false);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     // A double click on the frame of a group box still in this window detaches it.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -112,6 +126,10 @@ private:
     void BuildGroups(QWidget* client);
     void WireComponents();
     void BuildWaveGroup();
+    // The groups at the layout's places, grown and moved by what the window has more.
+    void PlaceGroups();
+    // Puts the window at wanted (frame corner, inside size), fitted to the screens.
+    void PlaceOnScreens(const TWindowPlace& wanted);
 
     TDialogService& dialogs_;
     // Declared first so that it goes last.
@@ -142,6 +160,8 @@ private:
     QAction* help2_ = nullptr;
     QAction* about1_ = nullptr;
     TCommBrokenForm* commBrokenForm_ = nullptr;
+    std::optional<TWindowPlace> storedPlace_;
+    bool fitWhenShown_ = false;
     int commBrokenCount_ = 0;
     int commBrokenRetryMs_ = 0;
     bool exitConfirmed_ = false;

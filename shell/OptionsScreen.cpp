@@ -146,8 +146,18 @@ void TOptionsForm::FormCreate()
     remoteControl_->setText(Text(Strings::OptionRemoteControl));
     ok_->setText(Text(Strings::ButtonOK));
     cancel_->setText(Text(Strings::ButtonCancel));
+    // Room on a page beside the check boxes' indent; a larger desktop font
+    // gets smaller type for a caption that would run past it (down to half).
+    const int room = kClientWidth - 3 * kMargin - 4;
     for (QCheckBox* box : {filterAutoset_, vrmsFromAC_, remoteControl_}) {
         box->adjustSize();
+        QFont font = box->font();
+        const double least = font.pointSizeF() / 2;
+        while (box->width() > room && font.pointSizeF() - 0.5 >= least) {
+            font.setPointSizeF(font.pointSizeF() - 0.5);
+            box->setFont(font);
+            box->adjustSize();
+        }
     }
     // Placed once labels and check boxes have their final sizes, each check
     // box the same distance below its section label.

@@ -4,6 +4,7 @@
 #include "data/LibraryPrefetch.h"
 #include "data/SettingsTarn.h"
 #include "data/WaveformRepositoryFile.h"
+#include "data/XMLSettings.h"
 #include "data/StringsTarn.h"
 #include "shell/master/DialogService.h"
 #include "shell/CommBrokenScreen.h"
@@ -79,13 +80,17 @@ bool TTarnProgram::Start()
     master.Notify(TObjMasterCode::omConnectDevice);
     master.Notify(TObjMasterCode::omWireControls);
     settings.Load(dataFolder_, &library);
+    mainForm_->RestorePlace(*settings.XMLStore);
     BroadcastSettingsApplied(master);
     master.Notify(TObjMasterCode::omStart);
     // Changes reach the files during the run, so a killed program loses
     // nothing older than about two seconds.
     settings.AutosaveFromHere();
     auto* autosave = new QTimer(mainForm_.get());
-    QObject::connect(autosave, &QTimer::timeout, mainForm_.get(), [&settings, &master] {
+    TMainForm& form = *mainForm_;
+    QObject::connect(autosave, &QTimer::timeout, mainForm_.get(), [&settings, &master, &form] {
+        if (form.isVisible())
+            form.StorePlace(*settings.XMLStore);
         if (settings.AutosaveTick()) {
             master.Notify(TObjMasterCode::omWaveformListChanged, 0);
         }
@@ -142,7 +147,11 @@ void TTarnProgram::Finish()
     if (!mainForm_) {
         return;
     }
-    const TSettingsSaveResult saved = mainForm_->SettingsTarn1().Save(dataFolder_);
+    TSettingsTarn& settings = mainForm_->SettingsTarn1();
+    // Where the window was left, unless it never showed (a start ended early).
+    if (mainForm_->isVisible() || mainForm_->ExitConfirmed())
+        mainForm_->StorePlace(*settings.XMLStore, true);
+    const TSettingsSaveResult saved = settings.Save(dataFolder_);
     if (!saved.SettingsSaved) {
         dialogs_.Message(TDialogKind::Error, TDialogButtons::Ok, Strings::UnableToSaveSettings, Strings::ErrorCaption);
     }

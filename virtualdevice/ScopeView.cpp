@@ -95,7 +95,8 @@ QRect ScopeView::TraceArea() const
 
 int ScopeView::TraceWidth() const
 {
-    return std::max(1, TraceArea().width());
+    // One column per device pixel: the trace is as fine as the screen.
+    return std::max(1, static_cast<int>(std::lround(TraceArea().width() * devicePixelRatioF())));
 }
 
 void ScopeView::paintEvent(QPaintEvent*)

@@ -19,7 +19,7 @@ public:
 
     // Columns of both outputs over `seconds`; empty columns draw nothing.
     void Show(std::vector<vg::EnvelopeColumn> l, std::vector<vg::EnvelopeColumn> h, double seconds);
-    // Pixel columns of the trace area, for the caller's envelopes.
+    // Device pixel columns of the trace area, for the caller's envelopes.
     int TraceWidth() const;
     double VoltsPerDivision() const { return voltsPerDivision_; }
     double SecondsPerDivision() const { return seconds_ / kDivisionsX; }

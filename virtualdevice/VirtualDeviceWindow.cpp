@@ -2,6 +2,9 @@
 #include "virtualdevice/VirtualDeviceWindow.h"
 
 #include "access/AccessibleTarn.h"
+#include "data/WindowPlace.h"
+#include "data/XMLSettings.h"
+
 #include "virtualdevice/DeviceTexts.h"
 #include "virtualdevice/ScopeView.h"
 
@@ -9,6 +12,8 @@
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
@@ -261,6 +266,61 @@ void VirtualDeviceWindow::ShowState(const vg::GeneratorState& state, const vg::A
                     .arg(v, 5);
     }
     registers_->setText(rows.join(QLatin1Char('\n')));
+}
+
+namespace {
+constexpr const char* kPlaceElement = "/window";
+}
+
+std::filesystem::path PlaceFile(const char* xdgDataHome, const char* home)
+{
+    std::filesystem::path folder;
+    // A relative XDG_DATA_HOME is invalid and ignored.
+    if (xdgDataHome != nullptr && *xdgDataHome == '/')
+        folder = std::filesystem::path(xdgDataHome) / "tarn-virtual";
+    else if (home != nullptr && *home == '/')
+        folder = std::filesystem::path(home) / ".local" / "share" / "tarn-virtual";
+    return folder.empty() ? folder : folder / "virtual-device.xml";
+}
+
+void VirtualDeviceWindow::RestorePlace(const std::filesystem::path& file)
+{
+    TXMLSettings store;
+    if (file.empty() || !store.LoadFromFile(file))
+        return;
+    const std::optional<TWindowPlace> stored = ReadWindowPlace(store, kPlaceElement);
+    if (!stored)
+        return;
+    std::vector<TWindowPlace> screens;
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    if (primary != nullptr) {
+        const QRect a = primary->availableGeometry();
+        screens.push_back({a.x(), a.y(), a.width(), a.height()});
+    }
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect a = screen->availableGeometry();
+        if (screen != primary)
+            screens.push_back({a.x(), a.y(), a.width(), a.height()});
+    }
+    // The frame's corner and the inside's size, as move() and resize() take them.
+    const QSize least = minimumSizeHint().expandedTo(minimumSize());
+    const TWindowPlace fit = FitWindowPlace(*stored, least.width(), least.height(), screens);
+    resize(fit.Width, fit.Height);
+    move(fit.Left, fit.Top);
+}
+
+bool VirtualDeviceWindow::SavePlace(const std::filesystem::path& file) const
+{
+    if (file.empty())
+        return false;
+    std::error_code ec;
+    std::filesystem::create_directories(file.parent_path(), ec);
+    // Whatever else the file holds stays.
+    TXMLSettings store;
+    store.LoadFromFile(file);
+    store.EnsureRoot();
+    WriteWindowPlace(store, kPlaceElement, {pos().x(), pos().y(), width(), height()});
+    return store.SaveToFile(file);
 }
 
 } // namespace vdev

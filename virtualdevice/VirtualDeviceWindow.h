@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include <array>
+#include <filesystem>
 
 class QComboBox;
 class QLabel;
@@ -32,6 +33,12 @@ public:
 
     // Reads the generator and redraws everything; the timer calls it too.
     void Refresh();
+
+    // The window's place kept in the user's file between runs: put where the
+    // file says (fitted to the screens there are now; nothing happens without
+    // the file or its entries), and written back, making the folder.
+    void RestorePlace(const std::filesystem::path& file);
+    bool SavePlace(const std::filesystem::path& file) const;
 
     // The numbers under the scope, as last computed.
     const vg::Measurement& Measured(vg::AnalogOutput output) const { return measured_[int(output)]; }
@@ -70,6 +77,11 @@ private:
     QPushButton* trigger_ = nullptr;
     QTimer timer_;
 };
+
+// "virtual-device.xml" in $XDG_DATA_HOME/tarn-virtual, else in
+// $HOME/.local/share/tarn-virtual, beside the files of the program over the
+// virtual generator; empty when neither variable is usable.
+std::filesystem::path PlaceFile(const char* xdgDataHome, const char* home);
 
 // Address of the calibration page byte that "Damage calibration page" spoils.
 inline constexpr int kDamagedByte = 256 + 100;

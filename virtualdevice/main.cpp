@@ -15,7 +15,9 @@
 #include <csignal>
 #include <signal.h>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -91,6 +93,8 @@ int main(int argc, char** argv)
     if (follow > 0)
         Follow(app, follow);
     vdev::VirtualDeviceWindow window(generator, &server);
+    const std::filesystem::path place = vdev::PlaceFile(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+    window.RestorePlace(place);
     window.show();
     if (ready) {
         std::fputs("ready\n", stdout);
@@ -103,5 +107,7 @@ int main(int argc, char** argv)
         }
     }
     QuitOnSignals(app);
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    window.SavePlace(place);
+    return status;
 }

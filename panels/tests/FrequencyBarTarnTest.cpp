@@ -3,6 +3,7 @@
 #include "data/SettingsTarn.h"
 #include "data/StringsTarn.h"
 #include "panels/FrequencyBarTarn.h"
+#include "panels/ThemeTarn.h"
 #include "panels/HLEditTarn.h"
 #include "shell/master/tests/TestApp.h"
 
@@ -130,10 +131,10 @@ TEST_F(FrequencyBarTarnTest, StartShowsTheFullRangeWithBothMarkersAndTheControls
     EXPECT_TRUE(bar->ZoomInBtn->isEnabled());
     EXPECT_FALSE(bar->ZoomOutBtn->isEnabled());
     EXPECT_FALSE(bar->ZoomAwayBtn->isEnabled());
-    // Grey ground, white scale, red marker line.
-    EXPECT_EQ(Pixel(2, 2), QColor(160, 160, 160));
+    // Grey ground, white scale, red marker line (in their readable shades).
+    EXPECT_EQ(Pixel(2, 2), ScaleColours().Background);
     EXPECT_EQ(Pixel(W() / 2, 3), QColor(Qt::white));
-    EXPECT_EQ(Pixel(MarkerX(), 10), QColor(255, 0, 0));
+    EXPECT_EQ(Pixel(MarkerX(), 10), ScaleColours().SoftwareMarker);
     EXPECT_EQ(bar->Model().MarkerHit, (TRect{MarkerX() - 6, 3, MarkerX() + 6, H() - 19}));
 }
 
@@ -209,11 +210,11 @@ TEST_F(FrequencyBarTarnTest, MarkerDraggedPastTheRightEndShowsATriangleThatCanBe
     EXPECT_GT(F(), viewEnd);
     EXPECT_LE(F(), 1e8);
     EXPECT_EQ(device.codes.front(), Code::omFrequencyChanged);
-    EXPECT_EQ(Pixel(W() - 10, H() - 14), QColor(255, 0, 0)) << "triangle";
+    EXPECT_EQ(Pixel(W() - 10, H() - 14), ScaleColours().SoftwareMarker) << "triangle";
     EXPECT_EQ(bar->Model().MarkerHit, (TRect{W() - 14, H() - 18, W() - 6, H() - 10}));
     Drag(W() - 10, H() - 14, 200);
     EXPECT_EQ(MarkerX(), 200);
-    EXPECT_EQ(Pixel(200, 10), QColor(255, 0, 0));
+    EXPECT_EQ(Pixel(200, 10), ScaleColours().SoftwareMarker);
     EXPECT_EQ(bar->FrequencyEdit->Text().toStdString(), FormatFrequency(F()));
 }
 

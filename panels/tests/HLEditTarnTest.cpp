@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "panels/HLEditTarn.h"
+#include "panels/ThemeTarn.h"
 #include "shell/master/tests/TestApp.h"
 
 #include <QApplication>
@@ -34,7 +35,9 @@ TEST_F(HLEditTarnTest, TypingHighlightsAndTypingBackRemovesIt)
     QTest::keyClick(&edit, Qt::Key_Backspace);
     EXPECT_TRUE(edit.Highlighted());
     EXPECT_EQ(TextColor(), QColor(Qt::white));
-    EXPECT_EQ(BaseColor(), QColor(Qt::red));
+    // Red, as dark as white on it needs.
+    EXPECT_EQ(BaseColor().hslHue(), 0);
+    EXPECT_GE(ContrastRatio(BaseColor(), Qt::white), kReadableContrast);
     EXPECT_EQ(edit.Text(), QStringLiteral("1.000V")) << "the committed text is kept while typing";
     QTest::keyClicks(&edit, QStringLiteral("V"));
     EXPECT_FALSE(edit.Highlighted());
@@ -96,6 +99,51 @@ TEST_F(HLEditTarnTest, DeviceStyleIsReadOnlyGreen)
     edit.Force();
     edit.SetText(QStringLiteral("x"));
     EXPECT_EQ(TextColor(), QColor(0, 0x80, 0));
+}
+
+// Under a dark application palette each style's colour keeps its hue and
+// reads on the dark field, and follows when the palette changes back.
+TEST_F(HLEditTarnTest, StylesStayReadableInADarkPalette)
+{
+    const QPalette light = QApplication::palette();
+    QPalette dark = light;
+    dark.setColor(QPalette::Base, QColor(30, 30, 32));
+    dark.setColor(QPalette::Text, QColor(235, 235, 235));
+    const struct {
+        THLEditStyle style;
+        int hue; // -1: the palette's text
+    } styles[] = {{THLEditStyle::Value, -1}, {THLEditStyle::Pending, 0}, {THLEditStyle::Device, 120}};
+    for (const QPalette& palette : {dark, light}) {
+        QApplication::setPalette(palette);
+        for (const auto& s : styles) {
+            THLEditTarn field;
+            ApplyStyle(field, s.style);
+            field.SetText(QStringLiteral("1V"));
+            const QColor text = field.palette().color(QPalette::Active, QPalette::Text);
+            const QColor base = field.palette().color(QPalette::Active, QPalette::Base);
+            EXPECT_EQ(base, palette.color(QPalette::Base));
+            EXPECT_GE(ContrastRatio(text, base), kReadableContrast) << text.name().toStdString();
+            if (s.hue >= 0) {
+                EXPECT_EQ(text.hslHue(), s.hue) << text.name().toStdString();
+            } else {
+                EXPECT_EQ(text, palette.color(QPalette::Text));
+            }
+            field.setText(QStringLiteral("2V")); // typed: highlighted
+            const QColor typed = field.palette().color(QPalette::Active, QPalette::Text);
+            EXPECT_GE(ContrastRatio(typed, field.palette().color(QPalette::Active, QPalette::Base)), kReadableContrast);
+        }
+    }
+    // A field in a window, made before the change, follows it.
+    QWidget window;
+    THLEditTarn& inside = *new THLEditTarn(&window);
+    ApplyStyle(inside, THLEditStyle::Pending);
+    const auto colour = [&inside](QPalette::ColorRole role) { return inside.palette().color(QPalette::Active, role); };
+    QApplication::setPalette(dark);
+    EXPECT_GE(ContrastRatio(colour(QPalette::Text), QColor(30, 30, 32)), kReadableContrast);
+    EXPECT_EQ(colour(QPalette::Base), QColor(30, 30, 32));
+    QApplication::setPalette(light);
+    EXPECT_EQ(colour(QPalette::Base), light.color(QPalette::Base));
+    EXPECT_EQ(colour(QPalette::Text).hslHue(), 0);
 }
 
 } // namespace

@@ -48,4 +48,10 @@ void TModulePreview::paintEvent(QPaintEvent*)
     painter.drawPolyline(curve);
 }
 
+QString ErrorTextStyle(const QWidget& widget)
+{
+    const bool dark = widget.palette().color(QPalette::Window).lightness() < 128;
+    return dark ? QStringLiteral("color: #ff7070") : QStringLiteral("color: #b00000");
+}
+
 } // namespace tarnplugin

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// A small picture of one period of sample codes, for the modules' dialogs.
+// A small picture of one period of sample codes, and the colour of an error
+// text, for the modules' dialogs.
 #pragma once
 #include <QWidget>
 
@@ -19,5 +20,10 @@ private:
     std::vector<unsigned short> samples_;
     int range_ = 4096;
 };
+
+// The style of a red error text that reads on the widget's window colour:
+// a dark red on a light window, a light red on a dark one (4.5:1 or more
+// on both).
+QString ErrorTextStyle(const QWidget& widget);
 
 } // namespace tarnplugin

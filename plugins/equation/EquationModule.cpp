@@ -2,6 +2,7 @@
 // The "Equation" module: creates and edits waveforms from an expression in t,
 // kept with the waveform as one data block (the expression's UTF-8 text).
 #include "EquationParser.h"
+#include "ModulePreview.h"
 #include "ModuleSupport.h"
 
 #include <QDialog>
@@ -38,7 +39,7 @@ public:
         Error = new QLabel(this);
         Error->setObjectName(QStringLiteral("EquationError"));
         Error->setAccessibleDescription(QStringLiteral("Why the expression does not parse"));
-        Error->setStyleSheet(QStringLiteral("color: #b00000"));
+        Error->setStyleSheet(tarnplugin::ErrorTextStyle(*this));
         Error->setMinimumHeight(Error->fontMetrics().lineSpacing());
         auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
         for (QAbstractButton* button : buttons->buttons()) {

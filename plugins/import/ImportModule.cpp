@@ -188,7 +188,7 @@ private:
         Decimal->setEnabled(text);
         Kind->setEnabled(text);
         FullScale->setEnabled(text && Kind->currentIndex() == static_cast<int>(TValueKind::Volts));
-        Status->setStyleSheet(values_.Ok() ? QString() : QStringLiteral("color: #b00000"));
+        Status->setStyleSheet(values_.Ok() ? QString() : tarnplugin::ErrorTextStyle(*this));
         if (loaded_.isEmpty()) {
             Status->setText(QStringLiteral("Choose a file."));
             Show({});

@@ -5,6 +5,7 @@
 #include "data/SettingsTarn.h"
 #include "panels/ChannelWrapperTarn.h"
 #include "panels/HLEditTarn.h"
+#include "panels/ThemeTarn.h"
 #include "shell/DetachedScreen.h"
 #include "shell/Main.h"
 #include "shell/OptionsScreen.h"
@@ -308,7 +309,8 @@ TEST_F(ChannelPanels, LevelBarReachesTheGenerator)
     EXPECT_EQ(S().Device.Level[0], 0);
     EXPECT_EQ(L().VppEdit->text(), "0V");
     EXPECT_EQ(L().dBAbsEdit->text(), "N/A");
-    EXPECT_EQ(L().LevelLabel->palette().color(QPalette::Window), QColor(Qt::red));
+    EXPECT_EQ(L().LevelLabel->palette().color(QPalette::Window), PanelColours(QApplication::palette()).WarningBack);
+    EXPECT_EQ(L().LevelLabel->palette().color(QPalette::Window).hslHue(), 0) << "red";
     ExpectDeviceHolds(*vg, S(), calibration); // level 0 clears the output bit
 }
 

@@ -10,6 +10,7 @@
 #include "shell/master/tests/TestApp.h"
 #include "tests/program/ProgramHarness.h"
 #include "tests/screenshots/Screenshot.h"
+#include "tests/screenshots/ScreenshotSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +31,7 @@ class ChannelPanelScreens : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        TestApp();
+        ScreenApp();
         QApplication::setQuitOnLastWindowClosed(false);
         TProgramOptions options;
         options.programFolder = folder.Path().string();

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QLabel>
 #include <QLibrary>
 #include <QLineEdit>
 #include <QSpinBox>
@@ -100,6 +101,12 @@ TEST(ModuleScreens, EquationHarmonicsAndImport)
         auto* file = dialog.findChild<QLineEdit*>(QStringLiteral("ImportFile"));
         file->setText(QStringLiteral("/nonexistent/values.csv"));
         emit file->editingFinished();
+        // The red refusal reads on the dialog in either palette.
+        QApplication::processEvents();
+        const QImage picture = dialog.grab().toImage();
+        const QWidget* status = dialog.findChild<QLabel*>(QStringLiteral("ImportStatus"));
+        ASSERT_NE(status, nullptr);
+        ExpectReadable("module error text", MeasureContrast(picture, PictureRect(*status, picture), HueNear(0)));
     });
     std::filesystem::remove(csv);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The device program's window "Virtual generator" with a signal on both outputs.
 #include "tests/screenshots/ScreenshotSupport.h"
+#include "virtualdevice/ScopeView.h"
 #include "virtualdevice/VirtualDeviceWindow.h"
 #include "virtualdevice/tests/BenchSignal.h"
 
@@ -32,6 +33,15 @@ TEST(VirtualDeviceScreens, SignalOnBothOutputsWithA50OhmLoad)
     for (QGroupBox* group : window.findChildren<QGroupBox*>())
         EXPECT_EQ(SqueezedControls(*group), std::vector<std::string>{}) << group->title().toStdString();
     EXPECT_TRUE(std::filesystem::exists(SavePicture(window, "virtual_device")));
+    // The scope's traces and texts on its screen, in either palette.
+    const QImage picture = window.grab().toImage();
+    const QRect scope = PictureRect(*window.Scope(), picture);
+    ExpectReadable("scope trace L", MeasureContrast(picture, scope, HueNear(47, 12)));
+    ExpectReadable("scope trace H", MeasureContrast(picture, scope, HueNear(198, 12)));
+    ExpectReadable("scope texts", MeasureContrast(picture, scope, Whitish()));
+    if (ScaleFactor() >= 2) {
+        EXPECT_TRUE(HasDevicePixelDetail(picture, scope)) << "the traces are drawn in the screen's pixels";
+    }
 }
 
 } // namespace

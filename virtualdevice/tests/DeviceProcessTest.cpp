@@ -3,6 +3,8 @@
 // that vanish mid-transfer or send garbage and serves the next one, refuses a
 // second instance on its socket, and ends with the process it follows or on
 // SIGTERM, taking its socket file with it.
+#include "data/WindowPlace.h"
+#include "data/XMLSettings.h"
 #include "sim/SocketTransport.h"
 #include "usb/UsbLink.h"
 
@@ -39,8 +41,11 @@ public:
             ::dup2(out[1], STDOUT_FILENO);
             ::close(out[0]);
             ::close(out[1]);
-            if (!socket.empty())
+            if (!socket.empty()) {
                 ::setenv(vg::kSocketEnvironment, socket.c_str(), 1);
+                // The window's place goes beside the socket, not into the user's folder.
+                ::setenv("XDG_DATA_HOME", fs::path(socket).parent_path().c_str(), 1);
+            }
             ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
             std::vector<char*> argv;
             for (auto& a : args)
@@ -153,6 +158,12 @@ TEST_F(DeviceProcess, ServesTheNextClientAfterGarbageAndVanishedClientsAndEndsOn
     ::kill(device.Pid(), SIGTERM);
     EXPECT_EQ(device.WaitExit(), 0);
     EXPECT_FALSE(fs::exists(socket));
+    // Where the window was, for the next start.
+    TXMLSettings place;
+    ASSERT_TRUE(place.LoadFromFile(folder / "tarn-virtual" / "virtual-device.xml"));
+    const std::optional<TWindowPlace> kept = ReadWindowPlace(place, "/window");
+    ASSERT_TRUE(kept.has_value());
+    EXPECT_GT(kept->Width, 0);
 }
 
 TEST_F(DeviceProcess, EndsWithTheProcessItFollows)

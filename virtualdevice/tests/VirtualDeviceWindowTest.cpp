@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The device program's window in-process: what it measures, and what its
 // test bench buttons do to the generator and to the driver's next start.
+#include "data/XMLSettings.h"
 #include "shell/master/tests/TestApp.h"
 #include "virtualdevice/DeviceTexts.h"
 #include "virtualdevice/ScopeView.h"
@@ -10,8 +11,10 @@
 #include <QAccessible>
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpinBox>
 
 #include <gtest/gtest.h>
@@ -135,6 +138,43 @@ TEST_F(WindowTest, EveryControlHasAnAccessibleNameAndEveryButtonItsHint)
         }
     }
     EXPECT_FALSE(window->Scope()->accessibleName().isEmpty());
+}
+
+TEST_F(WindowTest, ItsPlaceIsKeptInTheUsersFileAndComesBackOnTheScreen)
+{
+    EXPECT_EQ(PlaceFile("/x/data", "/home/u"), std::filesystem::path("/x/data/tarn-virtual/virtual-device.xml"));
+    EXPECT_EQ(PlaceFile("relative", "/home/u"),
+              std::filesystem::path("/home/u/.local/share/tarn-virtual/virtual-device.xml"));
+    EXPECT_EQ(PlaceFile(nullptr, nullptr), std::filesystem::path());
+    const std::filesystem::path folder = std::filesystem::path(::testing::TempDir()) / "tarn-vdev-place";
+    std::filesystem::remove_all(folder);
+    const std::filesystem::path file = folder / "tarn-virtual" / "virtual-device.xml";
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    window->RestorePlace(file); // no file: stays
+    EXPECT_EQ(window->size(), QSize(1000, 640));
+    window->resize(screen.width() - 50, screen.height() - 60);
+    window->move(screen.left() + 7, screen.top() + 9);
+    ASSERT_TRUE(window->SavePlace(file));
+    VirtualDeviceWindow next(bench.generator, nullptr);
+    next.RestorePlace(file);
+    // As it was, but never larger than the screen (the test screen may be narrower than the window).
+    const bool fits = window->width() <= screen.width();
+    EXPECT_EQ(next.pos(), QPoint(fits ? window->x() : screen.left(), window->y()));
+    EXPECT_EQ(next.size(), window->size().boundedTo(screen.size()));
+    // A place beyond every screen comes back onto the primary one; other entries stay.
+    TXMLSettings store;
+    ASSERT_TRUE(store.LoadFromFile(file));
+    store.WriteInt("/window/left", screen.right() + 5000);
+    store.WriteInt("/other", 7);
+    ASSERT_TRUE(store.SaveToFile(file));
+    VirtualDeviceWindow away(bench.generator, nullptr);
+    away.RestorePlace(file);
+    EXPECT_TRUE(screen.contains(QRect(away.pos(), away.size()))) << away.pos().x();
+    ASSERT_TRUE(away.SavePlace(file));
+    TXMLSettings again;
+    ASSERT_TRUE(again.LoadFromFile(file));
+    EXPECT_EQ(again.ReadInt("/other", 0), 7);
+    std::filesystem::remove_all(folder);
 }
 
 TEST(ScopeScale, VoltsPerDivisionHoldTheLargestPeakInFourDivisions)
