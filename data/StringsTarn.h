@@ -22,6 +22,7 @@
     X(FilterAllWaveforms, "Show all waveforms")                                                                        \
     X(FilterStandardWaveforms, "Show standard waveforms")                                                              \
     X(FilterArbitraryWaveforms, "Show arbitrary waveforms")                                                            \
+    X(PopupSendToGenerator, "Send to generator")                                                                       \
     X(PopupNew, "New")                                                                                                 \
     X(PopupDuplicate, "Duplicate")                                                                                     \
     X(PopupDelete, "Delete")                                                                                           \
@@ -230,6 +231,8 @@
     /* Waveform list and dialogs */                                                                                    \
     X(AccessibleWaveformList, "Waveforms")                                                                             \
     X(AccessibleWavePreview, "Waveform preview")                                                                       \
+    X(WavePreviewPlaying, "Now playing: %1")                                                                           \
+    X(WaveListPlaying, "Playing")                                                                                      \
     X(AccessibleMenuBar, "Menu bar")                                                                                   \
     X(AccessibleControls, "Generator controls")                                                                        \
     X(AccessibleItemMenu, "Waveform actions")                                                                          \

@@ -192,7 +192,12 @@ void TMainForm::BuildWaveGroup()
 
     waveList_ = TWaveListBoxTarn::CreateInGroup(group, QRect(356, 17, 153, 281));
     popupMenu1_ = new QMenu(this);
-    QAction* new1 = popupMenu1_->addAction(Text(Strings::PopupNew));
+    // What a drop on the preview does, as the item's default (bold) action.
+    sendToGenerator_ = popupMenu1_->addAction(Text(Strings::PopupSendToGenerator));
+    popupMenu1_->setDefaultAction(sendToGenerator_);
+    connect(sendToGenerator_, &QAction::triggered, waveList_, &TWaveListBoxTarn::PlayClick);
+    popupMenu1_->addSeparator();
+    new1_ = popupMenu1_->addAction(Text(Strings::PopupNew));
     waveList_->DuplicateMenuItem = popupMenu1_->addAction(Text(Strings::PopupDuplicate));
     waveList_->DeleteMenuItem = popupMenu1_->addAction(Text(Strings::PopupDelete));
     popupMenu1_->addSeparator();
@@ -203,7 +208,7 @@ void TMainForm::BuildWaveGroup()
     QAction* new2 = popupMenu2_->addAction(Text(Strings::PopupNew));
     popupMenu2_->addSeparator();
     createByMenu_ = popupMenu2_->addMenu(Text(Strings::PopupCreateBy));
-    for (QAction* item : {new1, new2}) {
+    for (QAction* item : {new1_, new2}) {
         connect(item, &QAction::triggered, this, &TMainForm::New1Click);
     }
     waveList_->ItemMenu = popupMenu1_;

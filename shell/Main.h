@@ -87,6 +87,8 @@ public:
     QAction* Help2() const { return help2_; }
     QAction* Options1() const { return options1_; }
     QAction* About1() const { return about1_; }
+    QAction* SendToGenerator1() const { return sendToGenerator_; }
+    QAction* New1() const { return new1_; }
 
     void Exit1Click();
     void Exit2Click();
@@ -141,6 +143,8 @@ private:
     QAction* options1_ = nullptr;
     QAction* help2_ = nullptr;
     QAction* about1_ = nullptr;
+    QAction* sendToGenerator_ = nullptr;
+    QAction* new1_ = nullptr;
     TCommBrokenForm* commBrokenForm_ = nullptr;
     int commBrokenCount_ = 0;
     int commBrokenRetryMs_ = 0;
