@@ -233,6 +233,16 @@
     X(AccessibleWavePreview, "Waveform preview")                                                                       \
     X(WavePreviewPlaying, "Now playing: %1")                                                                           \
     X(WaveListPlaying, "Playing")                                                                                      \
+    X(StatusDemonstration, "demonstration mode")                                                                       \
+    X(StatusVirtualGenerator, "virtual generator")                                                                     \
+    X(StatusSerialNumber, "generator %1")                                                                              \
+    X(StatusCommBroken, "communication broken, retrying")                                                              \
+    X(StatusReconnected, "reconnected")                                                                                \
+    X(StatusSamplingRate, "%1 = %2 waveform")                                                                          \
+    X(StatusFrequencyAbove, "%1 is above the limit: %2 set")                                                           \
+    X(StatusFrequencyBelow, "%1 is below the limit: %2 set")                                                           \
+    X(StatusLevelAbove, "%1 exceeds %2: %3 set")                                                                       \
+    X(StatusLevelBelow, "%1 is below what %2 gives: %3 set")                                                           \
     X(AccessibleMenuBar, "Menu bar")                                                                                   \
     X(AccessibleControls, "Generator controls")                                                                        \
     X(AccessibleItemMenu, "Waveform actions")                                                                          \

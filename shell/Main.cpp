@@ -19,6 +19,7 @@
 #include "shell/KeyboardTarn.h"
 #include "shell/NewWaveScreen.h"
 #include "shell/OptionsScreen.h"
+#include "shell/StatusBarTarn.h"
 #include "shell/WavePropertiesScreen.h"
 #include "shell/master/DialogService.h"
 #include "shell/master/ObjMasterTarn.h"
@@ -73,6 +74,7 @@ TMainForm::TMainForm(TDialogService& dialogs, QWidget* parent)
     setCentralWidget(client);
     BuildGroups(client);
     BuildMenus();
+    BuildStatusBar();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     WireComponents();
     FormCreate();
@@ -179,6 +181,30 @@ void TMainForm::WireComponents()
     remoteControl_ = std::make_unique<TRemoteControlTarn>(dialogs_);
     remoteControl_->SetObjMaster(objMaster_.get());
     remoteControl_->SetSettings(settings_.get());
+    WireStatusBar();
+}
+
+void TMainForm::BuildStatusBar()
+{
+    // Under the groups, which keep their places in the client area.
+    statusBar_ = new TStatusBarTarn(this);
+    setStatusBar(statusBar_);
+}
+
+void TMainForm::WireStatusBar()
+{
+    statusBar_->GeneratorText = [this] {
+        TDriverAbstraction* driver = deviceAbstraction_->Driver();
+        const bool demonstration = driver == nullptr || dynamic_cast<TDAO_DEMO*>(driver) != nullptr;
+        return GeneratorInUse(demonstration, !demonstration && VirtualUsbLibraryLoaded(),
+                              demonstration ? 0 : driver->GetSerialNumber());
+    };
+    const auto report = [this](const QString& text) { statusBar_->ReportAdjustment(text); };
+    frequencyBar_->OnAdjusted = report;
+    for (auto& wrapper : channelWrappers_) {
+        wrapper->OnAdjusted = report;
+    }
+    statusBar_->SetObjMaster(objMaster_.get(), settings_.get());
 }
 
 void TMainForm::BuildWaveGroup()
@@ -372,10 +398,13 @@ void TMainForm::DeviceAbstractionTarn1CommBroken()
     commBrokenForm_ = &form;
     // Remote commands that change settings are refused while the window is up.
     remoteControl_->BrokenWindowOpened();
+    statusBar_->CommBroken();
     const bool reconnected = form.Execute();
     remoteControl_->BrokenWindowClosed();
     commBrokenForm_ = nullptr;
-    if (!reconnected) {
+    if (reconnected) {
+        statusBar_->Reconnected();
+    } else {
         RequestTerminate();
     }
 }

@@ -22,6 +22,7 @@ class TChannelWrapperTarn;
 class TCommBrokenForm;
 class TDeviceAbstractionTarn;
 class TDialogService;
+class TStatusBarTarn;
 class TFrequencyBarTarn;
 class TModuleManagerTarn;
 class TObjMasterTarn;
@@ -89,6 +90,7 @@ public:
     QAction* About1() const { return about1_; }
     QAction* SendToGenerator1() const { return sendToGenerator_; }
     QAction* New1() const { return new1_; }
+    TStatusBarTarn& StatusBarTarn1() const { return *statusBar_; }
 
     void Exit1Click();
     void Exit2Click();
@@ -114,6 +116,8 @@ private:
     void BuildGroups(QWidget* client);
     void WireComponents();
     void BuildWaveGroup();
+    void BuildStatusBar();
+    void WireStatusBar();
 
     TDialogService& dialogs_;
     // Declared first so that it goes last.
@@ -145,6 +149,7 @@ private:
     QAction* about1_ = nullptr;
     QAction* sendToGenerator_ = nullptr;
     QAction* new1_ = nullptr;
+    TStatusBarTarn* statusBar_ = nullptr;
     TCommBrokenForm* commBrokenForm_ = nullptr;
     int commBrokenCount_ = 0;
     int commBrokenRetryMs_ = 0;
