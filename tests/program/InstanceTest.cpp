@@ -149,15 +149,14 @@ TEST(SingleInstance, AnotherUsersProcessesDoNotCount)
     const QStringList asNobody = {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
                                   QStringLiteral("--clear-groups")};
     QProcess sleeper;
-    sleeper.start(
-        QStringLiteral("setpriv"),
-        asNobody
-            + QStringList{QString::fromStdString((lookalike / program.filename()).string()), QStringLiteral("30")});
+    sleeper.start(QStringLiteral("setpriv"),
+                  asNobody + QStringList{QString::fromStdString((lookalike / program.filename()).string()),
+                                         QStringLiteral("30")});
     QProcess disguised;
-    disguised.start(QStringLiteral("setpriv"), asNobody
-                                                   + QStringList{QStringLiteral("bash"), QStringLiteral("-c"),
-                                                                 QStringLiteral("exec -a \"$0\" sleep 30"),
-                                                                 QString::fromStdString(program.string())});
+    disguised.start(QStringLiteral("setpriv"),
+                    asNobody + QStringList{QStringLiteral("bash"), QStringLiteral("-c"),
+                                           QStringLiteral("exec -a \"$0\" sleep 30"),
+                                           QString::fromStdString(program.string())});
     ASSERT_TRUE(sleeper.waitForStarted(5000) && disguised.waitForStarted(5000));
     ASSERT_FALSE(sleeper.waitForFinished(300)) << sleeper.readAllStandardError().toStdString();
     ASSERT_FALSE(disguised.waitForFinished(300)) << disguised.readAllStandardError().toStdString();
