@@ -22,6 +22,7 @@
     X(FilterAllWaveforms, "Show all waveforms")                                                                        \
     X(FilterStandardWaveforms, "Show standard waveforms")                                                              \
     X(FilterArbitraryWaveforms, "Show arbitrary waveforms")                                                            \
+    X(PopupSendToGenerator, "Send to generator")                                                                       \
     X(PopupNew, "New")                                                                                                 \
     X(PopupDuplicate, "Duplicate")                                                                                     \
     X(PopupDelete, "Delete")                                                                                           \
@@ -230,6 +231,18 @@
     /* Waveform list and dialogs */                                                                                    \
     X(AccessibleWaveformList, "Waveforms")                                                                             \
     X(AccessibleWavePreview, "Waveform preview")                                                                       \
+    X(WavePreviewPlaying, "Now playing: %1")                                                                           \
+    X(WaveListPlaying, "Playing")                                                                                      \
+    X(StatusDemonstration, "demonstration mode")                                                                       \
+    X(StatusVirtualGenerator, "virtual generator")                                                                     \
+    X(StatusSerialNumber, "generator %1")                                                                              \
+    X(StatusCommBroken, "communication broken, retrying")                                                              \
+    X(StatusReconnected, "reconnected")                                                                                \
+    X(StatusSamplingRate, "%1 = %2 waveform")                                                                          \
+    X(StatusFrequencyAbove, "%1 is above the limit: %2 set")                                                           \
+    X(StatusFrequencyBelow, "%1 is below the limit: %2 set")                                                           \
+    X(StatusLevelAbove, "%1 exceeds %2: %3 set")                                                                       \
+    X(StatusLevelBelow, "%1 is below what %2 gives: %3 set")                                                           \
     X(AccessibleMenuBar, "Menu bar")                                                                                   \
     X(AccessibleControls, "Generator controls")                                                                        \
     X(AccessibleItemMenu, "Waveform actions")                                                                          \

@@ -3,8 +3,10 @@
 
 #include "data/CommonFunctionsTarn.h"
 #include "data/SettingsTarn.h"
+#include "data/StringsTarn.h"
 #include "panels/ChannelMathTarn.h"
 #include "panels/HLEditTarn.h"
+#include "panels/PanelControlsTarn.h"
 #include "panels/ThemeTarn.h"
 
 #include <QApplication>
@@ -589,7 +591,24 @@ void TChannelWrapperTarn::VppEditUserEnter(const QString& text)
     // A flat or empty waveform has no level for any peak-to-peak voltage.
     if (const auto factor = FactorFromVpp(*vpp, Wave())) {
         ApplyLevelFactor(*setup, *factor);
+        ReportLevel(*vpp);
     }
+}
+
+void TChannelWrapperTarn::ReportLevel(double typed)
+{
+    const auto setup = Setup();
+    if (!setup || !OnAdjusted) {
+        return;
+    }
+    // Level codes are a fraction of a percent apart; more is the level's limit.
+    const double set = ComputeReadings(*setup, Wave(), TPeakSide::Plus).Vpp;
+    if (std::fabs(set - typed) <= 0.01 * std::fabs(typed)) {
+        return;
+    }
+    const QString output = QString::fromUtf8(ChannelIndex() == 0 ? Strings::GroupOutputL : Strings::GroupOutputH);
+    OnAdjusted(QString::fromUtf8(set < typed ? Strings::StatusLevelAbove : Strings::StatusLevelBelow)
+                   .arg(ValueWithUnit(FormatVoltage(typed), "Vpp"), output, ValueWithUnit(FormatVoltage(set), "V")));
 }
 
 void TChannelWrapperTarn::VpEditUserEnter(const QString& text)

@@ -8,6 +8,7 @@
 #include "shell/master/ComponentsTarn.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -26,6 +27,8 @@ struct TWaveStats;
 class TChannelWrapperTarn : public TComponentTarn {
     Q_OBJECT
 public:
+    // A typed value the program could not set as typed: what it set instead.
+    std::function<void(const QString&)> OnAdjusted;
     explicit TChannelWrapperTarn(QObject* parent = nullptr);
     ~TChannelWrapperTarn() override;
 
@@ -83,6 +86,8 @@ private:
     void dBModeBtnClick(QToolButton* button);
     void Set0dBBtnClick();
     void VppEditUserEnter(const QString& text);
+    // Tells OnAdjusted when the level set gives another Vpp than typed.
+    void ReportLevel(double typed);
     void VpEditUserEnter(const QString& text);
     void ShiftEditUserEnter(const QString& text);
     void dBRelEditUserEnter(const QString& text);

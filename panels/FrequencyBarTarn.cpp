@@ -285,7 +285,13 @@ void TFrequencyBarTarn::FrequencyEditUserEnter(const QString& text)
     } catch (const std::exception&) {
         return; // the field stays highlighted with what was typed
     }
+    const double typed = f;
     model_.Clamp(Limits(), f);
+    if (f != typed && OnAdjusted) {
+        OnAdjusted(
+            QString::fromUtf8(f < typed ? Strings::StatusFrequencyAbove : Strings::StatusFrequencyBelow)
+                .arg(QString::fromStdString(FormatFrequency(typed)), QString::fromStdString(FormatFrequency(f))));
+    }
     Frequency() = f;
     model_.Snap(f, width());
     Announce(TObjMasterCode::omFrequencyChanged);

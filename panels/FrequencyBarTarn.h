@@ -14,6 +14,7 @@
 #include <QScrollBar>
 #include <QToolButton>
 
+#include <functional>
 #include <vector>
 
 namespace tarn {
@@ -21,6 +22,8 @@ namespace tarn {
 class TFrequencyBarTarn : public TGraphicControlTarn {
     Q_OBJECT
 public:
+    // A typed frequency the limits changed: what the program set instead.
+    std::function<void(const QString&)> OnAdjusted;
     explicit TFrequencyBarTarn(QWidget* parent = nullptr);
     ~TFrequencyBarTarn() override;
 

@@ -32,6 +32,13 @@ void SetPanelStyleSheet(QWidget& group)
 
 } // namespace
 
+QString ValueWithUnit(const std::string& value, const char* unit)
+{
+    QString text = QString::fromStdString(value);
+    const qsizetype at = !text.isEmpty() && text.back().isLetter() ? text.size() - 1 : text.size();
+    return text.insert(at, QLatin1Char(' ')) + QString::fromUtf8(unit);
+}
+
 void Describe(QWidget& control, const QString& caption, const QString& hint, const QString& name)
 {
     // A caption is read from the control itself, so the name follows it.

@@ -3,6 +3,7 @@
 // with caption, hint and accessible texts, rows inside a group box, and the
 // tag a two-button choice carries.
 #pragma once
+#include <string>
 #include <QString>
 #include <QToolButton>
 
@@ -22,6 +23,8 @@ QToolButton* MakeButton(QWidget& parent, const char* caption, const char* hint);
 // caption (as the control shows it), else the hint, else the given name; the
 // hint is the description.
 void Describe(QWidget& control, const QString& caption, const QString& hint, const QString& name = {});
+// A formatted value and its unit, the prefix going with the unit: "1k", "Sa/s" gives "1 kSa/s".
+QString ValueWithUnit(const std::string& value, const char* unit);
 void SetHint(QWidget& control, const char* hint, const char* accessibleName = nullptr);
 // The panels' common look, set on a group box: a down toggle reads as down at a glance.
 void ApplyPanelStyle(QWidget& group);

@@ -70,6 +70,9 @@ public:
         if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) {
             return list_.Item(index.row());
         }
+        if (role == Qt::AccessibleDescriptionRole && list_.IndexMap()[index.row()] == list_.PlayingIndex()) {
+            return QString::fromUtf8(Strings::WaveListPlaying);
+        }
         return {};
     }
     void Reset(const std::function<void()>& change)
@@ -107,6 +110,11 @@ public:
         const QImage picture = list_.Thumbnail(waveform);
         painter->drawImage(r.left() + 2, r.top() + 2, picture);
         painter->setPen(selected ? palette.highlightedText().color() : palette.text().color());
+        if (list_.IndexMap()[row] == list_.PlayingIndex()) {
+            QFont bold = option.font;
+            bold.setBold(true);
+            painter->setFont(bold);
+        }
         const int pictureWidth = qRound(picture.deviceIndependentSize().width());
         const QRect text(r.left() + 2 + pictureWidth + 3, r.top(), r.width(), r.height());
         painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter, list_.Item(row));
@@ -205,6 +213,7 @@ void TWaveListBoxTarn::ObjMasterNotify(TObjMasterCode code, std::int32_t index, 
     case TObjMasterCode::omSettingsApplied:
         if (index == 5) {
             Rebuild();
+            FindPlaying();
         }
         break;
     case TObjMasterCode::omWireControls:
@@ -228,8 +237,23 @@ void TWaveListBoxTarn::ObjMasterNotify(TObjMasterCode code, std::int32_t index, 
             }
         }
         break;
-    case TObjMasterCode::omWaveformListChanged:
+    case TObjMasterCode::omWaveformListChanged: {
+        const bool grew = settings_ != nullptr && settings_->Repository.size() > repositorySize_;
         Rebuild();
+        // -1: a waveform was appended (New, a module, the remote control); it
+        // becomes the selection when the filter shows it.
+        if (index == -1 && grew && !indexMap_.empty()
+            && indexMap_.back() == static_cast<std::int32_t>(settings_->Repository.size()) - 1) {
+            SetItemIndex(Count() - 1);
+            scrollTo(model_->index(Count() - 1));
+        }
+        FindPlaying();
+        break;
+    }
+    case TObjMasterCode::omChannelWaveformChanged:
+        if (index == 0) {
+            FindPlaying();
+        }
         break;
     default:
         break;
@@ -302,6 +326,7 @@ void TWaveListBoxTarn::Rebuild()
             }
         }
     });
+    repositorySize_ = settings_ != nullptr ? settings_->Repository.size() : 0;
     SetItemIndex(remembered < 0 ? -1 : std::min(remembered, Count() - 1));
     QRadioButton* buttons[] = {FilterAllBtn, FilterStandardBtn, FilterArbitraryBtn};
     for (int tag = 0; tag < 3; ++tag) {
@@ -350,6 +375,36 @@ void TWaveListBoxTarn::PropertiesClick()
     if (objMaster_ != nullptr) {
         objMaster_->Notify(TObjMasterCode::omWaveformListChanged, index);
     }
+}
+
+void TWaveListBoxTarn::PlayClick()
+{
+    const int position = ItemIndex();
+    if (position >= 0 && OnPlay) {
+        OnPlay(this, indexMap_[position]);
+    }
+}
+
+void TWaveListBoxTarn::FindPlaying()
+{
+    playing_ = -1;
+    if (settings_ != nullptr && !settings_->Device.Waveforms.empty()) {
+        const TWaveformTarn& played = *settings_->Device.Waveforms[0];
+        const auto same = [&played](const TWaveformTarn& w) {
+            return w.Name == played.Name && w.IsStandard == played.IsStandard && w.SampleCount() == played.SampleCount()
+                   && std::equal(w.Samples(), w.Samples() + w.SampleCount(), played.Samples());
+        };
+        const auto& repository = settings_->Repository;
+        if (const int position = ItemIndex(); position >= 0 && same(*repository[indexMap_[position]])) {
+            playing_ = indexMap_[position];
+        }
+        for (std::size_t i = 0; playing_ < 0 && i < repository.size(); ++i) {
+            if (same(*repository[i])) {
+                playing_ = static_cast<std::int32_t>(i);
+            }
+        }
+    }
+    viewport()->update();
 }
 
 void TWaveListBoxTarn::FilterBtnClick(int tag)
@@ -433,9 +488,7 @@ void TWaveListBoxTarn::keyPressEvent(QKeyEvent* event)
         const QModelIndex current = currentIndex();
         if (current.isValid() && current.row() < Count()) {
             SetItemIndex(current.row());
-            if (OnPlay) {
-                OnPlay(this, indexMap_[current.row()]);
-            }
+            PlayClick();
         }
         return;
     }

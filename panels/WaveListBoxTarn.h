@@ -81,11 +81,16 @@ public:
     int ItemIndex() const;
     void SetItemIndex(int position);
     bool Dragging() const { return dragging_; }
+    // Repository index of the waveform the generator plays (shown bold), -1
+    // when it is none of the list's.
+    std::int32_t PlayingIndex() const { return playing_; }
 
     void Rebuild();
     void DeleteClick();
     void DuplicateClick();
     void PropertiesClick();
+    // "Send to generator" and Enter: the selected item goes to OnPlay.
+    void PlayClick();
     void FilterBtnClick(int tag);
     // The thumbnail of a repository waveform at the list's device pixel
     // ratio, made on first use and kept until the samples or the ratio change.
@@ -111,11 +116,16 @@ private:
     void StartDrag();
     // The repository waveform of the selection, or nullptr.
     TWaveformTarn* Selected() const;
+    // Finds the repository waveform equal to the one real channel 0 plays,
+    // the selected one first (it is what a drop, Enter or the menu sent).
+    void FindPlaying();
 
     TObjMasterTarn* objMaster_ = nullptr;
     TSettingsTarn* settings_ = nullptr;
     TWaveListModel* model_ = nullptr;
     int filter_ = 0;
+    std::int32_t playing_ = -1;
+    std::size_t repositorySize_ = 0;
     std::vector<std::int32_t> indexMap_;
     bool dragging_ = false;
     QPoint pressPos_;

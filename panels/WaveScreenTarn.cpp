@@ -8,6 +8,7 @@
 
 #include <QDragEnterEvent>
 #include <QPainter>
+#include <QPen>
 
 namespace tarn {
 
@@ -27,6 +28,28 @@ void TWaveScreenTarn::ObjMasterNotify(TObjMasterCode code, std::int32_t index, v
 {
     if ((code == TObjMasterCode::omSettingsApplied && index == 5) || code == TObjMasterCode::omChannelWaveformChanged) {
         Redraw();
+        DescribePlaying();
+        update();
+    }
+}
+
+void TWaveScreenTarn::DescribePlaying()
+{
+    const TSettingsTarn* settings = Settings();
+    QString text;
+    if (settings != nullptr && channelIndex_ >= 0
+        && static_cast<std::size_t>(channelIndex_) < settings->Device.Waveforms.size()) {
+        text = QString::fromUtf8(Strings::WavePreviewPlaying)
+                   .arg(QString::fromStdString(settings->Device.Waveforms[channelIndex_]->Name));
+    }
+    setToolTip(text);
+    setAccessibleDescription(text);
+}
+
+void TWaveScreenTarn::SetHighlighted(bool on)
+{
+    if (highlighted_ != on) {
+        highlighted_ = on;
         update();
     }
 }
@@ -61,7 +84,13 @@ void TWaveScreenTarn::paintEvent(QPaintEvent*)
     if (bitmap_.size() != PixelSize()) {
         Redraw();
     }
-    QPainter(this).drawImage(0, 0, bitmap_);
+    QPainter painter(this);
+    painter.drawImage(0, 0, bitmap_);
+    if (highlighted_) {
+        // A drop here would be taken: a frame in the highlight colour.
+        painter.setPen(QPen(palette().highlight().color(), 3));
+        painter.drawRect(rect().adjusted(1, 1, -2, -2));
+    }
 }
 
 std::int32_t TWaveScreenTarn::QueryDragged()
@@ -76,6 +105,13 @@ std::int32_t TWaveScreenTarn::QueryDragged()
 void TWaveScreenTarn::dragEnterEvent(QDragEnterEvent* event)
 {
     dragMoveEvent(event);
+    SetHighlighted(dragged_ >= 0);
+}
+
+void TWaveScreenTarn::dragLeaveEvent(QDragLeaveEvent* event)
+{
+    SetHighlighted(false);
+    event->accept();
 }
 
 void TWaveScreenTarn::dragMoveEvent(QDragMoveEvent* event)
@@ -107,6 +143,7 @@ void TWaveScreenTarn::dropEvent(QDropEvent* event)
 {
     const std::int32_t index = dragged_;
     dragged_ = -1;
+    SetHighlighted(false);
     if (Play(index)) {
         event->acceptProposedAction();
     } else {

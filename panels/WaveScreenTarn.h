@@ -23,12 +23,15 @@ public:
     // What a drop of a list item does: the repository waveform at index goes
     // to the channel and is announced; false (nothing changes) for a bad index.
     bool Play(std::int32_t repositoryIndex);
+    // True while an accepted drag is over the preview.
+    bool DropHighlighted() const { return highlighted_; }
 
 protected:
     void ObjMasterNotify(TObjMasterCode code, std::int32_t index, void* data) override;
     void paintEvent(QPaintEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
@@ -36,9 +39,13 @@ private:
     QSize PixelSize() const;
     // Asks the listeners which repository waveform is being dragged; -1 for none.
     std::int32_t QueryDragged();
+    void SetHighlighted(bool on);
+    // Tool tip and accessible description name the waveform played.
+    void DescribePlaying();
 
     std::int32_t channelIndex_ = 0;
     std::int32_t dragged_ = -1;
+    bool highlighted_ = false;
     QImage bitmap_;
 };
 

@@ -42,8 +42,9 @@ void Mnemonics(TMainForm& form)
     const QList<QAction*> menus = form.menuBar()->actions();
     for (qsizetype i = 0; i < menus.size() && i < qsizetype(sizeof bar); ++i)
         Underline(menus[i], bar[i]);
-    // Pop-up 1: New, Duplicate, Delete, Edit by, Properties; pop-up 2: New, Create by.
-    const std::pair<QMenu*, const char*> popups[] = {{form.PopupMenu1(), "NDlEP"}, {form.PopupMenu2(), "NC"}};
+    // Pop-up 1: Send to generator, New, Duplicate, Delete, Edit by, Properties;
+    // pop-up 2: New, Create by.
+    const std::pair<QMenu*, const char*> popups[] = {{form.PopupMenu1(), "SNDlEP"}, {form.PopupMenu2(), "NC"}};
     for (const auto& [menu, letters] : popups) {
         const char* letter = letters;
         for (QAction* action : menu->actions()) {
@@ -60,7 +61,7 @@ void Shortcuts(TMainForm& form)
     form.Options1()->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     // The pop-up menus belong to no menu bar: their shortcuts work through the
     // widget they are added to.
-    QAction* newWave = form.PopupMenu1()->actions().value(0);
+    QAction* newWave = form.New1();
     if (newWave != nullptr) {
         newWave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
         form.addAction(newWave);

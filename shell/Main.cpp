@@ -20,6 +20,7 @@
 #include "shell/KeyboardTarn.h"
 #include "shell/NewWaveScreen.h"
 #include "shell/OptionsScreen.h"
+#include "shell/StatusBarTarn.h"
 #include "shell/WavePropertiesScreen.h"
 #include "shell/master/DialogService.h"
 #include "shell/master/ObjMasterTarn.h"
@@ -85,6 +86,7 @@ TMainForm::TMainForm(TDialogService& dialogs, QWidget* parent)
     setCentralWidget(client);
     BuildGroups(client);
     BuildMenus();
+    BuildStatusBar();
     WireComponents();
     FormCreate();
     SetUpKeyboard(*this);
@@ -190,6 +192,30 @@ void TMainForm::WireComponents()
     remoteControl_ = std::make_unique<TRemoteControlTarn>(dialogs_);
     remoteControl_->SetObjMaster(objMaster_.get());
     remoteControl_->SetSettings(settings_.get());
+    WireStatusBar();
+}
+
+void TMainForm::BuildStatusBar()
+{
+    // Under the groups, which keep their places in the client area.
+    statusBar_ = new TStatusBarTarn(this);
+    setStatusBar(statusBar_);
+}
+
+void TMainForm::WireStatusBar()
+{
+    statusBar_->GeneratorText = [this] {
+        TDriverAbstraction* driver = deviceAbstraction_->Driver();
+        const bool demonstration = driver == nullptr || dynamic_cast<TDAO_DEMO*>(driver) != nullptr;
+        return GeneratorInUse(demonstration, !demonstration && VirtualUsbLibraryLoaded(),
+                              demonstration ? 0 : driver->GetSerialNumber());
+    };
+    const auto report = [this](const QString& text) { statusBar_->ReportAdjustment(text); };
+    frequencyBar_->OnAdjusted = report;
+    for (auto& wrapper : channelWrappers_) {
+        wrapper->OnAdjusted = report;
+    }
+    statusBar_->SetObjMaster(objMaster_.get(), settings_.get());
 }
 
 void TMainForm::BuildWaveGroup()
@@ -203,7 +229,12 @@ void TMainForm::BuildWaveGroup()
 
     waveList_ = TWaveListBoxTarn::CreateInGroup(group, kListPlace);
     popupMenu1_ = new QMenu(this);
-    QAction* new1 = popupMenu1_->addAction(Text(Strings::PopupNew));
+    // What a drop on the preview does, as the item's default (bold) action.
+    sendToGenerator_ = popupMenu1_->addAction(Text(Strings::PopupSendToGenerator));
+    popupMenu1_->setDefaultAction(sendToGenerator_);
+    connect(sendToGenerator_, &QAction::triggered, waveList_, &TWaveListBoxTarn::PlayClick);
+    popupMenu1_->addSeparator();
+    new1_ = popupMenu1_->addAction(Text(Strings::PopupNew));
     waveList_->DuplicateMenuItem = popupMenu1_->addAction(Text(Strings::PopupDuplicate));
     waveList_->DeleteMenuItem = popupMenu1_->addAction(Text(Strings::PopupDelete));
     popupMenu1_->addSeparator();
@@ -214,7 +245,7 @@ void TMainForm::BuildWaveGroup()
     QAction* new2 = popupMenu2_->addAction(Text(Strings::PopupNew));
     popupMenu2_->addSeparator();
     createByMenu_ = popupMenu2_->addMenu(Text(Strings::PopupCreateBy));
-    for (QAction* item : {new1, new2}) {
+    for (QAction* item : {new1_, new2}) {
         connect(item, &QAction::triggered, this, &TMainForm::New1Click);
     }
     waveList_->ItemMenu = popupMenu1_;
@@ -468,10 +499,13 @@ void TMainForm::DeviceAbstractionTarn1CommBroken()
     commBrokenForm_ = &form;
     // Remote commands that change settings are refused while the window is up.
     remoteControl_->BrokenWindowOpened();
+    statusBar_->CommBroken();
     const bool reconnected = form.Execute();
     remoteControl_->BrokenWindowClosed();
     commBrokenForm_ = nullptr;
-    if (!reconnected) {
+    if (reconnected) {
+        statusBar_->Reconnected();
+    } else {
         RequestTerminate();
     }
 }

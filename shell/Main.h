@@ -26,6 +26,7 @@ class TChannelWrapperTarn;
 class TCommBrokenForm;
 class TDeviceAbstractionTarn;
 class TDialogService;
+class TStatusBarTarn;
 class TFrequencyBarTarn;
 class TModuleManagerTarn;
 class TObjMasterTarn;
@@ -91,6 +92,9 @@ public:
     QAction* Help2() const { return help2_; }
     QAction* Options1() const { return options1_; }
     QAction* About1() const { return about1_; }
+    QAction* SendToGenerator1() const { return sendToGenerator_; }
+    QAction* New1() const { return new1_; }
+    TStatusBarTarn& StatusBarTarn1() const { return *statusBar_; }
 
     void Exit1Click();
     void Exit2Click();
@@ -130,6 +134,8 @@ private:
     void PlaceGroups();
     // Puts the window at wanted (frame corner, inside size), fitted to the screens.
     void PlaceOnScreens(const TWindowPlace& wanted);
+    void BuildStatusBar();
+    void WireStatusBar();
 
     TDialogService& dialogs_;
     // Declared first so that it goes last.
@@ -159,6 +165,9 @@ private:
     QAction* options1_ = nullptr;
     QAction* help2_ = nullptr;
     QAction* about1_ = nullptr;
+    QAction* sendToGenerator_ = nullptr;
+    QAction* new1_ = nullptr;
+    TStatusBarTarn* statusBar_ = nullptr;
     TCommBrokenForm* commBrokenForm_ = nullptr;
     std::optional<TWindowPlace> storedPlace_;
     bool fitWhenShown_ = false;

@@ -313,6 +313,7 @@ TEST_F(WaveListTest, ALargeLibraryDrawsOnlyTheVisibleItems)
         settings.Repository.push_back(Wave("w" + std::to_string(i), i % 2 == 0, Ramp(64, i + 1)));
     master.Notify(Code::omWaveformListChanged, -1);
     list->doItemsLayout();
+    list->scrollToTop();      // the appended last item was selected and scrolled to
     list->viewport()->grab(); // paints the visible items
     const int visible = list->viewport()->height() / 30 + 2;
     EXPECT_GT(list->ThumbnailsMade(), 0);

@@ -157,7 +157,7 @@ TEST_F(MainForm, ComponentsAreWiredToTheOneMasterAndSettings)
     EXPECT_EQ(modules.MainWindow, form.get());
     EXPECT_EQ(form->RemoteControlTarn1().ObjMaster(), &form->ObjMasterTarn1());
     EXPECT_EQ(form->RemoteControlTarn1().Settings(), &form->SettingsTarn1());
-    EXPECT_EQ(form->ObjMasterTarn1().ListenerCount(), 9u);
+    EXPECT_EQ(form->ObjMasterTarn1().ListenerCount(), 10u); // with the status bar
 }
 
 TEST_F(MainForm, ExitPreservingHOutputTellsTheDriverOnlyWhenConfirmed)

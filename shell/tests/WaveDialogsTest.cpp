@@ -222,7 +222,7 @@ TEST(WaveDialogs, MainWindowMenusAddAndRenameWaveforms)
     ASSERT_EQ(list.Count(), 4);
     for (QMenu* menu : {form.PopupMenu1(), form.PopupMenu2()}) {
         WhenShown<TNewWaveForm>([](TNewWaveForm& d) { d.OkBtn->click(); });
-        menu->actions().front()->trigger(); // "New"
+        (menu == form.PopupMenu1() ? form.New1() : menu->actions().front())->trigger(); // "New"
     }
     EXPECT_EQ(settings.Repository.size(), 6u);
     EXPECT_EQ(list.Count(), 6);
@@ -242,7 +242,8 @@ TEST(WaveDialogs, MainWindowMenusAddAndRenameWaveforms)
     for (QMenu* menu : {form.PopupMenu1(), form.PopupMenu2()})
         for (QAction* item : menu->actions())
             texts << (item->isSeparator() ? QStringLiteral("-") : item->text());
-    EXPECT_EQ(texts.join('|'), "&New|&Duplicate|De&lete|-|&Edit by|-|&Properties|&New|-|&Create by");
+    EXPECT_EQ(texts.join('|'),
+              "&Send to generator|-|&New|&Duplicate|De&lete|-|&Edit by|-|&Properties|&New|-|&Create by");
 }
 
 } // namespace

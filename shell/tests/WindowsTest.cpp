@@ -601,20 +601,21 @@ TEST_F(Windows, EveryHintAndCaptionOfTheMainWindowComesFromTheStringTable)
         {list.FilterAllBtn->text(), "FilterAllWaveforms", "Show all waveforms"},
         {list.FilterStandardBtn->text(), "FilterStandardWaveforms", "Show standard waveforms"},
         {list.FilterArbitraryBtn->text(), "FilterArbitraryWaveforms", "Show arbitrary waveforms"},
-        {popups.value(0), "PopupNew", "New"},
-        {popups.value(1), "PopupDuplicate", "Duplicate"},
-        {popups.value(2), "PopupDelete", "Delete"},
-        {popups.value(3), "PopupEditBy", "Edit by"},
-        {popups.value(4), "PopupProperties", "Properties"},
-        {popups.value(5), "PopupNew", "New"},
-        {popups.value(6), "PopupCreateBy", "Create by"},
+        {popups.value(0), "PopupSendToGenerator", "Send to generator"},
+        {popups.value(1), "PopupNew", "New"},
+        {popups.value(2), "PopupDuplicate", "Duplicate"},
+        {popups.value(3), "PopupDelete", "Delete"},
+        {popups.value(4), "PopupEditBy", "Edit by"},
+        {popups.value(5), "PopupProperties", "Properties"},
+        {popups.value(6), "PopupNew", "New"},
+        {popups.value(7), "PopupCreateBy", "Create by"},
     };
     for (const Caption& row : captions) {
         EXPECT_EQ(FindString(row.key), row.text) << row.key;
         EXPECT_EQ(row.shown, row.text) << row.key;
     }
     EXPECT_EQ(menus.size(), 8);
-    EXPECT_EQ(popups.size(), 7);
+    EXPECT_EQ(popups.size(), 8);
 }
 
 } // namespace

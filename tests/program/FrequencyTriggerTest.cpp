@@ -3,10 +3,12 @@
 // virtual generator's registers.
 #include "data/CommonFunctionsTarn.h"
 #include "data/SettingsTarn.h"
+#include "panels/ChannelWrapperTarn.h"
 #include "panels/FrequencyBarTarn.h"
 #include "panels/HLEditTarn.h"
 #include "panels/TriggerWrapperTarn.h"
 #include "shell/Main.h"
+#include "shell/StatusBarTarn.h"
 #include "tests/program/DeviceExpectations.h"
 #include "tests/program/ProgramHarness.h"
 
@@ -47,6 +49,45 @@ TEST_F(FrequencyAndTrigger, ATypedFrequencyInConModeReachesTheClockAtOnce)
     EXPECT_NEAR(DeviceFrequency(), Produced(), Produced() * 1e-9);
     EXPECT_EQ(bar->DevFrequencyEdit->Text().toStdString(), FormatFrequency(Produced()));
     EXPECT_EQ(bar->FrequencyEdit->Text(), QStringLiteral("2.5M"));
+}
+
+// The status bar: a typed frequency or level the program changed, and the
+// waveform frequency a sampling rate gives (1000 samples here).
+TEST_F(FrequencyAndTrigger, TheStatusBarSaysWhatTheProgramSetInstead)
+{
+    const TStatusBarTarn& status = run.Form().StatusBarTarn1();
+    const TSettingsTarn& settings = run.Form().SettingsTarn1();
+    EXPECT_EQ(status.Generator(), "virtual generator");
+    EXPECT_EQ(status.Rate(), "1 MSa/s = 1 kHz waveform");
+    EXPECT_EQ(status.Adjustment(), "");
+    struct Case {
+        const char* typed;
+        const char* rate;
+    };
+    for (const Case& c : {Case{"1k", "1 kSa/s = 1 Hz waveform"}, Case{"50k", "50 kSa/s = 50 Hz waveform"}}) {
+        Type(QString::fromUtf8(c.typed));
+        EXPECT_EQ(status.Rate().toStdString(), c.rate);
+        EXPECT_EQ(status.Adjustment(), "") << "nothing was changed";
+    }
+    Type(QStringLiteral("900M"));
+    ASSERT_LT(settings.Device.Frequency, 900e6);
+    EXPECT_EQ(status.Adjustment().toStdString(),
+              "900M is above the limit: " + FormatFrequency(settings.Device.Frequency) + " set");
+    Type(QStringLiteral("0.000001"));
+    EXPECT_EQ(status.Adjustment().toStdString(),
+              "1u is below the limit: " + FormatFrequency(settings.Device.Frequency) + " set");
+
+    THLEditTarn* vpp = run.Form().ChannelWrapperTarn1().Controls().VppEdit;
+    vpp->selectAll();
+    QTest::keyClicks(vpp, QStringLiteral("100"));
+    QTest::keyClick(vpp, Qt::Key_Return);
+    QString set = vpp->text();
+    ASSERT_TRUE(set.endsWith(QLatin1Char('V')));
+    set.chop(1);
+    ASSERT_LT(set.toDouble(), 100.0);
+    EXPECT_EQ(status.Adjustment(), QStringLiteral("100 Vpp exceeds Output L: ") + set + QStringLiteral(" V set"));
+    // A status bar under the groups: the client area and its groups stay in place.
+    EXPECT_EQ(run.Form().centralWidget()->geometry().topLeft().y() + TMainForm::kClientHeight, status.geometry().top());
 }
 
 TEST_F(FrequencyAndTrigger, InStepModeTheClockChangesOnlyOnSet)

@@ -80,6 +80,11 @@ TEST(Modules, EquationCreatesEditsAndNamesItself)
     ASSERT_NE(create, nullptr);
     ASSERT_NE(edit, nullptr);
     const std::size_t before = form.SettingsTarn1().Repository.size();
+    TWaveListBoxTarn& list = form.WaveListBoxTarn1();
+    list.SetItemIndex(0);
+    form.SendToGenerator1()->trigger();
+    const std::int32_t playing = list.PlayingIndex();
+    ASSERT_EQ(playing, list.IndexMap()[0]);
 
     QString error;
     TStepper creating({[&] {
@@ -107,6 +112,9 @@ TEST(Modules, EquationCreatesEditsAndNamesItself)
     ASSERT_EQ(form.SettingsTarn1().Repository.size(), before + 1);
     const TWaveformTarn& made = *form.SettingsTarn1().Repository.back();
     EXPECT_EQ(made.Name, "Sine 1000");
+    // The new waveform is the selection; the mark stays on what plays.
+    EXPECT_EQ(list.Item(list.ItemIndex()), QStringLiteral("Sine 1000"));
+    EXPECT_EQ(list.PlayingIndex(), playing);
     EXPECT_FALSE(made.IsStandard);
     ASSERT_EQ(made.SampleCount(), 1000);
     std::int32_t worst = 0;
@@ -121,7 +129,6 @@ TEST(Modules, EquationCreatesEditsAndNamesItself)
     EXPECT_EQ(made.ModuleData.Blocks, (std::vector<std::string>{"sin(2*pi*t)"}));
 
     // Edit by on it offers the stored expression; a new one replaces samples and block.
-    TWaveListBoxTarn& list = form.WaveListBoxTarn1();
     for (int row = 0; row < list.Count(); ++row) {
         if (list.Item(row) == QStringLiteral("Sine 1000")) {
             list.SetItemIndex(row);

@@ -267,16 +267,16 @@ Qt::DropAction DropOnPreview(TMainForm& form, QDrag& drag)
     return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
 }
 
-bool DragListItem(TMainForm& form, int row)
+bool DragListItem(TMainForm& form, int row, const std::function<Qt::DropAction(QDrag&)>& runner)
 {
     TWaveListBoxTarn& list = form.WaveListBoxTarn1();
     list.doItemsLayout();
     list.scrollTo(list.model()->index(row, 0));
     const QPoint at = list.viewport()->mapTo(&form, list.visualRect(list.model()->index(row, 0)).center());
     bool dragged = false;
-    list.DragRunner = [&form, &dragged](QDrag& drag) {
+    list.DragRunner = [&form, &dragged, &runner](QDrag& drag) {
         dragged = true;
-        return DropOnPreview(form, drag);
+        return runner ? runner(drag) : DropOnPreview(form, drag);
     };
     QWindow* window = form.windowHandle();
     QTest::mousePress(window, Qt::LeftButton, {}, at);

@@ -141,8 +141,9 @@ private:
 // widget there is offered the drag and it is dropped there if accepted.
 Qt::DropAction DropOnPreview(TMainForm& form, QDrag& drag);
 // Presses on the list item in row, moves past the drag distance and drops the
-// item on the preview, as the mouse does; false when the list started no drag.
-bool DragListItem(TMainForm& form, int row);
+// item on the preview, as the mouse does (or hands the drag to runner); false
+// when the list started no drag.
+bool DragListItem(TMainForm& form, int row, const std::function<Qt::DropAction(QDrag&)>& runner = {});
 // The row of the list item with that caption, -1 when none.
 int ListRow(TMainForm& form, const QString& caption);
 

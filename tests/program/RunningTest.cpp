@@ -6,6 +6,7 @@
 #include "device/DeviceAbstractionTarn.h"
 #include "shell/CommBrokenScreen.h"
 #include "shell/Main.h"
+#include "shell/StatusBarTarn.h"
 #include "shell/TarnProgram.h"
 #include "shell/master/ObjMasterTarn.h"
 #include "panels/WaveListBoxTarn.h"
@@ -114,6 +115,9 @@ TEST_F(Running, UnpluggedDeviceOpensTheWindowOnceAndPluggingItInRestoresAllSetti
     int attemptsBeforePlugging = 0;
     Run({TStepper::Wait(600ms), Do([&] {
              levelWrites = vg->RegisterWriteCount(1);
+             EXPECT_EQ(Form().StatusBarTarn1().Generator(), "virtual generator");
+             EXPECT_EQ(Form().StatusBarTarn1().Communication(), "");
+             Form().StatusBarTarn1().SetReconnectedMs(400);
              Form().ObjMasterTarn1().RegisterListener(TObjMasterNotifyEvent::Bind<&TReconnectWatch::Handle>(&watch));
              vg->SetPlugged(false);
          }),
@@ -126,6 +130,7 @@ TEST_F(Running, UnpluggedDeviceOpensTheWindowOnceAndPluggingItInRestoresAllSetti
              EXPECT_EQ(Form().CommBrokenCount(), 1);
              EXPECT_GE(watch.attempts, 1);
              EXPECT_EQ(watch.succeeded, 0);
+             EXPECT_EQ(Form().StatusBarTarn1().Communication(), "communication broken, retrying");
              attemptsBeforePlugging = watch.attempts;
              vg->SetPlugged(true);
              return true;
@@ -139,8 +144,10 @@ TEST_F(Running, UnpluggedDeviceOpensTheWindowOnceAndPluggingItInRestoresAllSetti
              EXPECT_FALSE(Form().DeviceAbstractionTarn1().CommBrokenReported());
              EXPECT_GT(vg->RegisterWriteCount(1), levelWrites);
              ExpectDeviceHolds(*vg, Form().SettingsTarn1(), calibration);
+             EXPECT_EQ(Form().StatusBarTarn1().Communication(), "reconnected");
          }),
          TStepper::Wait(700ms), Do([&] {
+             EXPECT_EQ(Form().StatusBarTarn1().Communication(), "");
              EXPECT_EQ(Form().CommBrokenCount(), 1);
              Form().Exit1Click();
          })});

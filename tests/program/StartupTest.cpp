@@ -7,6 +7,7 @@
 #include "device/DaoTarn.h"
 #include "device/DeviceAbstractionTarn.h"
 #include "shell/Main.h"
+#include "shell/StatusBarTarn.h"
 #include "shell/master/ObjMasterTarn.h"
 #include "shell/CommBrokenScreen.h"
 #include "shell/SplashScreen.h"
@@ -195,6 +196,7 @@ TEST_F(Startup, MissingDriverLibraryRunsInDemonstrationMode)
     EXPECT_EQ(dialogs.shown[0].kind, TDialogKind::Error);
     EXPECT_EQ(dialogs.shown[1].kind, TDialogKind::Information);
     EXPECT_NE(dynamic_cast<TDAO_DEMO*>(program.MainForm()->DeviceAbstractionTarn1().Driver()), nullptr);
+    EXPECT_EQ(program.MainForm()->StatusBarTarn1().Generator(), "demonstration mode");
     EXPECT_EQ(program.Splash(), nullptr);
     EXPECT_EQ(program.LastSplashStatus(), Strings::SplashStartingUserInterface);
     EXPECT_EQ(fs::current_path(), folder.Path());

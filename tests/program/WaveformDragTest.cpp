@@ -14,7 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QApplication>
 #include <QDrag>
+#include <QMenu>
 #include <QDragEnterEvent>
 #include <QGroupBox>
 #include <QMimeData>
@@ -85,6 +88,91 @@ TEST_F(WaveformDrag, AListItemDroppedOnThePreviewReachesTheGenerator)
     EXPECT_EQ(Form().WaveScreenTarn1().Bitmap(), sinePicture);
 }
 
+// The menu entry, Enter and a drop each load the item into sample memory; the
+// list marks what plays, the preview names it, and it highlights while an
+// accepted drag is over it.
+TEST_F(WaveformDrag, MenuEnterAndDropPlayAndTheListMarksWhatPlays)
+{
+    struct Wave {
+        const char* name;
+        int count;
+        int first; // codes first, first + 1, ...
+    };
+    const Wave waves[] = {{"ramp", 1000, 1024}, {"short", 300, 3000}};
+    TWaveListBoxTarn& list = Form().WaveListBoxTarn1();
+    for (const Wave& w : waves) {
+        TWaveformTarn wave;
+        wave.Allocate(w.count, 4096, false);
+        for (int i = 0; i < w.count; ++i)
+            wave.Samples()[i] = static_cast<std::uint16_t>(w.first + i);
+        wave.Name = w.name;
+        S().AddWaveform(wave);
+        Form().ObjMasterTarn1().Notify(TObjMasterCode::omWaveformListChanged, -1);
+        // What was just added is the selection.
+        EXPECT_EQ(list.Item(list.ItemIndex()).toStdString(), w.name);
+    }
+    const auto repositoryIndex = [this](const char* name) {
+        for (std::size_t i = 0; i < S().Repository.size(); ++i)
+            if (S().Repository[i]->Name == name)
+                return static_cast<std::int32_t>(i);
+        return -1;
+    };
+    const auto inMemory = [this](const Wave& w) {
+        int mismatches = 0;
+        for (int i = 0; i < w.count; ++i)
+            mismatches += run.vg->SampleWord(16384 - w.count + i) != w.first + i;
+        return mismatches;
+    };
+    const auto expectPlaying = [&](const char* name) {
+        EXPECT_EQ(S().Device.Waveforms[0]->Name, name);
+        EXPECT_EQ(list.PlayingIndex(), repositoryIndex(name)) << name;
+        const QString described = QStringLiteral("Now playing: ") + QString::fromUtf8(name);
+        EXPECT_EQ(Form().WaveScreenTarn1().toolTip(), described);
+        EXPECT_EQ(Form().WaveScreenTarn1().accessibleDescription(), described);
+    };
+
+    QAction* send = Form().SendToGenerator1();
+    ASSERT_NE(send, nullptr);
+    EXPECT_EQ(Form().PopupMenu1()->actions().value(0), send);
+    EXPECT_EQ(Form().PopupMenu1()->defaultAction(), send);
+    list.SetItemIndex(Row("ramp"));
+    send->trigger();
+    expectPlaying("ramp");
+    EXPECT_EQ(inMemory(waves[0]), 0);
+
+    list.setFocus();
+    list.SetItemIndex(Row("short"));
+    QTest::keyClick(&list, Qt::Key_Return);
+    expectPlaying("short");
+    EXPECT_EQ(inMemory(waves[1]), 0);
+
+    // Over the preview the drag is shown as taken; leaving or dropping clears it.
+    TWaveScreenTarn& preview = Form().WaveScreenTarn1();
+    std::vector<bool> highlighted;
+    const bool dragged = DragListItem(Form(), Row("ramp"), [&](QDrag& drag) {
+        const QPoint at = preview.rect().center();
+        QDragEnterEvent enter(at, drag.supportedActions(), drag.mimeData(), Qt::LeftButton, {});
+        QApplication::sendEvent(&preview, &enter);
+        highlighted.push_back(preview.DropHighlighted());
+        QDragLeaveEvent leave;
+        QApplication::sendEvent(&preview, &leave);
+        highlighted.push_back(preview.DropHighlighted());
+        return DropOnPreview(Form(), drag);
+    });
+    EXPECT_TRUE(dragged);
+    highlighted.push_back(preview.DropHighlighted());
+    EXPECT_EQ(highlighted, (std::vector<bool>{true, false, false}));
+    expectPlaying("ramp");
+    EXPECT_EQ(inMemory(waves[0]), 0);
+
+    // A rebuild under another filter keeps the mark on the same waveform.
+    list.FilterBtnClick(2);
+    EXPECT_EQ(list.PlayingIndex(), repositoryIndex("ramp"));
+    list.FilterBtnClick(0);
+    DragItem(Row("Sine"));
+    expectPlaying("Sine");
+}
+
 TEST_F(WaveformDrag, ADragFromElsewhereIsRefused)
 {
     const std::string name = S().Device.Waveforms[0]->Name;
@@ -94,6 +182,7 @@ TEST_F(WaveformDrag, ADragFromElsewhereIsRefused)
     mime->setText("Sine");
     drag.setMimeData(mime);
     EXPECT_EQ(DropOnPreview(Form(), drag), Qt::IgnoreAction);
+    EXPECT_FALSE(Form().WaveScreenTarn1().DropHighlighted());
     EXPECT_EQ(S().Device.Waveforms[0]->Name, name);
 }
 
