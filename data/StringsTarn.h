@@ -51,6 +51,7 @@
     X(CommBrokenMessage, "Communication with the device is broken. Application will automatically try to "             \
                          "reinitialize communication. Click \"Exit\" button to terminate application.")                \
     X(CommBrokenExit, "Exit")                                                                                          \
+    X(HelpMissing, "The manual %1 could not be opened.")                                                               \
     /* waveform dialogs */                                                                                             \
     X(NewWaveCaption, "New wave")                                                                                      \
     X(LabelName, "Name:")                                                                                              \

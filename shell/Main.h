@@ -23,6 +23,7 @@ class TCommBrokenForm;
 class TDeviceAbstractionTarn;
 class TDialogService;
 class TFrequencyBarTarn;
+class THelpForm;
 class TModuleManagerTarn;
 class TObjMasterTarn;
 class TRemoteControlTarn;
@@ -87,6 +88,8 @@ public:
     QAction* Help2() const { return help2_; }
     QAction* Options1() const { return options1_; }
     QAction* About1() const { return about1_; }
+    // The manual's window once "Help" has opened it, else null.
+    THelpForm* HelpWindow() const { return helpForm_; }
 
     void Exit1Click();
     void Exit2Click();
@@ -142,6 +145,7 @@ private:
     QAction* help2_ = nullptr;
     QAction* about1_ = nullptr;
     TCommBrokenForm* commBrokenForm_ = nullptr;
+    THelpForm* helpForm_ = nullptr;
     int commBrokenCount_ = 0;
     int commBrokenRetryMs_ = 0;
     bool exitConfirmed_ = false;
