@@ -34,12 +34,13 @@ TCommBrokenForm::TCommBrokenForm(TObjMasterTarn& master, QWidget* parent)
     message_->setWordWrap(true);
     message_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     message_->setTextInteractionFlags(Qt::NoTextInteraction);
-    const int width = std::max(201, message_->fontMetrics().averageCharWidth() * 34);
+    constexpr int width = 201;
     const int height = std::max(86, message_->heightForWidth(width));
     message_->setGeometry(56, 16, width, height);
 
     exitButton_->setText(QString::fromUtf8(Strings::CommBrokenExit));
-    const QSize button = exitButton_->sizeHint().expandedTo(QSize(75, 25));
+    const QSize button(std::max(75, exitButton_->fontMetrics().horizontalAdvance(exitButton_->text()) + 24),
+                       std::max(25, exitButton_->fontMetrics().height() + 10));
     const int right = 56 + width + 16;
     exitButton_->setGeometry(right - button.width(), 16 + height + 2, button.width(), button.height());
     setFixedSize(right, exitButton_->y() + button.height() + 1);
