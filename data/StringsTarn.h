@@ -52,6 +52,7 @@
     X(CommBrokenMessage, "Communication with the device is broken. Application will automatically try to "             \
                          "reinitialize communication. Click \"Exit\" button to terminate application.")                \
     X(CommBrokenExit, "Exit")                                                                                          \
+    X(HelpMissing, "The manual %1 could not be opened.")                                                               \
     /* waveform dialogs */                                                                                             \
     X(NewWaveCaption, "New wave")                                                                                      \
     X(LabelName, "Name:")                                                                                              \
@@ -166,6 +167,17 @@
     X(CaptionWaveformFrequency, "Waveform frequency")                                                                  \
     X(CaptionSamplingRate, "Sampling rate")                                                                            \
     /* hints */                                                                                                        \
+    /* what the warning colours mean */                                                                                \
+    X(HintLevelWarning, "Red: the peak-peak voltage %1 is outside %2 to %3, where this output is accurate")            \
+    X(HintLevelNormal, "Turns red when the peak-peak voltage leaves %1 to %2, where this output is accurate")          \
+    X(HintShiftWarning, "Red: with its shift the signal passes %1 or -%1, beyond what this output gives "              \
+                        "undistorted")                                                                                 \
+    X(HintShiftNormal, "Turns red when the signal with its shift passes %1 or -%1, beyond what this output "           \
+                       "gives undistorted")                                                                            \
+    X(HintColourTyped, "White on red: typed, not applied yet; press Enter to apply it")                                \
+    X(HintColourPending, "Red: the value you set, sent to the device at once with \"Con\", by the button "             \
+                         "with \"Step\"")                                                                              \
+    X(HintColourDevice, "Green: the value the device has now")                                                         \
     X(HintVppOnOff, "Toggle peak-peak voltage indicator on/off")                                                       \
     X(HintVpOnOff, "Toggle peak voltage indicator on/off")                                                             \
     X(HintVrmsOnOff, "Toggle effective voltage indicator on/off")                                                      \

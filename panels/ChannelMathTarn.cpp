@@ -171,6 +171,9 @@ TChannelReadings ComputeReadings(const TChannelSetup& s, const TWaveStats& wave,
         r.Vavg = static_cast<double>(rectified / wave.Count * q);
     }
     const long double vpp = r.Vpp;
+    r.LevelHigh = static_cast<double>(9 * k);
+    r.LevelLow = static_cast<double>(8 * (9 * k) / 90);
+    r.ShiftLimit = static_cast<double>(4.5L * k);
     r.LevelWarning = vpp > 9 * k || vpp < 8 * (9 * k) / 90;
     r.ShiftWarning = high > 4.5L * k || low < -4.5L * k;
     return r;

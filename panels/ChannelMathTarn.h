@@ -81,6 +81,10 @@ struct TChannelReadings {
     double Vavg = 0.0;
     bool LevelWarning = false;
     bool ShiftWarning = false;
+    // The bounds the warnings compare with, in volts: peak-peak, and each excursion.
+    double LevelLow = 0.0;
+    double LevelHigh = 0.0;
+    double ShiftLimit = 0.0;
 };
 // Everything a refresh shows. An empty waveform reads 0 V everywhere.
 TChannelReadings ComputeReadings(const TChannelSetup& setup, const TWaveStats& wave, TPeakSide side);

@@ -47,8 +47,9 @@ QString VoltText(double volts)
     return QString::fromStdString(FormatVoltage(volts)) + QLatin1Char('V');
 }
 
-void SetWarning(QLabel* label, bool warning)
+void SetWarning(QLabel* label, bool warning, const QString& meaning)
 {
+    label->setToolTip(meaning);
     QPalette pal = label->palette();
     const QPalette& application = QApplication::palette();
     // White on red reads better than the usual dark text; the red darkens as far as white needs.
@@ -56,6 +57,24 @@ void SetWarning(QLabel* label, bool warning)
     pal.setColor(QPalette::Window, warning ? colours.WarningBack : application.color(QPalette::Button));
     pal.setColor(QPalette::WindowText, warning ? colours.WarningText : application.color(QPalette::WindowText));
     label->setPalette(pal);
+}
+
+// A value that is not live, in the palette's disabled text colour; shown
+// plainly again with the colours the field had (a plain field stays readable
+// while disabled).
+void ShowGreyed(QLineEdit* edit, bool greyed)
+{
+    if (auto* value = qobject_cast<THLEditTarn*>(edit)) {
+        value->SetGreyed(greyed);
+        return;
+    }
+    const QPalette app = QApplication::palette(edit);
+    const QColor grey = app.color(QPalette::Disabled, QPalette::Text);
+    QPalette pal = edit->palette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+        pal.setColor(group, QPalette::Text, greyed ? grey : app.color(group, QPalette::Text));
+    pal.setColor(QPalette::Disabled, QPalette::Text, greyed ? grey : app.color(QPalette::Active, QPalette::Text));
+    edit->setPalette(pal);
 }
 
 // A typed voltage; empty when it does not parse or is not a finite number.
@@ -343,12 +362,17 @@ void TChannelWrapperTarn::Refresh()
 
     c_.LevelBar->setValue(LevelBarPosition(*setup));
     c_.ShiftBar->setValue(ShiftBarPosition(*setup));
-    SetWarning(c_.LevelLabel, r.LevelWarning);
+    SetWarning(c_.LevelLabel, r.LevelWarning,
+               r.LevelWarning ? QString::fromUtf8(Strings::HintLevelWarning)
+                                    .arg(VoltText(r.Vpp), VoltText(r.LevelLow), VoltText(r.LevelHigh))
+                              : QString::fromUtf8(Strings::HintLevelNormal).arg(VoltText(r.LevelLow), VoltText(r.LevelHigh)));
 
     const bool vppOn = c_.VppOnOffBtn->isChecked();
     c_.VppEdit->setEnabled(vppOn);
     c_.VppEdit->SetText(vppOn ? VoltText(r.Vpp) : QString());
-    SetWarning(c_.ShiftLabel, r.ShiftWarning);
+    SetWarning(c_.ShiftLabel, r.ShiftWarning,
+               QString::fromUtf8(r.ShiftWarning ? Strings::HintShiftWarning : Strings::HintShiftNormal)
+                   .arg(VoltText(r.ShiftLimit)));
     const bool vpOn = c_.VpOnOffBtn->isChecked();
     c_.VpEdit->setEnabled(vpOn);
     c_.VpEdit->SetText(vpOn ? VoltText(r.Vp) : QString());
@@ -382,6 +406,11 @@ void TChannelWrapperTarn::Refresh()
     const std::int32_t* onOff = DeviceValue(&TDeviceSettings::OutputOnOff);
     c_.OutputOffBtn->setChecked(onOff != nullptr && *onOff == 0);
     c_.OutputOnBtn->setChecked(onOff != nullptr && *onOff == 1);
+    // What the output would give: not live while it is off.
+    const bool off = onOff != nullptr && *onOff == 0;
+    for (QLineEdit* value : {static_cast<QLineEdit*>(c_.VppEdit), static_cast<QLineEdit*>(c_.VpEdit), c_.VrmsEdit,
+                             c_.VavgEdit, c_.dBAbsEdit})
+        ShowGreyed(value, off);
 
     c_.Output20Btn->setEnabled(out.HasAttenuator);
     c_.Output0Btn->setEnabled(out.HasAttenuator);

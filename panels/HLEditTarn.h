@@ -33,17 +33,29 @@ public:
 
     // True while the visible text differs from the committed one.
     bool Highlighted() const { return QLineEdit::text() != committed_; }
+    // What the field's own colour means, added to its tooltip; the typed
+    // highlight explains itself instead while it shows.
+    void SetColourNote(const QString& note);
+    // Shown in the palette's disabled text colour (a value that is not live).
+    void SetGreyed(bool greyed);
+    bool Greyed() const { return greyed_; }
 
     TOnUserEnter OnUserEnter;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void UpdateColors();
+    void UpdateToolTip();
 
     QString committed_;
+    QString hint_;
+    QString colourNote_;
     bool force_ = false;
+    bool greyed_ = false;
+    bool composingTip_ = false;
     // Invalid: the palette's text colour.
     QColor fontColor_ = Qt::black;
     QColor backColor_ = Qt::red;

@@ -5,10 +5,11 @@
 #include "shell/master/ObjMasterTarn.h"
 
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStyle>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace tarn {
 
@@ -22,25 +23,27 @@ TCommBrokenForm::TCommBrokenForm(TObjMasterTarn& master, QWidget* parent)
       master_(master), retryTimer_(new QTimer(this)), exitButton_(new QPushButton(this))
 {
     setWindowTitle(QString::fromUtf8(Strings::CommBrokenCaption));
-    setFixedSize(273, 130);
 
     auto* icon = new QLabel(this);
     icon->setGeometry(11, 25, 31, 31);
     icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(31, 31));
 
-    auto* message = new QPlainTextEdit(this);
-    message->setGeometry(56, 16, 201, 86);
-    message->setFrameStyle(QFrame::NoFrame);
-    message->setReadOnly(true);
-    message->setFocusPolicy(Qt::NoFocus);
-    message->viewport()->setAutoFillBackground(false);
-    message->setStyleSheet(QStringLiteral("background: transparent;"));
-    message->setPlainText(QString::fromUtf8(Strings::CommBrokenMessage));
-    // Read as the window's message: its text is the value.
-    message->setAccessibleName(windowTitle());
+    // A label as tall as its wrapped text: a larger font makes the window
+    // taller instead of hiding the last line behind a scroll bar.
+    message_ = new QLabel(QString::fromUtf8(Strings::CommBrokenMessage), this);
+    message_->setWordWrap(true);
+    message_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    message_->setTextInteractionFlags(Qt::NoTextInteraction);
+    constexpr int width = 201;
+    const int height = std::max(86, message_->heightForWidth(width));
+    message_->setGeometry(56, 16, width, height);
 
-    exitButton_->setGeometry(198, 104, 75, 25);
     exitButton_->setText(QString::fromUtf8(Strings::CommBrokenExit));
+    const QSize button(std::max(75, exitButton_->fontMetrics().horizontalAdvance(exitButton_->text()) + 24),
+                       std::max(25, exitButton_->fontMetrics().height() + 10));
+    const int right = 56 + width + 16;
+    exitButton_->setGeometry(right - button.width(), 16 + height + 2, button.width(), button.height());
+    setFixedSize(right, exitButton_->y() + button.height() + 1);
     connect(exitButton_, &QPushButton::clicked, this, &QDialog::reject);
 
     retryTimer_->setInterval(kRetryIntervalMs);

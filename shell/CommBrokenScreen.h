@@ -4,6 +4,7 @@
 #pragma once
 #include <QDialog>
 
+class QLabel;
 class QPushButton;
 class QTimer;
 
@@ -18,6 +19,7 @@ public:
     // Shows the window modally; true when the device came back.
     bool Execute();
     QPushButton* ExitButton() const { return exitButton_; }
+    QLabel* Message() const { return message_; }
     bool RetryActive() const;
     // Tests: retries at a shorter interval than the user's 500 ms.
     void SetRetryInterval(int milliseconds);
@@ -28,6 +30,7 @@ private:
     TObjMasterTarn& master_;
     QTimer* retryTimer_;
     QPushButton* exitButton_;
+    QLabel* message_ = nullptr;
     bool reconnected_ = false;
     bool attemptRunning_ = false;
 };

@@ -17,6 +17,7 @@
 #include "shell/AccessibleParts.h"
 #include "shell/CommBrokenScreen.h"
 #include "shell/DetachedScreen.h"
+#include "shell/HelpScreen.h"
 #include "shell/KeyboardTarn.h"
 #include "shell/NewWaveScreen.h"
 #include "shell/OptionsScreen.h"
@@ -27,7 +28,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
+#include <QApplication>
 #include <QDir>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -357,9 +358,12 @@ void TMainForm::Exit2Click()
 
 void TMainForm::Help2Click()
 {
-    // Relative to the current folder, the program's folder. A missing file is
-    // the desktop's to report, not ours.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::current().absoluteFilePath(QStringLiteral("help/help.htm"))));
+    // Relative to the current folder, the program's folder. Shown here: a
+    // desktop without a browser or launcher still has the manual.
+    const QString anchor = HelpAnchorFor(*this, QApplication::focusWidget());
+    if (helpForm_ == nullptr)
+        helpForm_ = new THelpForm(this);
+    helpForm_->Open(QDir::current().absoluteFilePath(QStringLiteral("help/help.htm")), anchor);
 }
 
 void TMainForm::Options1Click()

@@ -28,6 +28,7 @@ class TDeviceAbstractionTarn;
 class TDialogService;
 class TStatusBarTarn;
 class TFrequencyBarTarn;
+class THelpForm;
 class TModuleManagerTarn;
 class TObjMasterTarn;
 class TRemoteControlTarn;
@@ -95,6 +96,8 @@ public:
     QAction* SendToGenerator1() const { return sendToGenerator_; }
     QAction* New1() const { return new1_; }
     TStatusBarTarn& StatusBarTarn1() const { return *statusBar_; }
+    // The manual's window once "Help" has opened it, else null.
+    THelpForm* HelpWindow() const { return helpForm_; }
 
     void Exit1Click();
     void Exit2Click();
@@ -171,6 +174,7 @@ private:
     TCommBrokenForm* commBrokenForm_ = nullptr;
     std::optional<TWindowPlace> storedPlace_;
     bool fitWhenShown_ = false;
+    THelpForm* helpForm_ = nullptr;
     int commBrokenCount_ = 0;
     int commBrokenRetryMs_ = 0;
     bool exitConfirmed_ = false;

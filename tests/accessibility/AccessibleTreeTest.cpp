@@ -8,6 +8,7 @@
 #include "plugins/include/tarn/tarnmodule.h"
 #include "shell/CommBrokenScreen.h"
 #include "shell/DetachedScreen.h"
+#include "shell/HelpScreen.h"
 #include "shell/Main.h"
 #include "shell/master/ObjMasterTarn.h"
 #include "tests/program/ProgramHarness.h"
@@ -19,6 +20,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLibrary>
@@ -294,6 +296,20 @@ TEST_F(AccessibleTree, EveryWindowNamesItsControlsByWhatTheyShow)
              broken.show();
              QApplication::processEvents();
              return Problems(broken, "communication broken");
+         }},
+        {"help",
+         [](TMainForm& f) {
+             // The manual itself, as the build copies it beside the program.
+             const QString previous = QDir::currentPath();
+             QDir::setCurrent(QStringLiteral(TARN_SOURCE_DIR));
+             f.Help2()->trigger();
+             QDir::setCurrent(previous);
+             QApplication::processEvents();
+             if (f.HelpWindow() == nullptr)
+                 return std::vector<std::string>{"help window not shown"};
+             auto problems = Problems(*f.HelpWindow(), "help");
+             f.HelpWindow()->close();
+             return problems;
          }},
         {"detached groups",
          [](TMainForm& f) {

@@ -314,6 +314,53 @@ TEST_F(ChannelPanels, LevelBarReachesTheGenerator)
     ExpectDeviceHolds(*vg, S(), calibration); // level 0 clears the output bit
 }
 
+TEST_F(ChannelPanels, EveryWarningColourSaysWhatItMeansAndValuesAreGreyedWhileOff)
+{
+    // The labels: the bounds of the rule always, the reading that broke it when red.
+    EXPECT_TRUE(L().LevelLabel->toolTip().startsWith("Turns red when the peak-peak voltage leaves "));
+    EXPECT_TRUE(L().ShiftLabel->toolTip().startsWith("Turns red when the signal with its shift passes "));
+    L().LevelBar->setValue(4096);
+    ASSERT_EQ(L().LevelLabel->palette().color(QPalette::Window), QColor(Qt::red));
+    EXPECT_TRUE(L().LevelLabel->toolTip().startsWith("Red: the peak-peak voltage 0V is outside "))
+        << L().LevelLabel->toolTip().toStdString();
+    EXPECT_EQ(H().LevelLabel->toolTip().isEmpty(), false);
+    L().LevelBar->setValue(2048);
+    EXPECT_TRUE(L().LevelLabel->toolTip().startsWith("Turns red"));
+
+    // The fields: pending red, device green, the typed highlight while it shows.
+    const struct {
+        THLEditTarn* edit;
+        const char* note;
+    } fields[] = {{L().ShiftEdit, "Red: the value you set"}, {L().DevShiftEdit, "Green: the value the device has"},
+                  {L().VppEdit, nullptr}};
+    for (const auto& f : fields) {
+        const QString before = f.edit->toolTip();
+        if (f.note != nullptr) {
+            EXPECT_TRUE(before.contains(QLatin1String(f.note))) << before.toStdString();
+        }
+        if (f.edit->isReadOnly())
+            continue;
+        f.edit->setText(f.edit->text() + "1");
+        EXPECT_TRUE(f.edit->toolTip().contains("typed, not applied yet")) << f.note;
+        f.edit->setText(f.edit->Text());
+        EXPECT_EQ(f.edit->toolTip(), before) << "back once the typed text is gone";
+    }
+
+    // Off: what the output would give, in the palette's disabled text colour.
+    const QColor grey = QApplication::palette().color(QPalette::Disabled, QPalette::Text);
+    for (const bool off : {true, false}) {
+        Click(off ? L().OutputOffBtn : L().OutputOnBtn);
+        ASSERT_EQ(L().OutputOffBtn->isChecked(), off);
+        EXPECT_EQ(L().VppEdit->palette().color(QPalette::Active, QPalette::Text) == grey, off);
+        EXPECT_EQ(L().VpEdit->palette().color(QPalette::Active, QPalette::Text) == grey, off);
+        // Shown while disabled: the disabled group is what the eye sees.
+        EXPECT_EQ(L().VrmsEdit->palette().color(QPalette::Disabled, QPalette::Text) == grey, off);
+        EXPECT_EQ(L().VavgEdit->palette().color(QPalette::Disabled, QPalette::Text) == grey, off);
+        EXPECT_EQ(L().dBAbsEdit->palette().color(QPalette::Active, QPalette::Text) == grey, off);
+        EXPECT_NE(L().ShiftEdit->palette().color(QPalette::Active, QPalette::Text), grey) << "a setting, not a reading";
+    }
+}
+
 TEST_F(ChannelPanels, TypedPeakToPeakVoltageSetsLevelAndAttenuator)
 {
     Enter(L().VppEdit, "0.4");

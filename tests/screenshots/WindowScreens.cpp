@@ -4,12 +4,18 @@
 #include "data/SettingsTarn.h"
 #include "device/DeviceAbstractionTarn.h"
 #include "shell/AboutScreen.h"
+#include "shell/CommBrokenScreen.h"
 #include "shell/DetachedScreen.h"
 #include "shell/Main.h"
 #include "shell/OptionsScreen.h"
+#include "shell/master/ObjMasterTarn.h"
 #include "tests/screenshots/ScreenshotSupport.h"
 
+#include <QAbstractScrollArea>
+#include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
 #include <QGroupBox>
 #include <QTabWidget>
 
@@ -42,6 +48,37 @@ TEST(WindowScreens, About)
     window.Settle();
     ExpectNothingSqueezed(about);
     EXPECT_TRUE(std::filesystem::exists(SavePicture(about, "about")));
+}
+
+// At the running scale and with a quarter larger font: the whole message
+// shows, with nothing to scroll, above the button and inside the window.
+TEST(WindowScreens, CommunicationBrokenFitsItsText)
+{
+    TScreenWindow window;
+    const QFont normal = QApplication::font();
+    for (const double factor : {1.0, 1.25}) {
+        QFont font = normal;
+        font.setPointSizeF(normal.pointSizeF() * factor);
+        QApplication::setFont(font);
+        {
+            TCommBrokenForm broken(window.Form().ObjMasterTarn1(), &window.Form());
+            broken.show();
+            window.Settle();
+            const std::string which = "font x" + std::to_string(factor);
+            EXPECT_TRUE(broken.findChildren<QAbstractScrollArea*>().isEmpty()) << which;
+            ASSERT_NE(broken.Message(), nullptr);
+            const QLabel& message = *broken.Message();
+            EXPECT_GE(message.height(), message.heightForWidth(message.width())) << which;
+            const QRect inside = broken.rect();
+            EXPECT_TRUE(inside.contains(message.geometry())) << which;
+            EXPECT_TRUE(inside.contains(broken.ExitButton()->geometry())) << which;
+            EXPECT_FALSE(message.geometry().intersects(broken.ExitButton()->geometry())) << which;
+            ExpectNothingSqueezed(broken);
+            EXPECT_TRUE(std::filesystem::exists(
+                SavePicture(broken, factor == 1.0 ? "comm_broken" : "comm_broken_large_font")));
+        }
+        QApplication::setFont(normal);
+    }
 }
 
 TEST(WindowScreens, OptionsBothPages)
