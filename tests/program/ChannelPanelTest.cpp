@@ -320,7 +320,7 @@ TEST_F(ChannelPanels, EveryWarningColourSaysWhatItMeansAndValuesAreGreyedWhileOf
     EXPECT_TRUE(L().LevelLabel->toolTip().startsWith("Turns red when the peak-peak voltage leaves "));
     EXPECT_TRUE(L().ShiftLabel->toolTip().startsWith("Turns red when the signal with its shift passes "));
     L().LevelBar->setValue(4096);
-    ASSERT_EQ(L().LevelLabel->palette().color(QPalette::Window), QColor(Qt::red));
+    ASSERT_EQ(L().LevelLabel->palette().color(QPalette::Window), PanelColours(QApplication::palette()).WarningBack);
     EXPECT_TRUE(L().LevelLabel->toolTip().startsWith("Red: the peak-peak voltage 0V is outside "))
         << L().LevelLabel->toolTip().toStdString();
     EXPECT_EQ(H().LevelLabel->toolTip().isEmpty(), false);
