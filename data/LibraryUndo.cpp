@@ -201,11 +201,15 @@ bool TLibraryUndo::Apply(TStep& step, TWaveformList& list, bool undo, std::int32
         index = Find(list, step.Entry);
         if (index < 0 || !step.Held)
             return false;
-        auto& entry = list[static_cast<std::size_t>(index)];
-        std::swap(entry, step.Held);
-        step.Held = Hold(std::move(step.Held));
-        step.Entry = entry.get();
-        step.Name = entry->Name;
+        // The contents change places, the entry stays the same object: the
+        // steps before this one know it by its address.
+        TWaveformTarn& entry = *list[static_cast<std::size_t>(index)];
+        TWaveformTarn other;
+        other.Assign(entry);
+        entry.Assign(*step.Held);
+        step.Held->Assign(other);
+        std::as_const(*step.Held).Samples();
+        step.Name = entry.Name;
         return true;
     }
     default:

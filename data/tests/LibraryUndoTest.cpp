@@ -148,6 +148,34 @@ TEST(LibraryUndoTest, EveryEditIsUndoneAndRedoneRecordForRecord)
     }
 }
 
+// Several steps on one waveform: each finds it again whatever the later ones did.
+TEST(LibraryUndoTest, StepsOnOneWaveformAreUndoneAndRedoneInTurn)
+{
+    TWaveformList list;
+    for (const char* name : {"x", "y"})
+        list.push_back(wavetest::MakeWaveform(name, Ramp(64, 5)));
+    const auto before = Records(list);
+    TLibraryUndo undo;
+    list[1]->Name = "y2";
+    undo.Renamed(list, 1, "y");
+    undo.Replace(list, 1, *wavetest::MakeWaveform("y2", Ramp(9, 3)));
+    undo.Seal();
+    Append(list, *list[1]);
+    undo.Added(list, 2, TLibraryEdit::Duplicate);
+    undo.Replace(list, 1, *wavetest::MakeWaveform("y3", Ramp(7, 2)));
+    undo.Seal();
+    undo.Remove(list, 1);
+    const auto after = Records(list);
+    for (int round = 0; round < 2; ++round) {
+        for (int step = 0; step < 5; ++step)
+            EXPECT_TRUE(undo.Undo(list).Done) << step;
+        EXPECT_EQ(Records(list), before);
+        for (int step = 0; step < 5; ++step)
+            EXPECT_TRUE(undo.Redo(list).Done) << step;
+        EXPECT_EQ(Records(list), after);
+    }
+}
+
 TEST(LibraryUndoTest, HistoryIsBoundedOldestStepsGoFirst)
 {
     const struct {
