@@ -422,7 +422,9 @@ void TWaveListBoxTarn::FilterBtnClick(int tag)
 
 void TWaveListBoxTarn::Reveal(std::int32_t repositoryIndex)
 {
-    const auto shown = [this, repositoryIndex] { return std::find(indexMap_.begin(), indexMap_.end(), repositoryIndex); };
+    const auto shown = [this, repositoryIndex] {
+        return std::find(indexMap_.begin(), indexMap_.end(), repositoryIndex);
+    };
     if (shown() == indexMap_.end() && filter_ != 0) {
         FilterBtnClick(0);
     }

@@ -266,10 +266,9 @@ void TMainForm::BuildWaveGroup()
     // A standard waveform is asked for, as a first start made it; No is the default.
     waveList_->ConfirmDelete = [this](const TWaveformTarn& waveform) {
         return !waveform.IsStandard
-               || dialogs_.Message(TDialogKind::Question, TDialogButtons::YesNoDefaultNo,
-                                   Text(Strings::DeleteStandardQuestion)
-                                       .arg(QString::fromStdString(waveform.Name))
-                                       .toStdString())
+               || dialogs_.Message(
+                      TDialogKind::Question, TDialogButtons::YesNoDefaultNo,
+                      Text(Strings::DeleteStandardQuestion).arg(QString::fromStdString(waveform.Name)).toStdString())
                       == TDialogResult::Yes;
     };
     // Enter on an item does what dropping it on the preview does.

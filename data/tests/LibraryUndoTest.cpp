@@ -66,113 +66,76 @@ TEST(LibraryUndoTest, EveryEditIsUndoneAndRedoneRecordForRecord)
     const auto edited = wavetest::MakeWaveform("a", Ramp(300, 7));
     edited->ModuleData.Reset(7, "mod");
     edited->ModuleData.AddBlock(7, "mod", 4, "wxyz");
+    const auto edit = [&edited](TLibraryUndo& u, TWaveformList& l) {
+        // A module may commit more than once in a run: still one step.
+        u.Replace(l, 1, *wavetest::MakeWaveform("first try", Ramp(10, 1)));
+        u.Replace(l, 1, *edited);
+        u.Seal();
+    };
+    const auto rename = [](TLibraryUndo& u, TWaveformList& l) {
+        l[1]->Name = "a2";
+        u.Renamed(l, 1, "a");
+    };
     const struct {
         const char* name;
         TEdit edit;
+        std::size_t steps;
         const char* undo;
         const char* redo;
         std::int32_t undone, redone;
     } cases[] = {
-        {"delete the first", [](TLibraryUndo& u, TWaveformList& l) { u.Remove(l, 0); }, "Undo delete \"Sine\"",
-         "Redo delete \"Sine\"", 0, -1},
-        {"delete the last", [](TLibraryUndo& u, TWaveformList& l) { u.Remove(l, 3); }, "Undo delete \"c\"",
+        {"delete", [](TLibraryUndo& u, TWaveformList& l) { u.Remove(l, 3); }, 1, "Undo delete \"c\"",
          "Redo delete \"c\"", 3, -1},
         {"duplicate an unread one",
          [](TLibraryUndo& u, TWaveformList& l) {
              Append(l, *l[2]);
              u.Added(l, 4, TLibraryEdit::Duplicate);
          },
-         "Undo duplicate \"b\"", "Redo duplicate \"b\"", -1, 4},
-        {"new",
-         [](TLibraryUndo& u, TWaveformList& l) {
-             Append(l, *wavetest::MakeWaveform("New", std::vector<std::uint16_t>(8, 2048)));
-             u.Added(l, 4, TLibraryEdit::New);
-         },
-         "Undo new \"New\"", "Redo new \"New\"", -1, 4},
-        {"a module creates",
-         [](TLibraryUndo& u, TWaveformList& l) {
-             Append(l, *wavetest::MakeWaveform("eq", Ramp(50, 80)));
-             u.Added(l, 4, TLibraryEdit::Create);
-         },
-         "Undo create \"eq\"", "Redo create \"eq\"", -1, 4},
-        {"rename",
-         [](TLibraryUndo& u, TWaveformList& l) {
-             l[2]->Name = "b2";
-             u.Renamed(l, 2, "b");
-         },
-         "Undo rename \"b\" to \"b2\"", "Redo rename \"b\" to \"b2\"", 2, 2},
-        {"a module edits", [&](TLibraryUndo& u, TWaveformList& l) { u.Replace(l, 1, *edited); }, "Undo edit \"a\"",
-         "Redo edit \"a\"", 1, 1},
-        {"a module commits twice in one run",
+         1, "Undo duplicate \"b\"", "Redo duplicate \"b\"", -1, 4},
+        {"rename", rename, 1, "Undo rename \"a\" to \"a2\"", "Redo rename \"a\" to \"a2\"", 1, 1},
+        {"a module edits", edit, 1, "Undo edit \"a\"", "Redo edit \"a\"", 1, 1},
+        // Each step finds its waveform again whatever the later ones did to it.
+        {"one waveform renamed, edited, duplicated and deleted",
          [&](TLibraryUndo& u, TWaveformList& l) {
-             u.Replace(l, 1, *wavetest::MakeWaveform("first try", Ramp(10, 1)));
-             u.Replace(l, 1, *edited);
-             u.Seal();
-             EXPECT_EQ(u.Steps(), 1u);
+             rename(u, l);
+             edit(u, l);
+             Append(l, *l[1]);
+             u.Added(l, 4, TLibraryEdit::New);
+             u.Remove(l, 1);
          },
-         "Undo edit \"a\"", "Redo edit \"a\"", 1, 1},
+         4, "Undo delete \"a\"", "Redo rename \"a\" to \"a2\"", 1, -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TTempFolder folder;
         WriteLibrary(folder / "w.dat");
-        TWaveformList device, list;
+        TWaveformList device, list, reference;
         ASSERT_TRUE(LoadWaveformRepositoryFile(folder / "w.dat", device, list));
-        TWaveformList reference;
         ASSERT_TRUE(LoadWaveformRepositoryFile(folder / "w.dat", device, reference));
         const auto before = Records(reference);
         TLibraryUndo undo;
-        EXPECT_EQ(undo.UndoText(), "Undo");
-        EXPECT_EQ(undo.RedoText(), "Redo");
-
+        EXPECT_EQ(undo.UndoText() + undo.RedoText(), "UndoRedo");
         c.edit(undo, list);
         const auto after = Records(list);
         EXPECT_NE(after, before);
+        EXPECT_EQ(undo.Steps(), c.steps);
         EXPECT_EQ(undo.UndoText(), c.undo);
-        EXPECT_FALSE(undo.CanRedo());
         for (int round = 0; round < 2; ++round) {
-            const TLibraryUndoResult undone = undo.Undo(list);
-            EXPECT_TRUE(undone.Done);
-            EXPECT_EQ(undone.Index, c.undone);
+            TLibraryUndoResult last;
+            for (std::size_t i = 0; i < c.steps; ++i)
+                EXPECT_TRUE((last = undo.Undo(list)).Done);
+            EXPECT_EQ(last.Index, c.undone);
             EXPECT_EQ(Records(list), before);
             EXPECT_EQ(undo.UndoText(), "Undo");
             EXPECT_EQ(undo.RedoText(), c.redo);
-            EXPECT_FALSE(undo.Undo(list).Done) << "one step only";
-            const TLibraryUndoResult redone = undo.Redo(list);
-            EXPECT_TRUE(redone.Done);
-            EXPECT_EQ(redone.Index, c.redone);
+            EXPECT_FALSE(undo.Undo(list).Done);
+            for (std::size_t i = 0; i < c.steps; ++i)
+                EXPECT_TRUE((last = undo.Redo(list)).Done);
+            EXPECT_EQ(last.Index, c.redone);
             EXPECT_EQ(Records(list), after);
             EXPECT_EQ(undo.UndoText(), c.undo);
             EXPECT_FALSE(undo.CanRedo());
         }
-    }
-}
-
-// Several steps on one waveform: each finds it again whatever the later ones did.
-TEST(LibraryUndoTest, StepsOnOneWaveformAreUndoneAndRedoneInTurn)
-{
-    TWaveformList list;
-    for (const char* name : {"x", "y"})
-        list.push_back(wavetest::MakeWaveform(name, Ramp(64, 5)));
-    const auto before = Records(list);
-    TLibraryUndo undo;
-    list[1]->Name = "y2";
-    undo.Renamed(list, 1, "y");
-    undo.Replace(list, 1, *wavetest::MakeWaveform("y2", Ramp(9, 3)));
-    undo.Seal();
-    Append(list, *list[1]);
-    undo.Added(list, 2, TLibraryEdit::Duplicate);
-    undo.Replace(list, 1, *wavetest::MakeWaveform("y3", Ramp(7, 2)));
-    undo.Seal();
-    undo.Remove(list, 1);
-    const auto after = Records(list);
-    for (int round = 0; round < 2; ++round) {
-        for (int step = 0; step < 5; ++step)
-            EXPECT_TRUE(undo.Undo(list).Done) << step;
-        EXPECT_EQ(Records(list), before);
-        for (int step = 0; step < 5; ++step)
-            EXPECT_TRUE(undo.Redo(list).Done) << step;
-        EXPECT_EQ(Records(list), after);
     }
 }
 
@@ -263,10 +226,17 @@ void WaitIdle(TSettingsTarn& settings)
 // redone edit is saved as the edit was.
 TEST(LibraryUndoTest, UndoneEditOfUnreadSamplesIsSavedExactly)
 {
-    enum class TEditKind { Delete, ModuleEdit, Duplicate };
+    const std::function<void(TSettingsTarn&)> edits[] = {
+        [](TSettingsTarn& s) { s.LibraryUndo.Remove(s.Repository, 2); },
+        [](TSettingsTarn& s) { s.LibraryUndo.Replace(s.Repository, 2, *wavetest::MakeWaveform("b", Ramp(10, 9))); },
+        [](TSettingsTarn& s) {
+            s.AddWaveform(*s.Repository[2]);
+            s.LibraryUndo.Added(s.Repository, 4, TLibraryEdit::Duplicate);
+        },
+    };
     for (const bool inPlace : {false, true}) {
-        for (const TEditKind kind : {TEditKind::Delete, TEditKind::ModuleEdit, TEditKind::Duplicate}) {
-            SCOPED_TRACE(std::to_string(inPlace) + " " + std::to_string(static_cast<int>(kind)));
+        for (std::size_t kind = 0; kind < std::size(edits); ++kind) {
+            SCOPED_TRACE(std::to_string(inPlace) + " " + std::to_string(kind));
             TTempFolder folder;
             const auto file = folder / WaveformRepositoryFileName;
             WriteLibrary(file);
@@ -282,18 +252,7 @@ TEST(LibraryUndoTest, UndoneEditOfUnreadSamplesIsSavedExactly)
             auto& list = settings.Repository;
             ASSERT_NE(list[2]->SampleFile(), nullptr) << "not read yet";
             TLibraryUndo& undo = settings.LibraryUndo;
-            switch (kind) {
-            case TEditKind::Delete:
-                undo.Remove(list, 2);
-                break;
-            case TEditKind::ModuleEdit:
-                undo.Replace(list, 2, *wavetest::MakeWaveform("b", Ramp(10, 9)));
-                break;
-            case TEditKind::Duplicate:
-                settings.AddWaveform(*list[2]);
-                undo.Added(list, 4, TLibraryEdit::Duplicate);
-                break;
-            }
+            edits[kind](settings);
             const auto save = [&settings] {
                 EXPECT_FALSE(settings.AutosaveTick()) << "nothing counted as lost";
                 WaitIdle(settings);
@@ -309,25 +268,10 @@ TEST(LibraryUndoTest, UndoneEditOfUnreadSamplesIsSavedExactly)
             EXPECT_TRUE(ReadWholeFile(file) == edited) << "the redone edit is saved exactly";
             for (const auto& w : list)
                 EXPECT_FALSE(w->SamplesLost()) << w->Name;
+            // Lists made anew take no step of the old ones.
+            inPlace ? settings.RecoverWaveforms() : static_cast<void>(settings.Load(folder.Path()));
+            EXPECT_FALSE(undo.CanUndo() || undo.CanRedo());
         }
-    }
-}
-
-TEST(LibraryUndoTest, ReloadAndRecoveryEndTheHistory)
-{
-    for (const bool recovery : {false, true}) {
-        TTempFolder folder;
-        WriteLibrary(folder / WaveformRepositoryFileName);
-        TSettingsTarn settings;
-        settings.SetDefaults();
-        ASSERT_FALSE(settings.Load(folder.Path()).RepositoryRecovered);
-        settings.LibraryUndo.Remove(settings.Repository, 0);
-        ASSERT_TRUE(settings.LibraryUndo.CanUndo());
-        if (recovery)
-            settings.RecoverWaveforms();
-        else
-            settings.Load(folder.Path());
-        EXPECT_FALSE(settings.LibraryUndo.CanUndo()) << recovery;
     }
 }
 
