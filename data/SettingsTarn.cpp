@@ -101,6 +101,8 @@ TSettingsLoadResult TSettingsTarn::Load(const std::filesystem::path& folder, TLi
     ReadXMLValues();
     const auto file = folder / WaveformRepositoryFileName;
     FRepositoryBaseline.Forget();
+    // The lists are made anew: no step of the old ones applies.
+    LibraryUndo.Clear();
     try {
         std::optional<bool> prefetched;
         if (prefetch != nullptr && prefetch->File() == file)
@@ -276,6 +278,8 @@ double TSettingsTarn::MaxFrequency() const
 
 void TSettingsTarn::MakeStandardWaveforms()
 {
+    // Entries are replaced here, not through the history.
+    LibraryUndo.Clear();
     if (Repository.size() < 4)
         Repository.resize(4);
     const std::pair<TStandardWaveform, const char*> standard[] = {

@@ -8,6 +8,7 @@
 
 #include "data/BackgroundSaver.h"
 #include "data/DataTypesTarn.h"
+#include "data/LibraryUndo.h"
 #include "data/OptionsTarn.h"
 #include "data/RepositoryBaseline.h"
 #include "data/WaveformTarn.h"
@@ -121,6 +122,8 @@ public:
     TBoolArray VrmsOn;
     TBoolArray VavgOn;
     TWaveformRepository Repository;
+    // Undo and redo of the edits of Repository; kept for the run only.
+    TLibraryUndo LibraryUndo;
     TDeviceSettings Device;
 
     // The device parameters and output descriptors of this generator.

@@ -19,6 +19,15 @@
     X(MenuHelp, "Help")                                                                                                \
     X(MenuHelpItem, "Help")                                                                                            \
     X(MenuAbout, "About")                                                                                              \
+    X(MenuUndo, "Undo")                                                                                                \
+    X(MenuRedo, "Redo")                                                                                                \
+    X(UndoDelete, "delete \"%1\"")                                                                                     \
+    X(UndoDuplicate, "duplicate \"%1\"")                                                                               \
+    X(UndoRename, "rename \"%1\" to \"%2\"")                                                                           \
+    X(UndoNew, "new \"%1\"")                                                                                           \
+    X(UndoCreate, "create \"%1\"")                                                                                     \
+    X(UndoEdit, "edit \"%1\"")                                                                                         \
+    X(DeleteStandardQuestion, "\"%1\" is a standard waveform. Delete it?")                                             \
     X(FilterAllWaveforms, "Show all waveforms")                                                                        \
     X(FilterStandardWaveforms, "Show standard waveforms")                                                              \
     X(FilterArbitraryWaveforms, "Show arbitrary waveforms")                                                            \

@@ -251,6 +251,10 @@ void TModuleManagerTarn::Run(std::int32_t index, bool edit)
     runningManager = this;
     entry(edit ? 12 : 13, reinterpret_cast<std::intptr_t>(MainWindow), nullptr, nullptr);
     runningManager = outer;
+    // What the module committed during this run is one step to undo.
+    if (Settings() != nullptr) {
+        Settings()->LibraryUndo.Seal();
+    }
     workWaveform_.reset();
 }
 
@@ -330,6 +334,8 @@ std::int32_t TModuleManagerTarn::Serve(std::int32_t code, std::intptr_t param, v
     case 10:
         if (Settings() != nullptr) {
             Settings()->AddWaveform(work);
+            Settings()->LibraryUndo.Added(Settings()->Repository, Settings()->Repository.size() - 1,
+                                          TLibraryEdit::Create);
         }
         if (ObjMaster() != nullptr) {
             ObjMaster()->Notify(TObjMasterCode::omWaveformListChanged, -1);

@@ -231,7 +231,9 @@ void TWaveListBoxTarn::ObjMasterNotify(TObjMasterCode code, std::int32_t index, 
         break;
     case TObjMasterCode::omReplaceSelectedWaveform:
         if (TWaveformTarn* selected = Selected(); selected != nullptr && data != nullptr) {
-            selected->Assign(*static_cast<const TWaveformTarn*>(data));
+            // Through the history: a module's edit can be undone.
+            settings_->LibraryUndo.Replace(settings_->Repository, static_cast<std::size_t>(indexMap_[ItemIndex()]),
+                                           *static_cast<const TWaveformTarn*>(data));
             if (objMaster_ != nullptr) {
                 objMaster_->Notify(TObjMasterCode::omWaveformListChanged, ItemIndex());
             }
@@ -342,8 +344,12 @@ void TWaveListBoxTarn::DeleteClick()
     if (position < 0 || settings_ == nullptr) {
         return;
     }
-    auto& repository = settings_->Repository;
-    repository.erase(repository.begin() + indexMap_[position]);
+    const auto index = static_cast<std::size_t>(indexMap_[position]);
+    if (ConfirmDelete && !ConfirmDelete(*settings_->Repository[index])) {
+        return;
+    }
+    // Kept by the history, so that Undo brings it back.
+    settings_->LibraryUndo.Remove(settings_->Repository, index);
     if (objMaster_ != nullptr) {
         objMaster_->Notify(TObjMasterCode::omWaveformListChanged, 0);
     }
@@ -356,6 +362,7 @@ void TWaveListBoxTarn::DuplicateClick()
         return;
     }
     settings_->AddWaveform(*selected);
+    settings_->LibraryUndo.Added(settings_->Repository, settings_->Repository.size() - 1, TLibraryEdit::Duplicate);
     if (objMaster_ != nullptr) {
         objMaster_->Notify(TObjMasterCode::omWaveformListChanged, 0);
     }
@@ -411,6 +418,22 @@ void TWaveListBoxTarn::FilterBtnClick(int tag)
 {
     filter_ = std::clamp(tag, 0, 2);
     Rebuild();
+}
+
+void TWaveListBoxTarn::Reveal(std::int32_t repositoryIndex)
+{
+    const auto shown = [this, repositoryIndex] {
+        return std::find(indexMap_.begin(), indexMap_.end(), repositoryIndex);
+    };
+    if (shown() == indexMap_.end() && filter_ != 0) {
+        FilterBtnClick(0);
+    }
+    const auto at = shown();
+    if (at != indexMap_.end()) {
+        const int position = static_cast<int>(at - indexMap_.begin());
+        SetItemIndex(position);
+        scrollTo(model_->index(position));
+    }
 }
 
 QImage TWaveListBoxTarn::Thumbnail(const TWaveformTarn& waveform) const

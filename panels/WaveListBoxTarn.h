@@ -70,6 +70,8 @@ public:
     // (list, repository index): Enter on an item; the window gives it to the
     // generator as a drop on the preview does.
     std::function<void(TWaveListBoxTarn*, std::int32_t)> OnPlay;
+    // Asked before "Delete" takes the waveform away; unset, nothing is asked.
+    std::function<bool(const TWaveformTarn&)> ConfirmDelete;
 
     // 0 all, 1 standard, 2 arbitrary.
     int Filter() const { return filter_; }
@@ -92,6 +94,9 @@ public:
     // "Send to generator" and Enter: the selected item goes to OnPlay.
     void PlayClick();
     void FilterBtnClick(int tag);
+    // Selects the item of a repository waveform, showing all waveforms when
+    // the filter hides it (an undone edit brings back what the user looks for).
+    void Reveal(std::int32_t repositoryIndex);
     // The thumbnail of a repository waveform at the list's device pixel
     // ratio, made on first use and kept until the samples or the ratio change.
     QImage Thumbnail(const TWaveformTarn& waveform) const;

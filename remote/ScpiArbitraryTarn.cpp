@@ -206,8 +206,9 @@ void TScpiInstrument::DataDelete(TCall& call)
     if (userWave_ == w->Name) {
         userWave_ = std::string(kVolatile);
     }
-    // As "Delete" in the list: the device keeps playing its own copy.
-    list.erase(it);
+    // As "Delete" in the list: the device keeps playing its own copy, and
+    // Undo in the window brings it back.
+    settings_.LibraryUndo.Remove(list, static_cast<std::size_t>(it - list.begin()));
     host_.Notify(TObjMasterCode::omWaveformListChanged, 0);
 }
 

@@ -32,7 +32,8 @@ void Underline(QAction* action, char letter)
 
 void Mnemonics(TMainForm& form)
 {
-    // Unique within each menu and within the bar.
+    // Unique within each menu and within the bar; "Undo" and "Redo" take U
+    // and R whatever step they name (TUndoTarn).
     const std::pair<QAction*, char> items[] = {
         {form.Exit2(), 'p'}, {form.Exit1(), 'x'}, {form.Options1(), 'O'}, {form.Help2(), 'H'}, {form.About1(), 'A'},
     };
@@ -59,6 +60,8 @@ void Shortcuts(TMainForm& form)
     form.Help2()->setShortcut(QKeySequence(Qt::Key_F1));
     form.Exit1()->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     form.Options1()->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    form.Undo1()->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    form.Redo1()->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
     // The pop-up menus belong to no menu bar: their shortcuts work through the
     // widget they are added to.
     QAction* newWave = form.New1();

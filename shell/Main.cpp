@@ -22,6 +22,7 @@
 #include "shell/NewWaveScreen.h"
 #include "shell/OptionsScreen.h"
 #include "shell/StatusBarTarn.h"
+#include "shell/UndoTarn.h"
 #include "shell/WavePropertiesScreen.h"
 #include "shell/master/DialogService.h"
 #include "shell/master/ObjMasterTarn.h"
@@ -108,6 +109,7 @@ TMainForm::~TMainForm()
         std::unique_ptr<QWidget> owned(client);
     }
     remoteControl_.reset();
+    undo_.reset();
     moduleManager_.reset();
     triggerWrapper_.reset();
     for (auto wrapper = channelWrappers_.rbegin(); wrapper != channelWrappers_.rend(); ++wrapper) {
@@ -132,6 +134,9 @@ void TMainForm::BuildGroups(QWidget* client)
 void TMainForm::BuildMenus()
 {
     filesMenu_ = menuBar()->addMenu(QString());
+    undo1_ = filesMenu_->addAction(QString());
+    redo1_ = filesMenu_->addAction(QString());
+    filesMenu_->addSeparator();
     exit2_ = filesMenu_->addAction(QString());
     exit1_ = filesMenu_->addAction(QString());
     settingsMenu_ = menuBar()->addMenu(QString());
@@ -151,7 +156,7 @@ void TMainForm::WireComponents()
 {
     // Registration order is broadcast order: frequency bar, waveform preview,
     // waveform list, device abstraction, channel panels L and H, trigger panel,
-    // module manager, remote control. The device abstraction must come before the channel
+    // module manager, undo, remote control. The device abstraction must come before the channel
     // panels, which read the frequency it stores.
     frequencyBar_ = TFrequencyBarTarn::CreateInGroup(*groups_[GroupFrequency]);
     frequencyBar_->SetObjMaster(objMaster_.get());
@@ -189,6 +194,10 @@ void TMainForm::WireComponents()
     };
     moduleManager_->SetObjMaster(objMaster_.get());
     moduleManager_->SetSettings(settings_.get());
+    // Undo and redo follow every announced change of the library.
+    undo_ = std::make_unique<TUndoTarn>(*undo1_, *redo1_, *waveList_);
+    undo_->SetObjMaster(objMaster_.get());
+    undo_->SetSettings(settings_.get());
     // Remote control after every panel: its commands are announced to all of them.
     remoteControl_ = std::make_unique<TRemoteControlTarn>(dialogs_);
     remoteControl_->SetObjMaster(objMaster_.get());
@@ -254,6 +263,14 @@ void TMainForm::BuildWaveGroup()
     waveList_->OnPropertiesShow = [this](TWaveListBoxTarn* sender, std::int32_t index, bool& changed) {
         WaveListBoxTarn1PropertiesShow(sender, index, changed);
     };
+    // A standard waveform is asked for, as a first start made it; No is the default.
+    waveList_->ConfirmDelete = [this](const TWaveformTarn& waveform) {
+        return !waveform.IsStandard
+               || dialogs_.Message(
+                      TDialogKind::Question, TDialogButtons::YesNoDefaultNo,
+                      Text(Strings::DeleteStandardQuestion).arg(QString::fromStdString(waveform.Name)).toStdString())
+                      == TDialogResult::Yes;
+    };
     // Enter on an item does what dropping it on the preview does.
     waveList_->OnPlay = [this](TWaveListBoxTarn*, std::int32_t index) { waveScreen_->Play(index); };
     waveList_->SetObjMaster(objMaster_.get());
@@ -265,6 +282,7 @@ void TMainForm::New1Click()
     TNewWaveForm form(dialogs_, this);
     if (form.Execute(*settings_, nullptr)) {
         settings_->AddWaveform(form.Waveform());
+        settings_->LibraryUndo.Added(settings_->Repository, settings_->Repository.size() - 1, TLibraryEdit::New);
         objMaster_->Notify(TObjMasterCode::omWaveformListChanged, -1);
     }
 }
@@ -275,8 +293,12 @@ void TMainForm::WaveListBoxTarn1PropertiesShow(TWaveListBoxTarn*, std::int32_t i
         return;
     }
     TWavePropertiesForm form(this);
+    const std::string before = settings_->Repository[index]->Name;
     changed = form.Execute(*settings_->Repository[index],
                            [this](const TModuleData& data) { return moduleManager_->EditorCaption(data); });
+    if (changed) {
+        settings_->LibraryUndo.Renamed(settings_->Repository, static_cast<std::size_t>(index), before);
+    }
 }
 
 void TMainForm::ModuleManagerTarn1NewWaveDialog(TModuleManagerTarn*, bool& success, const TWaveformData& data)
@@ -286,6 +308,7 @@ void TMainForm::ModuleManagerTarn1NewWaveDialog(TModuleManagerTarn*, bool& succe
     if (success) {
         TWaveformTarn& added = settings_->AddWaveform(form.Waveform());
         moduleManager_->StampWaveform(added);
+        settings_->LibraryUndo.Added(settings_->Repository, settings_->Repository.size() - 1, TLibraryEdit::Create);
         objMaster_->Notify(TObjMasterCode::omWaveformListChanged, -1);
     }
 }

@@ -33,6 +33,7 @@ class TModuleManagerTarn;
 class TObjMasterTarn;
 class TRemoteControlTarn;
 class TTriggerWrapperTarn;
+class TUndoTarn;
 class TWaveListBoxTarn;
 class TWaveScreenTarn;
 
@@ -95,6 +96,10 @@ public:
     QAction* About1() const { return about1_; }
     QAction* SendToGenerator1() const { return sendToGenerator_; }
     QAction* New1() const { return new1_; }
+    // "Files" > "Undo ..." and "Redo ...".
+    QAction* Undo1() const { return undo1_; }
+    QAction* Redo1() const { return redo1_; }
+    TUndoTarn& UndoTarn1() { return *undo_; }
     TStatusBarTarn& StatusBarTarn1() const { return *statusBar_; }
     // The manual's window once "Help" has opened it, else null.
     THelpForm* HelpWindow() const { return helpForm_; }
@@ -148,6 +153,7 @@ private:
     std::array<std::unique_ptr<TChannelWrapperTarn>, 2> channelWrappers_;
     std::unique_ptr<TTriggerWrapperTarn> triggerWrapper_;
     std::unique_ptr<TModuleManagerTarn> moduleManager_;
+    std::unique_ptr<TUndoTarn> undo_;
     std::unique_ptr<TRemoteControlTarn> remoteControl_;
     // In the "Frequency" group box, which owns it.
     TFrequencyBarTarn* frequencyBar_ = nullptr;
@@ -163,6 +169,8 @@ private:
     QMenu* filesMenu_ = nullptr;
     QMenu* settingsMenu_ = nullptr;
     QMenu* helpMenu_ = nullptr;
+    QAction* undo1_ = nullptr;
+    QAction* redo1_ = nullptr;
     QAction* exit1_ = nullptr;
     QAction* exit2_ = nullptr;
     QAction* options1_ = nullptr;

@@ -66,6 +66,8 @@ TEST_F(ScpiGenerator, AMissingStandardWaveformIsMadeAgainAsAtAFirstStart)
 {
     Run("DATA:DEL \"Square\"");
     ASSERT_EQ(Run("WAV:CAT?"), "\"Sine\",\"Saw\",\"Triangle\"\n");
+    // Deleted as "Delete" does: the window's Undo can bring it back.
+    EXPECT_EQ(s.LibraryUndo.UndoText(), "Undo delete \"Square\"");
     host.notified.clear();
     Run("FUNC SQU");
     EXPECT_TRUE(Errors().empty());

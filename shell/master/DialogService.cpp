@@ -26,6 +26,7 @@ TDialogResult DefaultAnswer(TDialogButtons buttons)
     case TDialogButtons::YesNo:
         return TDialogResult::Yes;
     case TDialogButtons::YesNoAbort:
+    case TDialogButtons::YesNoDefaultNo:
         return TDialogResult::No;
     }
     return TDialogResult::Closed;
@@ -49,6 +50,9 @@ TDialogResult TMessageBoxDialogService::Message(TDialogKind kind, TDialogButtons
     case TDialogKind::Information:
         box.setIcon(QMessageBox::Information);
         break;
+    case TDialogKind::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
     }
     if (!caption.empty()) {
         box.setWindowTitle(QString::fromStdString(caption));
@@ -65,6 +69,11 @@ TDialogResult TMessageBoxDialogService::Message(TDialogKind kind, TDialogButtons
         break;
     case TDialogButtons::YesNoAbort:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Abort);
+        break;
+    case TDialogButtons::YesNoDefaultNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
         break;
     }
     switch (box.exec()) {

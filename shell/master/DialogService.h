@@ -8,12 +8,13 @@ class QWidget;
 
 namespace tarn {
 
-enum class TDialogKind { Error, Warning, Information };
-enum class TDialogButtons { Ok, YesNo, YesNoAbort };
+enum class TDialogKind { Error, Warning, Information, Question };
+// YesNoDefaultNo: Yes and No with No taken on Enter, for a step that loses something.
+enum class TDialogButtons { Ok, YesNo, YesNoAbort, YesNoDefaultNo };
 enum class TDialogResult { Ok, Yes, No, Abort, Closed };
 
 // The answer a box takes when nobody can give one: OK, Yes, or No where
-// Abort is offered too.
+// Abort is offered too or No is the default.
 TDialogResult DefaultAnswer(TDialogButtons buttons);
 
 class TDialogService {

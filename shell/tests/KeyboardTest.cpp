@@ -33,10 +33,11 @@ namespace {
 class Exits : public TDialogService {
 public:
     int asked = 0;
-    TDialogResult Message(TDialogKind, TDialogButtons, const std::string& text, const std::string&) override
+    TDialogResult Message(TDialogKind, TDialogButtons buttons, const std::string& text, const std::string&) override
     {
         asked += text == Strings::ExitConfirmation ? 1 : 0;
-        return TDialogResult::No;
+        // Deleting a standard waveform is asked for.
+        return buttons == TDialogButtons::YesNoDefaultNo ? TDialogResult::Yes : TDialogResult::No;
     }
 };
 
@@ -104,9 +105,8 @@ TEST_F(KeyboardShortcuts, EveryMenuItemHasAMnemonicOfItsOwnAndKeepsItsCaption)
             captions << QString(text).remove(QLatin1Char('&'));
         }
     }
-    EXPECT_EQ(captions.join('|'),
-              "Files|Settings|Help|Exit (preserve H output)|Exit|Options|Help|About|Send to generator|New|Duplicate|"
-              "Delete|Edit by|Properties|New|Create by");
+    EXPECT_EQ(captions.join('|'), "Files|Settings|Help|Undo|Redo|Exit (preserve H output)|Exit|Options|Help|About|"
+                                  "Send to generator|New|Duplicate|Delete|Edit by|Properties|New|Create by");
 }
 
 TEST_F(KeyboardShortcuts, CommonShortcutsDoWhatTheirItemsDo)
@@ -142,6 +142,13 @@ TEST_F(KeyboardShortcuts, CommonShortcutsDoWhatTheirItemsDo)
     list.SetItemIndex(-1);
     Press(Qt::Key_Delete);
     EXPECT_EQ(list.Count(), 3) << "nothing selected";
+
+    // Undo and redo it.
+    EXPECT_EQ(Press(QKeySequence(Qt::CTRL | Qt::Key_Z)), "");
+    EXPECT_EQ(list.Count(), 4);
+    EXPECT_EQ(list.Item(list.ItemIndex()), "Saw");
+    EXPECT_EQ(Press(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)), "");
+    EXPECT_EQ(list.Count(), 3);
 }
 
 TEST_F(KeyboardShortcuts, ArrowsPickTheListFilterAmongItsThreeButtons)

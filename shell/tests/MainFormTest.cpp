@@ -13,6 +13,7 @@
 #include "remote/RemoteControlTarn.h"
 #include "shell/HelpScreen.h"
 #include "shell/Main.h"
+#include "shell/UndoTarn.h"
 #include "shell/master/ObjMasterTarn.h"
 #include "shell/master/tests/TestApp.h"
 
@@ -127,7 +128,7 @@ TEST_F(MainForm, FrameHasItsSizeCaptionGroupsAndMenus)
             menus << (item->isSeparator() ? QStringLiteral("-") : QString(item->text()).remove(QLatin1Char('&')));
     }
     EXPECT_EQ(menus.join(QLatin1Char('|')),
-              QStringLiteral("Files|Exit (preserve H output)|Exit|Settings|Options|Help|Help|-|About"));
+              QStringLiteral("Files|Undo|Redo|-|Exit (preserve H output)|Exit|Settings|Options|Help|Help|-|About"));
 }
 
 TEST_F(MainForm, ComponentsAreWiredToTheOneMasterAndSettings)
@@ -160,7 +161,9 @@ TEST_F(MainForm, ComponentsAreWiredToTheOneMasterAndSettings)
     EXPECT_EQ(modules.MainWindow, form.get());
     EXPECT_EQ(form->RemoteControlTarn1().ObjMaster(), &form->ObjMasterTarn1());
     EXPECT_EQ(form->RemoteControlTarn1().Settings(), &form->SettingsTarn1());
-    EXPECT_EQ(form->ObjMasterTarn1().ListenerCount(), 10u); // with the status bar
+    EXPECT_EQ(form->UndoTarn1().ObjMaster(), &form->ObjMasterTarn1());
+    EXPECT_EQ(form->UndoTarn1().Settings(), &form->SettingsTarn1());
+    EXPECT_EQ(form->ObjMasterTarn1().ListenerCount(), 11u); // with the status bar and undo
 }
 
 TEST_F(MainForm, ExitPreservingHOutputTellsTheDriverOnlyWhenConfirmed)

@@ -586,13 +586,15 @@ TEST_F(Windows, EveryHintAndCaptionOfTheMainWindowComesFromTheStringTable)
     const Caption captions[] = {
         {form.windowTitle(), "MainCaption", "Sable Generator"},
         {menus.value(0), "MenuFiles", "Files"},
-        {menus.value(1), "MenuExitPreserveH", "Exit (preserve H output)"},
-        {menus.value(2), "MenuExit", "Exit"},
-        {menus.value(3), "MenuSettings", "Settings"},
-        {menus.value(4), "MenuOptions", "Options"},
-        {menus.value(5), "MenuHelp", "Help"},
-        {menus.value(6), "MenuHelpItem", "Help"},
-        {menus.value(7), "MenuAbout", "About"},
+        {menus.value(1), "MenuUndo", "Undo"},
+        {menus.value(2), "MenuRedo", "Redo"},
+        {menus.value(3), "MenuExitPreserveH", "Exit (preserve H output)"},
+        {menus.value(4), "MenuExit", "Exit"},
+        {menus.value(5), "MenuSettings", "Settings"},
+        {menus.value(6), "MenuOptions", "Options"},
+        {menus.value(7), "MenuHelp", "Help"},
+        {menus.value(8), "MenuHelpItem", "Help"},
+        {menus.value(9), "MenuAbout", "About"},
         {form.Group(TMainForm::GroupOutputL)->title(), "GroupOutputL", "Output L"},
         {form.Group(TMainForm::GroupOutputH)->title(), "GroupOutputH", "Output H"},
         {form.Group(TMainForm::GroupWaveform)->title(), "GroupWaveform", "Waveform"},
@@ -616,7 +618,7 @@ TEST_F(Windows, EveryHintAndCaptionOfTheMainWindowComesFromTheStringTable)
         EXPECT_EQ(FindString(row.key), row.text) << row.key;
         EXPECT_EQ(row.shown, row.text) << row.key;
     }
-    EXPECT_EQ(menus.size(), 8);
+    EXPECT_EQ(menus.size(), 10);
     EXPECT_EQ(popups.size(), 8);
 }
 

@@ -211,6 +211,11 @@ TSoakUser::TDone TSoakUser::ActOnList(std::mt19937_64& random)
         // The library keeps between 6 and 24 waveforms.
         const bool remove = form_.SettingsTarn1().Repository.size() > 6
                             && (Uniform(random, 0, 1) == 0 || form_.SettingsTarn1().Repository.size() >= 24);
+        // Deleting a standard waveform is asked for: this user says Yes.
+        auto* dialogs = dynamic_cast<TScriptedDialogs*>(&form_.Dialogs());
+        const auto& repository = form_.SettingsTarn1().Repository;
+        if (remove && dialogs != nullptr && repository[list.IndexMap()[list.ItemIndex()]]->IsStandard)
+            dialogs->answers.push_back(TDialogResult::Yes);
         (remove ? list.DeleteMenuItem : list.DuplicateMenuItem)->trigger();
         return {remove ? "delete a waveform" : "duplicate a waveform"};
     }
