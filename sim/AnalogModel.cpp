@@ -136,6 +136,14 @@ double AnalogModel::RectifiedStep(const Steps& steps, std::size_t k, double abou
     return std::abs(before) + std::abs(after);
 }
 
+double AnalogModel::SquaredStep(const Steps& steps, std::size_t k, double about) const
+{
+    const double t = 1.0 / sampleRate_;
+    const double u = steps.level[k] - about;
+    const double d = steps.start[k] - steps.level[k];
+    return u * u * t + 2.0 * u * d * tau_ * (1.0 - decay_) + d * d * tau_ / 2.0 * (1.0 - decay_ * decay_);
+}
+
 const AnalogModel::Steps& AnalogModel::Walk(int periods) const
 {
     periods = std::clamp(periods, 1, kMaxPeriods);
@@ -192,37 +200,29 @@ Measurement AnalogModel::Measure(AnalogOutput output, double load, int periods) 
         vmin = std::min(vmin, steps.end);
         vmax = std::max(vmax, steps.end);
     }
-    // The integrals of v and v squared over each step, exactly.
+    // The integrals of v, |v| and v squared over each step, exactly, then
+    // of the same about the mean.
     const double t = 1.0 / sampleRate_;
-    double sum = 0.0;
-    double squares = 0.0;
-    for (std::size_t k = 0; k < steps.level.size(); ++k) {
-        const double x = steps.level[k];
-        const double d = steps.start[k] - x;
-        sum += x * t;
-        squares += x * x * t;
-        if (tau_ != 0.0) {
-            sum += d * tau_ * (1.0 - decay_);
-            squares += 2.0 * x * d * tau_ * (1.0 - decay_) + d * d * tau_ / 2.0 * (1.0 - decay_ * decay_);
-        }
-    }
     const double span = t * static_cast<double>(steps.level.size());
+    double sum = 0.0;
+    for (std::size_t k = 0; k < steps.level.size(); ++k)
+        sum += steps.level[k] * t + (steps.start[k] - steps.level[k]) * tau_ * (1.0 - decay_);
     const double mean = sum / span;
-    double rectified = 0.0;
-    double rectifiedAc = 0.0;
+    double rectified = 0.0, rectifiedAc = 0.0, squares = 0.0, squaresAc = 0.0;
     for (std::size_t k = 0; k < steps.level.size(); ++k) {
         rectified += RectifiedStep(steps, k, 0.0);
         rectifiedAc += RectifiedStep(steps, k, mean);
+        squares += SquaredStep(steps, k, 0.0);
+        squaresAc += SquaredStep(steps, k, mean);
     }
     Measurement m;
     m.vmax = vmax * scale;
     m.vmin = vmin * scale;
     m.vpp = m.vmax - m.vmin;
-    const double meanSquare = std::max(0.0, squares / span);
-    m.vrms = std::sqrt(meanSquare) * scale;
+    m.vrms = std::sqrt(squares / span) * scale;
     m.vdc = mean * scale;
     m.vavg = rectified / span * scale;
-    m.vrmsAc = std::sqrt(std::max(0.0, meanSquare - mean * mean)) * scale;
+    m.vrmsAc = std::sqrt(squaresAc / span) * scale;
     m.vavgAc = rectifiedAc / span * scale;
     m.frequency = running_ && m.vpp > 0.0 ? Frequency() : 0.0;
     return m;

@@ -95,6 +95,7 @@ private:
     double StepValue(double from, double to, double dt) const;
     // The integral of |v - about| over step k of the walk.
     double RectifiedStep(const Steps& steps, std::size_t k, double about) const;
+    double SquaredStep(const Steps& steps, std::size_t k, double about) const;
     double OutputScale(AnalogOutput output, double load) const;
 
     std::vector<std::uint16_t> codes_; // one period, as played

@@ -2,6 +2,7 @@
 #include "panels/ChannelMathTarn.h"
 
 #include "data/SettingsTarn.h"
+#include "data/WaveformTarn.h"
 
 #include <gtest/gtest.h>
 
@@ -335,6 +336,53 @@ TEST(ChannelMath, FilterAutosetFrequencies)
         EXPECT_EQ(FilterForFrequency(*HighestFrequency(c.standard, c.harmonic, c.count, c.frequency)), c.filter)
             << c.frequency;
     EXPECT_FALSE(HighestFrequency(false, 1, 0, 1e6)) << "no samples, no frequency";
+}
+
+TEST(ChannelMath, AStandardWaveformPlaysTheAveragedCopyOfItsFrequencyFromCodeOne)
+{
+    const double top = 1e8 / 4096; // the clock's top with 4096 samples per period
+    struct Row {
+        double deviceFrequency, requested;
+        std::int32_t samples;
+    };
+    for (const Row r : {Row{0.0015, 0.001, 8192}, Row{std::nan(""), 0, 8192}, Row{1000, 1000, 8192},
+                        Row{top, top, 4096}, Row{top, top * (1 + 4e-6), 2048}, Row{top * 1.5, top * 1.5, 2048},
+                        Row{3e7, 3e7, 2}, Row{1e9, 1e9, 2}, Row{HUGE_VAL, HUGE_VAL, 2}})
+        EXPECT_EQ(StandardPeriodSamples(r.deviceFrequency, r.requested), r.samples) << r.deviceFrequency;
+
+    // Codes 2048 .. 4095 (a rectified sine, say) keep their span but start at code 1.
+    TWaveformTarn upper;
+    upper.Allocate(8192, 4096, true);
+    for (int j = 0; j < 8192; ++j)
+        upper.Samples()[j] = static_cast<std::uint16_t>(2048 + j / 4);
+    upper.UpdateStatistics();
+    struct Played {
+        double frequency;
+        std::int32_t count, min, max;
+        double mean;
+    };
+    TPlayedWave played;
+    for (const Played p : {Played{10, 8192, 1, 2048, 1024.5}, Played{2e7, 4, 1, 2048, 1024.5},
+                           Played{4e7, 2, 1, 2048, 1024.5}}) {
+        const TWaveStats& st = played.Update(&upper, p.frequency, p.frequency);
+        EXPECT_EQ(st.Count, p.count) << p.frequency;
+        EXPECT_EQ(st.MinSample, p.min);
+        EXPECT_EQ(st.MaxSample, p.max);
+        EXPECT_DOUBLE_EQ(st.MeanSample, p.mean);
+        EXPECT_EQ(played.Period(), p.count);
+        const TChannelReadings r = ComputeReadings(OutputL(), st, TPeakSide::Plus);
+        EXPECT_DOUBLE_EQ(r.Vp, (2048 - 2048) * r.LevelFactor) << "the top plays at the zero code";
+    }
+    // An arbitrary waveform plays as it is; a standard one of another size not at all.
+    upper.IsStandard = false;
+    EXPECT_EQ(played.Update(&upper, 4e7, 4e7).Samples, upper.Samples());
+    EXPECT_EQ(played.Period(), 0);
+    TWaveformTarn odd;
+    odd.Allocate(1000, 4096, true);
+    odd.UpdateStatistics();
+    EXPECT_EQ(played.Update(&odd, 10, 10).Count, 0);
+    EXPECT_EQ(ComputeReadings(OutputL(), played.Stats(), TPeakSide::Plus).Vrms, 0.0);
+    EXPECT_EQ(played.Update(nullptr, 10, 10).Count, 0);
 }
 
 TEST(ChannelMath, SetupComesFromTheSettings)
