@@ -166,8 +166,8 @@ protected:
 
         for (const AnalogOutput out : {AnalogOutput::L, AnalogOutput::H}) {
             const auto channel = static_cast<std::int32_t>(out);
-            const double impedance = settings.ChannelAssignments[static_cast<std::size_t>(channel)].OutputImpedance;
-            for (const double load : {vg::kOpenLoad, impedance, 300.0}) {
+            // Open, and each output's own impedance on both.
+            for (const double load : {vg::kOpenLoad, 50.0, 600.0}) {
                 settings.Loads.at(static_cast<std::size_t>(channel)) = load;
                 const vg::Measurement m = model.Measure(out, load);
                 for (const bool ac : {false, true}) {
