@@ -362,8 +362,8 @@ TEST(ChannelMath, AStandardWaveformPlaysTheAveragedCopyOfItsFrequencyFromCodeOne
         double mean;
     };
     TPlayedWave played;
-    for (const Played p : {Played{10, 8192, 1, 2048, 1024.5}, Played{2e7, 4, 1, 2048, 1024.5},
-                           Played{4e7, 2, 1, 2048, 1024.5}}) {
+    for (const Played p :
+         {Played{10, 8192, 1, 2048, 1024.5}, Played{2e7, 4, 1, 2048, 1024.5}, Played{4e7, 2, 1, 2048, 1024.5}}) {
         const TWaveStats& st = played.Update(&upper, p.frequency, p.frequency);
         EXPECT_EQ(st.Count, p.count) << p.frequency;
         EXPECT_EQ(st.MinSample, p.min);

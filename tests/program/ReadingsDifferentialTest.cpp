@@ -130,8 +130,8 @@ protected:
         // The played codes, read from the device's memory as its logic does.
         std::vector<double> codes(static_cast<std::size_t>(model.PeriodSamples()));
         for (std::size_t i = 0; i < codes.size(); ++i)
-            codes[i] = std::min(state.samples[(model.FirstWord() + i) % 16384] + (model.StandardPlayback() ? 1 : 0),
-                                4095);
+            codes[i] =
+                std::min(state.samples[(model.FirstWord() + i) % 16384] + (model.StandardPlayback() ? 1 : 0), 4095);
         double mean = 0, fromZero = 0, fromMean = 0, jump = 0;
         for (const double c : codes)
             mean += c / static_cast<double>(codes.size());
@@ -188,9 +188,9 @@ protected:
                     const std::array<double, rCount> panel{plus.Vpp, plus.Vp, minus.Vp, plus.Vrms, plus.Vavg};
                     const std::array<double, rCount> measured{m.vpp, m.vmax, m.vmin, ac ? m.vrmsAc : m.vrms,
                                                               ac ? m.vavgAc : m.vavg};
-                    const std::array<double, rCount> tolerance{
-                        span * dq + 2 * lag * decay, dc + lag * decay, dc + lag * decay,
-                        (ac ? alternating : dc) + lag * lagRms, (ac ? alternating : dc) + lag * lagArea};
+                    const std::array<double, rCount> tolerance{span * dq + 2 * lag * decay, dc + lag * decay,
+                                                               dc + lag * decay, (ac ? alternating : dc) + lag * lagRms,
+                                                               (ac ? alternating : dc) + lag * lagArea};
                     TFigures& figures = results[group];
                     for (int r = 0; r < rCount; ++r) {
                         const double difference = std::abs(panel[r] - measured[r]);
@@ -198,10 +198,9 @@ protected:
                         figures.tolerance[r] = std::max(figures.tolerance[r], tolerance[r]);
                         if (difference > tolerance[r] + 1e-9 * (1.0 + std::abs(measured[r])) && failures++ < 12)
                             ADD_FAILURE() << name << " level " << play.level << " shift " << play.shift << " atn "
-                                          << play.atn << " filter " << play.filter << " output " << channel
-                                          << " load " << load << (ac ? " AC" : "") << ": " << kReadingNames[r]
-                                          << " panel " << panel[r] << " generator " << measured[r] << " tolerance "
-                                          << tolerance[r];
+                                          << play.atn << " filter " << play.filter << " output " << channel << " load "
+                                          << load << (ac ? " AC" : "") << ": " << kReadingNames[r] << " panel "
+                                          << panel[r] << " generator " << measured[r] << " tolerance " << tolerance[r];
                     }
                 }
             }
@@ -252,7 +251,8 @@ TEST_F(ReadingsAgainstTheGenerator, ArbitraryWaveformsOfOneTo16384Samples)
     const double rates[] = {2e3, 3.3e6, 4.7e7, 1e8};
     std::uint32_t seed = 7;
     for (const int count : {1, 2, 3, 5, 17, 1000, 4097, 8191, 16383, 16384}) {
-        const std::vector<std::uint16_t> samples = count == 1 ? std::vector<std::uint16_t>{3100} : Pseudorandom(count, ++seed);
+        const std::vector<std::uint16_t> samples =
+            count == 1 ? std::vector<std::uint16_t>{3100} : Pseudorandom(count, ++seed);
         for (std::size_t p = 0; p < kPlays.size(); ++p) {
             TPlay play = kPlays[p];
             for (const int filter : {0, play.filter}) {
