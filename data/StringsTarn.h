@@ -197,6 +197,8 @@
     X(HintVpEdit, "Peak voltage")                                                                                      \
     X(HintVrmsEdit, "Effective voltage")                                                                               \
     X(HintVavgEdit, "Average voltage")                                                                                 \
+    X(HintVrmsEditAC, "Vrms (AC): effective voltage of the alternating part, the mean left out")                       \
+    X(HintVavgEditAC, "Vavg (AC): average of the rectified alternating part, the mean left out")                       \
     X(HintLevelBar, "Move to change level")                                                                            \
     X(HintShiftBar, "Move to change shift")                                                                            \
     X(HintOutputOn, "Turn channel output on")                                                                          \

@@ -4,6 +4,7 @@
 #include "data/SettingsTarn.h"
 #include "data/StringsTarn.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -89,6 +90,73 @@ TWaveStats StatsOf(const TWaveformTarn* waveform)
         stats.MeanSample = waveform->MeanSample();
     }
     return stats;
+}
+
+std::int32_t StandardPeriodSamples(double deviceFrequency, double requested)
+{
+    constexpr long double top = 100000000.0L; // the sample clock's top
+    if (!(deviceFrequency >= 1.0)) {
+        return 8192;
+    }
+    const long double d = std::nearbyint(std::pow(2.0L, std::floor(std::log2(top / deviceFrequency))));
+    if (!(d >= 2)) {
+        return 2;
+    }
+    if (d > 8192) {
+        return 8192;
+    }
+    // A frequency just above 100 MHz / d is played with half the samples at
+    // the clock's bottom and reported as 100 MHz / d: what was asked tells.
+    if (d > 2 && deviceFrequency * d == top && requested > deviceFrequency) {
+        return static_cast<std::int32_t>(d) / 2;
+    }
+    return static_cast<std::int32_t>(d);
+}
+
+const TWaveStats& TPlayedWave::Update(const TSettingsTarn& settings, std::int32_t channel)
+{
+    return Update(ChannelWaveform(settings, channel), settings.Device.DeviceFrequency, settings.Device.Frequency);
+}
+
+const TWaveStats& TPlayedWave::Update(const TWaveformTarn* waveform, double deviceFrequency, double requested)
+{
+    if (waveform == nullptr || !waveform->IsStandard) {
+        stamp_ = 0;
+        stats_ = StatsOf(waveform);
+        return stats_;
+    }
+    if (waveform->SampleCount() != TSettingsTarn::StandardSampleCount || waveform->Samples() == nullptr) {
+        stamp_ = 0;
+        stats_ = {};
+        return stats_;
+    }
+    const std::int32_t period = StandardPeriodSamples(deviceFrequency, requested);
+    if (stamp_ == waveform->ChangeStamp() && period_ == period && !waveform->SamplesShared()) {
+        return stats_;
+    }
+    // The same averaged copies the driver loads; the one with `period`
+    // samples starts 2 x period words before the memory's end.
+    std::vector<std::uint16_t> set(waveform->DecimationCount());
+    waveform->BuildDecimations(set.data(), set.size());
+    const auto first = static_cast<std::size_t>(2 * TSettingsTarn::StandardSampleCount - 2 * period);
+    const std::uint16_t top = static_cast<std::uint16_t>(std::max(waveform->SampleRange() - 1, 0));
+    codes_.resize(static_cast<std::size_t>(period));
+    for (std::size_t i = 0; i < codes_.size(); ++i) {
+        codes_[i] = std::min<std::uint16_t>(static_cast<std::uint16_t>(set[first + i] + 1), top);
+    }
+    stats_.Samples = codes_.data();
+    stats_.Count = period;
+    const auto [low, high] = std::minmax_element(codes_.begin(), codes_.end());
+    stats_.MinSample = *low;
+    stats_.MaxSample = *high;
+    double sum = 0.0;
+    for (const std::uint16_t code : codes_) {
+        sum += code;
+    }
+    stats_.MeanSample = sum / period;
+    stamp_ = waveform->ChangeStamp();
+    period_ = period;
+    return stats_;
 }
 
 double ChannelScale(const TChannelSetup& s)

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 class TSettingsTarn;
 class TWaveformTarn;
@@ -57,6 +58,37 @@ struct TWaveStats {
 };
 // A null waveform gives the stats of an empty one.
 TWaveStats StatsOf(const TWaveformTarn* waveform);
+
+// What the generator plays of the waveform of a real channel, which is what
+// its outputs carry: an arbitrary waveform as it is; a standard one as the
+// averaged copy the frequency in device picks, loaded from code 0 and played
+// one code up, so that it spans 1 .. 1 + MaxSample - MinSample whatever the
+// codes it was made of. A standard waveform the device does not take (not
+// 8192 samples) plays nothing.
+class TPlayedWave {
+public:
+    TPlayedWave() = default;
+    TPlayedWave(const TPlayedWave&) = delete;
+    TPlayedWave& operator=(const TPlayedWave&) = delete;
+    // The waveform of a logical channel at the frequency in device.
+    const TWaveStats& Update(const TSettingsTarn& settings, std::int32_t channel);
+    // `requested` is the frequency the device was asked for (see below).
+    const TWaveStats& Update(const TWaveformTarn* waveform, double deviceFrequency, double requested);
+    const TWaveStats& Stats() const noexcept { return stats_; }
+    // Samples per period of the standard waveform's copy; 0 for any other.
+    std::int32_t Period() const noexcept { return stamp_ != 0 ? period_ : 0; }
+
+private:
+    std::vector<std::uint16_t> codes_;
+    TWaveStats stats_;
+    // The played copy stays while the waveform's samples and the level do.
+    std::uint64_t stamp_ = 0;
+    std::int32_t period_ = 0;
+};
+// Samples per period of a standard waveform at a frequency in device: the
+// power of two that keeps the sample clock at 100 MHz or below, 2 .. 8192;
+// at the clock's top the frequency asked for settles which of two it is.
+std::int32_t StandardPeriodSamples(double deviceFrequency, double requested);
 
 // Channel scale K: gain, attenuator, load divider.
 double ChannelScale(const TChannelSetup& setup);

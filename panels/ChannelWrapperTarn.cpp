@@ -77,6 +77,16 @@ void ShowGreyed(QLineEdit* edit, bool greyed)
     edit->setPalette(pal);
 }
 
+// The tooltip and description of a reading named by its value.
+void DescribeReading(QLineEdit& reading, const char* hint)
+{
+    const QString text = QString::fromUtf8(hint);
+    if (reading.toolTip() != text) {
+        reading.setToolTip(text);
+        reading.setAccessibleDescription(text);
+    }
+}
+
 // A typed voltage; empty when it does not parse or is not a finite number.
 std::optional<double> Typed(double (*parse)(std::string_view), const QString& text)
 {
@@ -132,9 +142,17 @@ void TChannelWrapperTarn::ObjMasterNotify(TObjMasterCode code, std::int32_t inde
         WireControls();
         break;
     case C::omFrequencyChanged:
-    case C::omApplyFrequency:
+    case C::omApplyFrequency: {
+        // A standard waveform's readings follow the averaged copy the new
+        // frequency plays; any other frequency change leaves them.
+        const std::int32_t period = played_.Period();
         FilterAutoset();
+        Wave();
+        if (played_.Period() != period) {
+            Refresh();
+        }
         break;
+    }
     case C::omShiftChanged: {
         const std::int32_t* mode = DeviceValue(&TDeviceSettings::ShiftMode);
         const std::int32_t* shift = DeviceValue(&TDeviceSettings::Shift);
@@ -220,7 +238,10 @@ double TChannelWrapperTarn::ZeroDbReference() const
 
 TWaveStats TChannelWrapperTarn::Wave() const
 {
-    return StatsOf(Settings() != nullptr ? ChannelWaveform(*Settings(), channelIndex_) : nullptr);
+    if (Settings() == nullptr) {
+        return {};
+    }
+    return played_.Update(*Settings(), channelIndex_);
 }
 
 std::optional<TChannelSetup> TChannelWrapperTarn::Setup() const
@@ -380,6 +401,9 @@ void TChannelWrapperTarn::Refresh()
     c_.VrmsEdit->setText(c_.VrmsOnOffBtn->isChecked() ? VoltText(r.Vrms) : QString());
     c_.VavgEdit->setEnabled(false);
     c_.VavgEdit->setText(c_.VavgOnOffBtn->isChecked() ? VoltText(r.Vavg) : QString());
+    // With "Vrms from AC" both leave the mean out: the tooltip says so.
+    DescribeReading(*c_.VrmsEdit, setup->VrmsFromAC ? Strings::HintVrmsEditAC : Strings::HintVrmsEdit);
+    DescribeReading(*c_.VavgEdit, setup->VrmsFromAC ? Strings::HintVavgEditAC : Strings::HintVavgEdit);
 
     const auto unit = static_cast<TdBUnit>(std::clamp(c_.dBUnitsBox->currentIndex(), 0, 3));
     c_.dBAbsEdit->setText(QString::fromStdString(FormatDb(AbsoluteDb(r.Vrms, setup->Load, unit))));

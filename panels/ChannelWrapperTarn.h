@@ -4,6 +4,7 @@
 // and announces them, and re-derives every control from the settings on the
 // announcements that come back.
 #pragma once
+#include "panels/ChannelMathTarn.h"
 #include "panels/ChannelPanelTarn.h"
 #include "shell/master/ComponentsTarn.h"
 
@@ -20,9 +21,6 @@ struct TDeviceSettings;
 struct TdBReference;
 
 namespace tarn {
-
-struct TChannelSetup;
-struct TWaveStats;
 
 class TChannelWrapperTarn : public TComponentTarn {
     Q_OBJECT
@@ -64,7 +62,9 @@ private:
     std::optional<TChannelSetup> Setup() const;
     // This output's 0 dB reference in the settings, or null.
     TdBReference* Reference() const;
-    // The samples and statistics of the waveform this output plays.
+    // The samples and statistics of what the generator plays of this
+    // output's waveform (for a standard one, the averaged copy of the
+    // frequency in device); valid until the next call.
     TWaveStats Wave() const;
 
     void LevelBarChange(int position);
@@ -100,6 +100,8 @@ private:
     bool updating_ = false;
     bool enabled_ = true;
     bool wired_ = false;
+    // The played copy of a standard waveform, kept while it stays the same.
+    mutable TPlayedWave played_;
 };
 
 } // namespace tarn

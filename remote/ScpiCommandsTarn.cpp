@@ -269,7 +269,9 @@ void TScpiInstrument::Measure(TCall& call)
         }
         choice = *c;
     }
-    const TWaveStats wave = StatsOf(ChannelWaveform(settings_, call.Channel - 1));
+    // What the generator plays, as the panel reads it.
+    TPlayedWave played;
+    const TWaveStats& wave = played.Update(settings_, call.Channel - 1);
     const TChannelReadings r =
         ComputeReadings(*setup, wave, call.Tag == 1 && choice == 1 ? TPeakSide::Minus : TPeakSide::Plus);
     switch (call.Tag) {

@@ -264,7 +264,9 @@ void TScpiInstrument::HighLow(TCall& call)
     TChannelSetup setup = *Setup(call);
     // The top and bottom with the pending shift, as OFFSet? answers it.
     setup.DevShift = setup.Shift;
-    const TWaveStats wave = StatsOf(ChannelWaveform(settings_, call.Channel - 1));
+    // What the generator plays, as the panel reads it.
+    TPlayedWave played;
+    const TWaveStats& wave = played.Update(settings_, call.Channel - 1);
     const double high = ComputeReadings(setup, wave, TPeakSide::Plus).Vp;
     const double low = ComputeReadings(setup, wave, TPeakSide::Minus).Vp;
     const double reach = a->Max / 2 + setup.ShiftMax * setup.Gain;
@@ -315,7 +317,9 @@ void TScpiInstrument::HighLowQuery(TCall& call)
     }
     TChannelSetup pending = setup;
     pending.DevShift = pending.Shift;
-    const TWaveStats wave = StatsOf(ChannelWaveform(settings_, call.Channel - 1));
+    // What the generator plays, as the panel reads it.
+    TPlayedWave played;
+    const TWaveStats& wave = played.Update(settings_, call.Channel - 1);
     Answer(call, ComputeReadings(pending, wave, call.Tag == 0 ? TPeakSide::Plus : TPeakSide::Minus).Vp);
 }
 

@@ -119,6 +119,31 @@ double AnalogModel::StepValue(double from, double to, double dt) const
     return to + (from - to) * std::exp(-dt / tau_);
 }
 
+double AnalogModel::RectifiedStep(const Steps& steps, std::size_t k, double about) const
+{
+    const double t = 1.0 / sampleRate_;
+    const double u = steps.level[k] - about;
+    const double d = steps.start[k] - steps.level[k];
+    if (tau_ == 0.0 || d == 0.0)
+        return std::abs(u) * t;
+    // v - about = u + d exp(-s / tau) moves monotonically: split where it crosses 0.
+    const double first = u + d, last = u + d * decay_;
+    if ((first >= 0.0) == (last >= 0.0) || u == 0.0)
+        return std::abs(u * t + d * tau_ * (1.0 - decay_));
+    const double cross = tau_ * std::log(-d / u);
+    const double before = u * cross + (d + u) * tau_;
+    const double after = u * (t - cross) - (u + d * decay_) * tau_;
+    return std::abs(before) + std::abs(after);
+}
+
+double AnalogModel::SquaredStep(const Steps& steps, std::size_t k, double about) const
+{
+    const double t = 1.0 / sampleRate_;
+    const double u = steps.level[k] - about;
+    const double d = steps.start[k] - steps.level[k];
+    return u * u * t + 2.0 * u * d * tau_ * (1.0 - decay_) + d * d * tau_ / 2.0 * (1.0 - decay_ * decay_);
+}
+
 const AnalogModel::Steps& AnalogModel::Walk(int periods) const
 {
     periods = std::clamp(periods, 1, kMaxPeriods);
@@ -175,21 +200,30 @@ Measurement AnalogModel::Measure(AnalogOutput output, double load, int periods) 
         vmin = std::min(vmin, steps.end);
         vmax = std::max(vmax, steps.end);
     }
-    // The square's integral over each step, exactly.
+    // The integrals of v, |v| and v squared over each step, exactly, then
+    // of the same about the mean.
     const double t = 1.0 / sampleRate_;
+    const double span = t * static_cast<double>(steps.level.size());
     double sum = 0.0;
+    for (std::size_t k = 0; k < steps.level.size(); ++k)
+        sum += steps.level[k] * t + (steps.start[k] - steps.level[k]) * tau_ * (1.0 - decay_);
+    const double mean = sum / span;
+    double rectified = 0.0, rectifiedAc = 0.0, squares = 0.0, squaresAc = 0.0;
     for (std::size_t k = 0; k < steps.level.size(); ++k) {
-        const double x = steps.level[k];
-        const double d = steps.start[k] - x;
-        sum += x * x * t;
-        if (tau_ != 0.0)
-            sum += 2.0 * x * d * tau_ * (1.0 - decay_) + d * d * tau_ / 2.0 * (1.0 - decay_ * decay_);
+        rectified += RectifiedStep(steps, k, 0.0);
+        rectifiedAc += RectifiedStep(steps, k, mean);
+        squares += SquaredStep(steps, k, 0.0);
+        squaresAc += SquaredStep(steps, k, mean);
     }
     Measurement m;
     m.vmax = vmax * scale;
     m.vmin = vmin * scale;
     m.vpp = m.vmax - m.vmin;
-    m.vrms = std::sqrt(std::max(0.0, sum / (t * static_cast<double>(steps.level.size())))) * scale;
+    m.vrms = std::sqrt(squares / span) * scale;
+    m.vdc = mean * scale;
+    m.vavg = rectified / span * scale;
+    m.vrmsAc = std::sqrt(squaresAc / span) * scale;
+    m.vavgAc = rectifiedAc / span * scale;
     m.frequency = running_ && m.vpp > 0.0 ? Frequency() : 0.0;
     return m;
 }

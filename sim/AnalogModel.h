@@ -37,6 +37,10 @@ struct Measurement {
     double vmax = 0.0;
     double vmin = 0.0;
     double vrms = 0.0;
+    double vavg = 0.0;   // mean of the rectified voltage
+    double vdc = 0.0;    // mean voltage
+    double vrmsAc = 0.0; // the same two of the alternating part alone
+    double vavgAc = 0.0;
     double frequency = 0.0; // 0 when the signal does not repeat
 };
 
@@ -89,6 +93,9 @@ private:
     // (so one model serves one thread at a time).
     const Steps& Walk(int periods) const;
     double StepValue(double from, double to, double dt) const;
+    // The integral of |v - about| over step k of the walk.
+    double RectifiedStep(const Steps& steps, std::size_t k, double about) const;
+    double SquaredStep(const Steps& steps, std::size_t k, double about) const;
     double OutputScale(AnalogOutput output, double load) const;
 
     std::vector<std::uint16_t> codes_; // one period, as played

@@ -22,6 +22,7 @@ inline constexpr char Vpp[] = "Vpp";
 inline constexpr char Vmax[] = "Vmax";
 inline constexpr char Vmin[] = "Vmin";
 inline constexpr char Vrms[] = "Vrms";
+inline constexpr char Vavg[] = "Vavg";
 inline constexpr char Frequency[] = "Frequency";
 inline constexpr char Measurements[] = "Measurements";
 inline constexpr char State[] = "State";

@@ -131,8 +131,9 @@ VirtualDeviceWindow::VirtualDeviceWindow(vg::VirtualGenerator& generator, const 
 QWidget* VirtualDeviceWindow::MakeMeasurements()
 {
     auto* grid = new QGridLayout;
-    const char* heads[] = {Texts::Vpp, Texts::Vmax, Texts::Vmin, Texts::Vrms, Texts::Frequency};
-    for (int c = 0; c < 5; ++c) {
+    // Vrms and Vavg of the whole signal, its mean included.
+    const char* heads[] = {Texts::Vpp, Texts::Vmax, Texts::Vmin, Texts::Vrms, Texts::Vavg, Texts::Frequency};
+    for (int c = 0; c < 6; ++c) {
         auto* head = new QLabel(Text(heads[c]));
         head->setAlignment(Qt::AlignRight);
         grid->addWidget(head, 0, c + 1);
@@ -140,10 +141,11 @@ QWidget* VirtualDeviceWindow::MakeMeasurements()
     for (int row = 0; row < 2; ++row) {
         const char* output = row == 0 ? Texts::OutputL : Texts::OutputH;
         grid->addWidget(new QLabel(Text(output)), row + 1, 0);
-        for (int c = 0; c < 5; ++c) {
+        for (int c = 0; c < 6; ++c) {
             auto* number = new QLabel;
             number->setAlignment(Qt::AlignRight);
-            number->setMinimumWidth(number->fontMetrics().horizontalAdvance(QStringLiteral("0.999999 MHz")) + 4);
+            const QString widest = c < 5 ? QStringLiteral("-999.9 mV") : QStringLiteral("0.999999 MHz");
+            number->setMinimumWidth(number->fontMetrics().horizontalAdvance(widest) + 4);
             tarn::NameByValue(*number, Text(output) + QLatin1Char(' ') + Text(heads[c]));
             grid->addWidget(number, row + 1, c + 1);
             numbers_[std::size_t(row)][std::size_t(c)] = number;
@@ -203,10 +205,10 @@ void VirtualDeviceWindow::Refresh()
         const auto output = static_cast<vg::AnalogOutput>(row);
         const vg::Measurement m = model.Measure(output, load, periods);
         measured_[std::size_t(row)] = m;
-        const double values[] = {m.vpp, m.vmax, m.vmin, m.vrms};
-        for (int c = 0; c < 4; ++c)
+        const double values[] = {m.vpp, m.vmax, m.vmin, m.vrms, m.vavg};
+        for (int c = 0; c < 5; ++c)
             numbers_[std::size_t(row)][std::size_t(c)]->setText(Engineering(values[c], "V", 4, true));
-        numbers_[std::size_t(row)][4]->setText(m.frequency > 0 ? Engineering(m.frequency, "Hz", 6, true)
+        numbers_[std::size_t(row)][5]->setText(m.frequency > 0 ? Engineering(m.frequency, "Hz", 6, true)
                                                                : Text(Texts::None));
     }
     const int columns = scope_->TraceWidth();

@@ -68,7 +68,7 @@ private:
     ScopeView* scope_ = nullptr;
     QSpinBox* periods_ = nullptr;
     QComboBox* load_ = nullptr;
-    std::array<std::array<QLabel*, 5>, 2> numbers_{};
+    std::array<std::array<QLabel*, 6>, 2> numbers_{};
     QLabel* state_ = nullptr;
     QLabel* registers_ = nullptr;
     QPushButton* plug_ = nullptr;

@@ -2,6 +2,7 @@
 #include "panels/ChannelMathTarn.h"
 
 #include "data/SettingsTarn.h"
+#include "data/WaveformTarn.h"
 
 #include <gtest/gtest.h>
 
@@ -335,6 +336,32 @@ TEST(ChannelMath, FilterAutosetFrequencies)
         EXPECT_EQ(FilterForFrequency(*HighestFrequency(c.standard, c.harmonic, c.count, c.frequency)), c.filter)
             << c.frequency;
     EXPECT_FALSE(HighestFrequency(false, 1, 0, 1e6)) << "no samples, no frequency";
+}
+
+TEST(ChannelMath, AStandardWaveformPlaysTheAveragedCopyOfItsFrequency)
+{
+    const double top = 1e8 / 4096; // the clock's top with 4096 samples per period
+    struct Row {
+        double deviceFrequency, requested;
+        std::int32_t samples;
+    };
+    for (const Row r : {Row{0.0015, 0.001, 8192}, Row{std::nan(""), 0, 8192}, Row{1000, 1000, 8192},
+                        Row{top, top, 4096}, Row{top, top * (1 + 4e-6), 2048}, Row{top * 1.5, top * 1.5, 2048},
+                        Row{3e7, 3e7, 2}, Row{1e9, 1e9, 2}, Row{HUGE_VAL, HUGE_VAL, 2}})
+        EXPECT_EQ(StandardPeriodSamples(r.deviceFrequency, r.requested), r.samples) << r.deviceFrequency;
+
+    // An arbitrary waveform plays as it is; a standard one of another size not
+    // at all (the driver ignores it). The copies themselves: tarn_readings_tests.
+    TPlayedWave played;
+    TWaveformTarn odd;
+    odd.Allocate(1000, 4096, true);
+    odd.UpdateStatistics();
+    EXPECT_EQ(played.Update(&odd, 10, 10).Count, 0);
+    EXPECT_EQ(played.Period(), 0);
+    EXPECT_EQ(ComputeReadings(OutputL(), played.Stats(), TPeakSide::Plus).Vrms, 0.0);
+    odd.IsStandard = false;
+    EXPECT_EQ(played.Update(&odd, 10, 10).Samples, odd.Samples());
+    EXPECT_EQ(played.Update(nullptr, 10, 10).Count, 0);
 }
 
 TEST(ChannelMath, SetupComesFromTheSettings)

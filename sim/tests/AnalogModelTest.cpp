@@ -262,6 +262,41 @@ TEST_F(AnalogModelTest, FiltersAttenuateTheHarmonicsOfA30MHzSquare)
     }
 }
 
+TEST_F(AnalogModelTest, AveragesAndRmsAreTheTracesIntegralsWithAndWithoutTheFilter)
+{
+    Start(MakeCalibrationImage(Calibration{}));
+    // Few samples per period at full clock, so the filter bends every step;
+    // the shift puts the signal mostly above 0 V so the rectified mean differs.
+    std::vector<std::uint16_t> wave{4095, 4095, 3000, 1, 1, 2600, 2048};
+    device.LoadWaveform(wave.data(), int(wave.size()), false);
+    device.SetFrequency(1e8, false);
+    device.SetOutput(true);
+    device.SetLevel(3000);
+    device.SetShift(2900);
+    for (int filter : {0, 1, 2}) {
+        SCOPED_TRACE(filter);
+        device.SetFilter(filter);
+        const AnalogModel model = Model();
+        const std::vector<double> v = model.Trace(AnalogOutput::L, 50.0, 1, 700000);
+        double sum = 0, abs = 0, squares = 0;
+        for (const double x : v)
+            sum += x, abs += std::abs(x), squares += x * x;
+        const double n = double(v.size()), mean = sum / n;
+        double absAc = 0;
+        for (const double x : v)
+            absAc += std::abs(x - mean);
+        const Measurement m = model.Measure(AnalogOutput::L, 50.0);
+        // The sum over 100,000 points per step against the exact integral.
+        const double tolerance = m.vpp * 2e-5;
+        EXPECT_NEAR(m.vdc, mean, tolerance);
+        EXPECT_NEAR(m.vavg, abs / n, tolerance);
+        EXPECT_NEAR(m.vrms, std::sqrt(squares / n), tolerance);
+        EXPECT_NEAR(m.vavgAc, absAc / n, tolerance);
+        EXPECT_NEAR(m.vrmsAc, std::sqrt(squares / n - mean * mean), tolerance);
+        EXPECT_GT(m.vavg - m.vavgAc, 0.05) << "the shift lifts the rectified mean";
+    }
+}
+
 TEST(AnalogCharacteristic, AcceptsOnlyPagesThatPassTheirCheckAndDescribeADevice)
 {
     EXPECT_TRUE(CharacteristicFromPage(MakeCalibrationImage(Calibration{})).has_value());

@@ -63,6 +63,17 @@ protected:
         QTest::keyClick(edit, Qt::Key_Return);
     }
     static void Click(QToolButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+    // Clicks one check box of the Options dialog, then OK.
+    void ClickOption(QCheckBox* (TOptionsForm::*box)() const)
+    {
+        QTimer::singleShot(0, [box] {
+            auto* dialog = qobject_cast<TOptionsForm*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            QTest::mouseClick((dialog->*box)(), Qt::LeftButton);
+            QTest::mouseClick(dialog->OKBtn(), Qt::LeftButton);
+        });
+        Form().Options1Click();
+    }
 
     TProgramFolder folder;
     TScriptedDialogs dialogs;
@@ -93,7 +104,9 @@ TEST_F(ChannelPanels, StartShowsTheDefaultsWithNamesAndHints)
     EXPECT_EQ(L().ShiftEdit->accessibleDescription(), "Pending shift");
     EXPECT_EQ(L().DevShiftEdit->accessibleDescription(), "Shift in device");
     EXPECT_EQ(L().VrmsEdit->accessibleName(), L().VrmsEdit->text());
-    EXPECT_EQ(L().VrmsEdit->accessibleDescription(), "Effective voltage");
+    EXPECT_EQ(L().VrmsEdit->accessibleDescription(),
+              "Vrms (AC): effective voltage of the alternating part, the mean left out")
+        << "\"Vrms from AC\" is on at first";
     EXPECT_EQ(L().VppEdit->accessibleDescription(), "Peak-peak voltage");
     for (const TChannelControls* c : {&L(), &H()}) {
         for (QWidget* w : c->LevelBar->parentWidget()->findChildren<QWidget*>()) {
@@ -439,17 +452,40 @@ TEST_F(ChannelPanels, FilterAutosetTurnedOnInOptionsSetsTheFilterOfAFastWaveform
     S().Device.Frequency = 6e6 / sine.HighestHarmonic();
     Form().ObjMasterTarn1().Notify(TObjMasterCode::omFrequencyChanged);
     ASSERT_EQ(S().Device.Filter[0], 0) << "the option is off";
-    QTimer::singleShot(0, [] {
-        auto* dialog = qobject_cast<TOptionsForm*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        QTest::mouseClick(dialog->FilterAutosetBox(), Qt::LeftButton);
-        QTest::mouseClick(dialog->OKBtn(), Qt::LeftButton);
-    });
-    Form().Options1Click();
+    ClickOption(&TOptionsForm::FilterAutosetBox);
     EXPECT_TRUE(S().Options->BoolValue(optFilterAutoset));
     EXPECT_EQ(S().Device.Filter[0], 1);
     EXPECT_EQ(L().FilterBox->currentIndex(), 1);
     EXPECT_EQ(vg->Register(8), 10) << "the 40 MHz relay";
+}
+
+TEST_F(ChannelPanels, ReadingsFollowTheAveragedCopyPlayedAndSayWhenTheyLeaveTheMeanOut)
+{
+    ASSERT_TRUE(S().Device.Waveforms[0]->IsStandard);
+    S().Options->SetBoolValue(optFilterAutoset, false); // no filter change to refresh the panels
+    if (!L().VrmsOnOffBtn->isChecked())
+        Click(L().VrmsOnOffBtn);
+    auto frequency = [this](double hz) {
+        S().Device.Frequency = hz;
+        Form().ObjMasterTarn1().Notify(TObjMasterCode::omFrequencyChanged);
+    };
+    // Level 2048 of the standard sine: 2047 codes of 1.2216 mV each way.
+    frequency(1000);
+    EXPECT_EQ(L().VrmsEdit->text(), "1.768V") << "8192 samples: a sine";
+    frequency(3e7);
+    EXPECT_EQ(L().VrmsEdit->text(), "2.501V") << "two averaged samples: a square";
+    EXPECT_EQ(H().VrmsEdit->text(), "13.892V");
+    frequency(1000);
+    EXPECT_EQ(L().VrmsEdit->text(), "1.768V");
+
+    EXPECT_EQ(L().VavgEdit->toolTip(), "Vavg (AC): average of the rectified alternating part, the mean left out");
+    ClickOption(&TOptionsForm::VrmsFromACBox);
+    ASSERT_FALSE(S().Options->BoolValue(optVrmsFromAC));
+    for (const TChannelControls* c : {&L(), &H()}) {
+        EXPECT_EQ(c->VrmsEdit->toolTip(), "Effective voltage");
+        EXPECT_EQ(c->VrmsEdit->accessibleDescription(), "Effective voltage");
+        EXPECT_EQ(c->VavgEdit->toolTip(), "Average voltage");
+    }
 }
 
 TEST_F(ChannelPanels, ADetachedChannelPanelStillSetsTheLevel)

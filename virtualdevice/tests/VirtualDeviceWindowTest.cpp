@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include <numbers>
+
 namespace vdev::test {
 namespace {
 
@@ -51,6 +53,7 @@ TEST_F(WindowTest, MeasuresBothOutputsAtTheChosenLoadOverTheChosenPeriods)
     EXPECT_NEAR(Vpp(AnalogOutput::H), 55.556, 0.06);
     EXPECT_NEAR(window->Measured(AnalogOutput::L).frequency, 1000.0, 0.01); // the synthesiser's step
     EXPECT_NEAR(window->Measured(AnalogOutput::L).vrms, 10.0 / 2 / std::sqrt(2.0), 0.01);
+    EXPECT_NEAR(window->Measured(AnalogOutput::L).vavg, 10.0 / std::numbers::pi, 0.01);
     struct Row {
         int index;
         double l, h;
