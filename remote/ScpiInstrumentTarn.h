@@ -287,6 +287,8 @@ private:
     void SampleRate(TCall& call);
     // Sweeps and list mode (ScpiSweepTarn): the host's sweep, or null with -241.
     TSweepControl* SweepOrFail();
+    // A query's sweep and its optional MIN/MAX/DEF (as Limit), or null after an error.
+    TSweepControl* SweepQuery(const TCall& call, int& limit);
     // FREQuency:STARt, STOP, CENTer, SPAN by tag 0 to 3.
     void SweepSpan(TCall& call);
     void SweepSpanQuery(TCall& call);

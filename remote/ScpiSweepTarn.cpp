@@ -37,6 +37,12 @@ TSweepControl* TScpiInstrument::SweepOrFail()
     return sweep;
 }
 
+TSweepControl* TScpiInstrument::SweepQuery(const TCall& call, int& limit)
+{
+    limit = Limit(call);
+    return limit >= 0 ? SweepOrFail() : nullptr;
+}
+
 void TScpiInstrument::SweepSpan(TCall& call)
 {
     TSweepControl* sweep = ParamCount(call, 1, 1) ? SweepOrFail() : nullptr;
@@ -84,8 +90,8 @@ void TScpiInstrument::SweepSpan(TCall& call)
 
 void TScpiInstrument::SweepSpanQuery(TCall& call)
 {
-    const int limit = Limit(call);
-    TSweepControl* sweep = limit >= 0 ? SweepOrFail() : nullptr;
+    int limit = 0;
+    TSweepControl* sweep = SweepQuery(call, limit);
     if (sweep == nullptr)
         return;
     const TFrequencyLimits f = LimitsOf(settings_);
@@ -135,8 +141,8 @@ void TScpiInstrument::SweepTime(TCall& call)
 
 void TScpiInstrument::SweepTimeQuery(TCall& call)
 {
-    const int limit = Limit(call);
-    TSweepControl* sweep = limit >= 0 ? SweepOrFail() : nullptr;
+    int limit = 0;
+    TSweepControl* sweep = SweepQuery(call, limit);
     if (sweep == nullptr)
         return;
     const TSweepSetup& s = sweep->Setup();
@@ -198,8 +204,8 @@ void TScpiInstrument::SweepNumber(TCall& call)
 
 void TScpiInstrument::SweepNumberQuery(TCall& call)
 {
-    const int limit = Limit(call);
-    TSweepControl* sweep = limit >= 0 ? SweepOrFail() : nullptr;
+    int limit = 0;
+    TSweepControl* sweep = SweepQuery(call, limit);
     if (sweep == nullptr)
         return;
     const TSweepSetup& s = sweep->Setup();

@@ -3,6 +3,7 @@
 // for each step, what stops a sweep, and a sweep run from a script.
 #include "data/SettingsTarn.h"
 #include "data/StringsTarn.h"
+#include "data/XMLSettings.h"
 #include "panels/FrequencyBarTarn.h"
 #include "shell/Main.h"
 #include "shell/StatusBarTarn.h"
@@ -47,27 +48,25 @@ std::vector<double> Numbers(const std::string& answer)
     return values;
 }
 
+// Linear, 20 ms a point; count 0 runs until stopped.
+TSweepSetup Linear(double start, double stop, std::int32_t points, std::int32_t count)
+{
+    TSweepSetup s;
+    s.Start = start;
+    s.Stop = stop;
+    s.Points = points;
+    s.Dwell = 0.02;
+    s.Count = count;
+    return s;
+}
+
 class Sweep : public ::testing::Test {
 protected:
     // An arbitrary waveform of 1000 samples, "Con" mode.
     void SetUp() override { ASSERT_TRUE(run.started); }
     TSweepRunnerTarn& Runner() const { return run.Form().SweepRunnerTarn1(); }
     TSettingsTarn& Settings() const { return run.Form().SettingsTarn1(); }
-    static TStepper::Step Do(std::function<void()> action)
-    {
-        return [action] {
-            action();
-            return true;
-        };
-    }
-    void Run(std::vector<TStepper::Step> steps)
-    {
-        steps.push_back(Do([] { QCoreApplication::exit(0); }));
-        TStepper stepper(std::move(steps), 45s);
-        run.program->Exec();
-        EXPECT_FALSE(stepper.TimedOut()) << "after step " << stepper.StepsDone();
-        EXPECT_TRUE(stepper.Finished()) << "stopped at step " << stepper.StepsDone();
-    }
+    void Run(std::vector<TStepper::Step> steps) { RunSteps(*run.program, std::move(steps)); }
     void StartSweep(const TSweepSetup& setup)
     {
         Runner().SetSetup(setup);
@@ -101,13 +100,8 @@ protected:
 
 TEST_F(Sweep, EveryStepIsOneFrequencySwitchInOrderAndTheSweepEndsOnItsLastValue)
 {
-    TSweepSetup setup;
-    setup.Start = 1000;
-    setup.Stop = 7000;
-    setup.Points = 4;
-    setup.Dwell = 0.02;
+    TSweepSetup setup = Linear(1000, 7000, 4, 2);
     setup.Direction = TSweepDirection::UpDown;
-    setup.Count = 2;
     run.vg->ClearRequests();
     StartSweep(setup);
     ASSERT_TRUE(Runner().Plan());
@@ -138,12 +132,7 @@ TEST_F(Sweep, EveryStepIsOneFrequencySwitchInOrderAndTheSweepEndsOnItsLastValue)
 TEST_F(Sweep, StepModeHoldsTheValueACommunicationBreakPutsTheStartBack)
 {
     run.Form().SetCommBrokenRetryInterval(50);
-    TSweepSetup setup;
-    setup.Start = 2000;
-    setup.Stop = 9000;
-    setup.Points = 8;
-    setup.Dwell = 0.02;
-    setup.Count = 0;
+    const TSweepSetup setup = Linear(2000, 9000, 8, 0);
     TFrequencyBarTarn& bar = run.Form().FrequencyBarTarn1();
     const TStatusBarTarn& status = run.Form().StatusBarTarn1();
     double held = 0;
@@ -177,6 +166,19 @@ TEST_F(Sweep, StepModeHoldsTheValueACommunicationBreakPutsTheStartBack)
          }),
          [&] { return run.Form().CommBrokenForm() == nullptr; },
          Do([&] { EXPECT_EQ(GeneratorFrequency(*run.vg, false), Runner().Plan()->Points[0].Value); })});
+}
+
+TEST_F(Sweep, AtExitARunningSweepGoesBackToItsStartBeforeTheSave)
+{
+    const TSweepSetup setup = Linear(3000, 8000, 6, 0);
+    Run({Do([&] { StartSweep(setup); }), [&] { return Runner().Progress().Step >= 3; }});
+    const double start = Runner().Plan()->Points[0].Value;
+    ASSERT_NE(Settings().Device.Frequency, start);
+    run.program->Finish();
+    TXMLSettings saved;
+    ASSERT_TRUE(saved.LoadFromFile(run.program->DataFolder() / SettingsFileName));
+    EXPECT_EQ(saved.ReadFloat("/device/frequency", 0), start);
+    EXPECT_EQ(GeneratorFrequency(*run.vg, false), start) << "the generator is left at the start too";
 }
 
 TEST_F(Sweep, ScriptedSweepsMoveUpwardAndStopWhereTheyAre)
