@@ -13,6 +13,7 @@
 #include "remote/RemoteControlTarn.h"
 #include "shell/HelpScreen.h"
 #include "shell/Main.h"
+#include "sweep/SweepRunnerTarn.h"
 #include "shell/master/ObjMasterTarn.h"
 #include "shell/master/tests/TestApp.h"
 
@@ -160,7 +161,9 @@ TEST_F(MainForm, ComponentsAreWiredToTheOneMasterAndSettings)
     EXPECT_EQ(modules.MainWindow, form.get());
     EXPECT_EQ(form->RemoteControlTarn1().ObjMaster(), &form->ObjMasterTarn1());
     EXPECT_EQ(form->RemoteControlTarn1().Settings(), &form->SettingsTarn1());
-    EXPECT_EQ(form->ObjMasterTarn1().ListenerCount(), 10u); // with the status bar
+    EXPECT_EQ(form->SweepRunnerTarn1().ObjMaster(), &form->ObjMasterTarn1());
+    EXPECT_EQ(form->SweepRunnerTarn1().Settings(), &form->SettingsTarn1());
+    EXPECT_EQ(form->ObjMasterTarn1().ListenerCount(), 11u); // with the sweep runner and the status bar
 }
 
 TEST_F(MainForm, ExitPreservingHOutputTellsTheDriverOnlyWhenConfirmed)
