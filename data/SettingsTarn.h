@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,16 @@ struct TDeviceSettings {
     std::int32_t TriggerOnOff = 0;
     std::int32_t TriggerLeading = 1;
     bool HOutputActive = false;
+};
+
+// What a running sweep has the files hold in place of the values it steps
+// through, so that no save, during the run or at its end, keeps a value
+// from the middle of a sweep.
+struct TSweepHold {
+    std::optional<double> Frequency;
+    std::optional<TIntArray> Level;
+    std::optional<TIntArray> OutputAtn;
+    bool Empty() const { return !Frequency && !Level && !OutputAtn; }
 };
 
 struct TSettingsLoadResult {
@@ -125,6 +136,7 @@ public:
     // Undo and redo of the edits of Repository; kept for the run only.
     TLibraryUndo LibraryUndo;
     TDeviceSettings Device;
+    TSweepHold SweepHold;
 
     // The device parameters and output descriptors of this generator.
     void SetDefaults();

@@ -59,11 +59,20 @@ void TScpiInstrument::FrequencyMode(TCall& call)
     if (!ParamCount(call, 1, 1)) {
         return;
     }
-    if (const auto mode = Choice(call.Unit.Params[0], {"CONTinuous", "STEP"})) {
-        settings_.Device.FrequencyMode = *mode;
+    // CW and FIXed are "Con" without a sweep; SWEep and LIST are "Con" with one chosen.
+    static constexpr int sweepModes[] = {kFreqModeCont, kFreqModeCont, kFreqModeCw, kFreqModeCw, kFreqModeSweep,
+                                         kFreqModeList};
+    if (const auto mode = Choice(call.Unit.Params[0], {"CONTinuous", "STEP", "CW", "FIXed", "SWEep", "LIST"})) {
+        if ((*mode == 4 || *mode == 5) && SweepOrFail() == nullptr) {
+            return;
+        }
+        const std::int32_t step = *mode == 1 ? 1 : 0;
+        SweepMode(sweepModes[*mode]);
+        settings_.Device.FrequencyMode = step;
+        // "Step" stops a running sweep through this broadcast.
         host_.Notify(TObjMasterCode::omFrequencyModeChanged, 0);
         // Leaving "Step" applies what was pending.
-        if (*mode == 0) {
+        if (step == 0) {
             host_.Notify(TObjMasterCode::omApplyFrequency, 0);
         }
     }
@@ -72,7 +81,7 @@ void TScpiInstrument::FrequencyMode(TCall& call)
 void TScpiInstrument::FrequencyModeQuery(TCall& call)
 {
     if (ParamCount(call, 0, 0)) {
-        Answer(call, settings_.Device.FrequencyMode == 1 ? "STEP" : "CONT");
+        Answer(call, settings_.Device.FrequencyMode == 1 ? "STEP" : SweepModeName());
     }
 }
 

@@ -286,6 +286,13 @@ void TScpiInstrument::Idn(TCall& call)
 void TScpiInstrument::Rst(TCall& call)
 {
     if (ParamCount(call, 0, 0)) {
+        // A running sweep stops before the values it steps are reset.
+        if (TSweepControl* sweep = host_.Sweep()) {
+            sweep->Stop();
+            sweep->SetSetup(TSweepSetup{});
+        }
+        freqMode_ = kFreqModeCont;
+        listDwell_ = TSweepListPoint{}.Dwell;
         settings_.ResetDeviceValues();
         // The safe state: nothing comes out until a script asks for it.
         std::fill(settings_.Device.OutputOnOff.begin(), settings_.Device.OutputOnOff.end(), 0);

@@ -6,6 +6,7 @@
 // queue and change nothing. No toolkit here.
 #pragma once
 #include "data/SettingsTarn.h"
+#include "data/SweepTarn.h"
 #include "panels/ChannelMathTarn.h"
 #include "remote/ScpiErrors.h"
 #include "remote/ScpiParser.h"
@@ -45,6 +46,8 @@ public:
     // The settings changed as a whole: announce them as after start-up
     // (restart, *RST) or as after the options dialog.
     virtual void SettingsReplaced(bool restart) = 0;
+    // What runs sweeps; without one the sweep commands are -241 (hardware missing).
+    virtual TSweepControl* Sweep() { return nullptr; }
 };
 
 // Bits of the questionable and operation status registers.
@@ -52,6 +55,7 @@ enum TStatusBit : std::uint16_t {
     quesVoltageClamped = 0x0001,
     quesFrequencyClamped = 0x0020,
     quesCommunicationBroken = 0x0200,
+    operSweeping = 0x0008,
     operWaitingForTrigger = 0x0020,
 };
 
@@ -281,6 +285,31 @@ private:
     void RemoteLocalQuery(TCall& call);
     // FUNCtion:ARBitrary:SRATe: the frequency while an arbitrary waveform plays.
     void SampleRate(TCall& call);
+    // Sweeps and list mode (ScpiSweepTarn): the host's sweep, or null with -241.
+    TSweepControl* SweepOrFail();
+    // A query's sweep and its optional MIN/MAX/DEF (as Limit), or null after an error.
+    TSweepControl* SweepQuery(const TCall& call, int& limit);
+    // FREQuency:STARt, STOP, CENTer, SPAN by tag 0 to 3.
+    void SweepSpan(TCall& call);
+    void SweepSpanQuery(TCall& call);
+    void SweepState(TCall& call);
+    void SweepStateQuery(TCall& call);
+    void SweepTime(TCall& call);
+    void SweepTimeQuery(TCall& call);
+    // SWEep:SPACing, SWEep:DIRection by tag 0, 1.
+    void SweepChoice(TCall& call);
+    void SweepChoiceQuery(TCall& call);
+    // SWEep:POINts, SWEep:COUNt by tag 0, 1.
+    void SweepNumber(TCall& call);
+    void SweepNumberQuery(TCall& call);
+    // LIST:FREQuency, LIST:DWELl by tag 0, 1.
+    void SweepList(TCall& call);
+    void SweepListQuery(TCall& call);
+    // FREQuency:MODE beyond CONTinuous and STEP: CW stops a sweep, SWEep and
+    // LIST choose what SWEep:STATe ON runs.
+    static constexpr int kFreqModeCont = 0, kFreqModeCw = 1, kFreqModeSweep = 2, kFreqModeList = 3;
+    void SweepMode(int mode);
+    const char* SweepModeName() const;
 
     TSettingsTarn& settings_;
     TScpiHost& host_;
@@ -300,6 +329,9 @@ private:
     int remoteLocal_ = 1;
     // What DATA VOLATILE uploaded; not part of the library.
     std::unique_ptr<TWaveformTarn> volatile_;
+    // FREQuency:MODE as last chosen (kFreqMode...), and the dwell LIST:DWELl gave all points.
+    int freqMode_ = kFreqModeCont;
+    double listDwell_ = TSweepListPoint{}.Dwell;
     std::uint16_t operationEnable_ = 0;
     std::uint16_t questionableEnable_ = 0;
     std::uint16_t operationEvents_ = 0;

@@ -16,7 +16,10 @@ std::uint16_t TScpiInstrument::QuestionableCondition() const
 
 std::uint16_t TScpiInstrument::OperationCondition() const
 {
-    return settings_.Device.TriggerMode == 1 ? operWaitingForTrigger : 0;
+    const TSweepControl* sweep = host_.Sweep();
+    const bool sweeping = sweep != nullptr && sweep->Running();
+    return static_cast<std::uint16_t>((settings_.Device.TriggerMode == 1 ? operWaitingForTrigger : 0) |
+                                      (sweeping ? operSweeping : 0));
 }
 
 void TScpiInstrument::LatchConditions()

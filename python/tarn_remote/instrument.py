@@ -191,8 +191,19 @@ class Tarn(Instrument):
         self.check_errors()
 
     frequency = _setting("FREQ?", "FREQ %.12g", "Frequency in Hz (the sampling rate with USER).")
-    frequency_mode = _setting("FREQ:MODE?", "FREQ:MODE %s", "CONT or STEP (apply_frequency() sets it).",
-                              **_choice("CONT", "STEP"))
+    frequency_mode = _setting("FREQ:MODE?", "FREQ:MODE %s",
+                              "CONT or STEP (apply_frequency() sets it); CW, SWE, LIST for sweeps.",
+                              **_choice("CONT", "STEP", "CW", "SWE", "LIST"))
+    # The sweep the program steps on a timer (sweep_enabled = True starts it).
+    sweep_start = _setting("FREQ:STAR?", "FREQ:STAR %.12g", "Where a sweep begins, Hz.")
+    sweep_stop = _setting("FREQ:STOP?", "FREQ:STOP %.12g", "Where a sweep ends, Hz.")
+    sweep_time = _setting("SWE:TIME?", "SWE:TIME %.12g", "Seconds of one pass.")
+    sweep_points = _setting("SWE:POIN?", "SWE:POIN %d", "Values per pass, start and stop included.", cast=int)
+    sweep_spacing = _setting("SWE:SPAC?", "SWE:SPAC %s", "LIN or LOG.", **_choice("LIN", "LOG"))
+    sweep_direction = _setting("SWE:DIR?", "SWE:DIR %s", "UP, DOWN or UPD.", **_choice("UP", "DOWN", "UPD"))
+    sweep_count = _setting("SWE:COUN?", "SWE:COUN %s", "Passes; math.inf (INF) runs until stopped.",
+                           set_process=lambda v: "INF" if v == math.inf else int(v))
+    sweep_enabled = _setting("SWE:STAT?", "SWE:STAT %d", "A sweep runs.", **_flag())
     frequency_device = Instrument.measurement("FREQ:DEV?", "The frequency the generator plays.")
     shape = _setting("FUNC?", "FUNC %s", "SIN, SQU, TRI, RAMP or USER (the arbitrary waveform).",
                      **_choice("SIN", "SQU", "TRI", "RAMP", "USER"))

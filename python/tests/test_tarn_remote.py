@@ -58,6 +58,10 @@ class TarnRemoteTest(unittest.TestCase):
             (g, "armed", True, True), (g, "arm_level", 0, 0.0), (g, "running", False, False),
             (g, "trigger_mode", "SING", "SING"), (g, "trigger_external", True, True),
             (g, "trigger_slope", "NEG", "NEG"), (g, "filter_auto", False, False),
+            (g, "sweep_start", 2000, 2000.0), (g, "sweep_stop", 20000, 20000.0), (g, "sweep_time", 1.5, 1.5),
+            (g, "sweep_points", 21, 21), (g, "sweep_spacing", "log", "LOG"), (g, "sweep_direction", "UPD", "UPD"),
+            (g, "sweep_count", 3, 3.0), (g, "sweep_count", math.inf, 9.9e37), (g, "frequency_mode", "SWE", "SWE"),
+            (g, "sweep_enabled", True, True), (g, "sweep_enabled", False, False), (g, "frequency_mode", "CW", "CW"),
         ])
         # The readings are the panel's: 1 Vpp of Sine shifted by 0.1 V.
         g.waveform = "Sine"

@@ -14,6 +14,7 @@
 #include "shell/HelpScreen.h"
 #include "shell/Main.h"
 #include "shell/UndoTarn.h"
+#include "sweep/SweepRunnerTarn.h"
 #include "shell/master/ObjMasterTarn.h"
 #include "shell/master/tests/TestApp.h"
 
@@ -163,7 +164,9 @@ TEST_F(MainForm, ComponentsAreWiredToTheOneMasterAndSettings)
     EXPECT_EQ(form->RemoteControlTarn1().Settings(), &form->SettingsTarn1());
     EXPECT_EQ(form->UndoTarn1().ObjMaster(), &form->ObjMasterTarn1());
     EXPECT_EQ(form->UndoTarn1().Settings(), &form->SettingsTarn1());
-    EXPECT_EQ(form->ObjMasterTarn1().ListenerCount(), 11u); // with the status bar and undo
+    EXPECT_EQ(form->SweepRunnerTarn1().ObjMaster(), &form->ObjMasterTarn1());
+    EXPECT_EQ(form->SweepRunnerTarn1().Settings(), &form->SettingsTarn1());
+    EXPECT_EQ(form->ObjMasterTarn1().ListenerCount(), 12u); // with the status bar, undo and the sweep runner
 }
 
 TEST_F(MainForm, ExitPreservingHOutputTellsTheDriverOnlyWhenConfirmed)

@@ -7,6 +7,8 @@
 #include "shell/master/tests/TestApp.h"
 #include "tests/program/DeviceExpectations.h"
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QDrag>
 #include <QDragEnterEvent>
@@ -235,6 +237,23 @@ void TStepper::Tick()
     if (done && next_ == current)
         ++next_;
     --depth;
+}
+
+TStepper::Step Do(std::function<void()> action)
+{
+    return [action = std::move(action)] {
+        action();
+        return true;
+    };
+}
+
+void RunSteps(TTarnProgram& program, std::vector<TStepper::Step> steps, std::chrono::milliseconds timeout)
+{
+    steps.push_back(Do([] { QCoreApplication::exit(0); }));
+    TStepper stepper(std::move(steps), timeout);
+    program.Exec();
+    EXPECT_FALSE(stepper.TimedOut()) << "after step " << stepper.StepsDone();
+    EXPECT_TRUE(stepper.Finished()) << "stopped at step " << stepper.StepsDone();
 }
 
 TStepper::Step TStepper::Wait(std::chrono::milliseconds time)

@@ -136,6 +136,13 @@ private:
     QTimer deadline_;
 };
 
+// A step that runs action once.
+TStepper::Step Do(std::function<void()> action);
+// Runs the steps in the program's message loop, which ends after the last;
+// a timeout or an unfinished list is a test failure.
+void RunSteps(TTarnProgram& program, std::vector<TStepper::Step> steps,
+              std::chrono::milliseconds timeout = std::chrono::seconds(45));
+
 // The platform's part of a drag from the waveform list, done by hand since the
 // headless platform drops nothing: the pointer goes onto the preview, the
 // widget there is offered the drag and it is dropped there if accepted.

@@ -52,21 +52,7 @@ protected:
     TSettingsTarn& Settings() const { return Form().SettingsTarn1(); }
     const TChannelControls& PanelL() const { return Form().ChannelWrapperTarn1().Controls(); }
     const TChannelControls& PanelH() const { return Form().ChannelWrapperTarn2().Controls(); }
-    static TStepper::Step Do(std::function<void()> action)
-    {
-        return [action] {
-            action();
-            return true;
-        };
-    }
-    void Run(std::vector<TStepper::Step> steps)
-    {
-        steps.push_back(Do([] { QCoreApplication::exit(0); }));
-        TStepper stepper(std::move(steps), 45s);
-        run.program->Exec();
-        EXPECT_FALSE(stepper.TimedOut()) << "after step " << stepper.StepsDone();
-        EXPECT_TRUE(stepper.Finished()) << "stopped at step " << stepper.StepsDone();
-    }
+    void Run(std::vector<TStepper::Step> steps) { RunSteps(*run.program, std::move(steps)); }
     void TypeInto(THLEditTarn* edit, const QString& text)
     {
         edit->selectAll();
