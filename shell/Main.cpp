@@ -205,12 +205,7 @@ void TMainForm::BuildStatusBar()
 
 void TMainForm::WireStatusBar()
 {
-    statusBar_->GeneratorText = [this] {
-        TDriverAbstraction* driver = deviceAbstraction_->Driver();
-        const bool demonstration = driver == nullptr || dynamic_cast<TDAO_DEMO*>(driver) != nullptr;
-        return GeneratorInUse(demonstration, !demonstration && VirtualUsbLibraryLoaded(),
-                              demonstration ? 0 : driver->GetSerialNumber());
-    };
+    statusBar_->Driver = [this] { return deviceAbstraction_->Driver(); };
     const auto report = [this](const QString& text) { statusBar_->ReportAdjustment(text); };
     frequencyBar_->OnAdjusted = report;
     for (auto& wrapper : channelWrappers_) {

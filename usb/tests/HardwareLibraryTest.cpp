@@ -18,7 +18,7 @@ const std::set<std::string> kUsbExports{
     "USBConfigureFPGA",    "USBSingleRead",    "USBSingleWrite",   "USBSingleWriteWithoutFlush",
     "USBRollFIFORead",     "USBFIFORead",      "USBFIFOWrite",     "USBGetPacketSize",
     "USBReadFromEEPROM",   "USBWriteToEEPROM", "USBGetDeviceID",   "USBSetCallBackFunction",
-    "USBGetDriverVersion", "USBGetPowerState", "USBSetPowerOnOff"};
+    "USBGetDriverVersion", "USBGetPowerState", "USBSetPowerOnOff", "USBDescribeTransport"};
 
 const std::set<std::string> kVirtualExtras{"VgReset",
                                            "VgGetRegister",
@@ -128,6 +128,27 @@ TEST_F(HardwareLibraryTest, WithNoDeviceOpenEveryRequestButTheReadyTestCallsBack
     EXPECT_EQ(Fn<decltype(GetDriverVersion)>("GetDriverVersion")(version), version);
     EXPECT_EQ(version[0], 1);
     EXPECT_EQ(version[1], 0);
+}
+
+TEST(VireoDescription, EachVariantNamesItsTransportBeforeAnyDeviceIsOpen)
+{
+    struct Case {
+        std::string library;
+        const char* kind;
+        const char* detail;
+    };
+    for (const Case& c : {Case{HardwareLibrary(), "usb", ""}, Case{VirtualLibrary(), "virtual", "in this process"}}) {
+        void* handle = dlopen(c.library.c_str(), RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(handle, nullptr) << dlerror();
+        auto* describe = reinterpret_cast<decltype(USBDescribeTransport)*>(dlsym(handle, "USBDescribeTransport"));
+        ASSERT_NE(describe, nullptr) << c.library;
+        char kind[32] = "x";
+        char detail[128] = "x";
+        EXPECT_EQ(describe(kind, sizeof kind, detail, sizeof detail), 1) << c.library;
+        EXPECT_STREQ(kind, c.kind);
+        EXPECT_STREQ(detail, c.detail);
+        dlclose(handle);
+    }
 }
 
 } // namespace
