@@ -4,9 +4,17 @@
 #include "data/StringsTarn.h"
 #include "panels/WaveListBoxTarn.h"
 #include "panels/WaveScreenTarn.h"
+#include "shell/AboutScreen.h"
+#include "shell/CommBrokenScreen.h"
 #include "shell/Main.h"
+#include "shell/NewWaveScreen.h"
+#include "shell/OptionsScreen.h"
+#include "shell/WavePropertiesScreen.h"
 
+#include <QApplication>
 #include <QDesktopServices>
+#include <QKeyEvent>
+#include <QMessageBox>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QMenu>
@@ -63,10 +71,53 @@ void THelpForm::LinkClicked(const QUrl& url)
     opener_(target);
 }
 
+namespace {
+
+// The section of the dialog that holds w, or of the dialog a message stands
+// over; empty outside dialogs.
+QString DialogAnchor(const QWidget* w)
+{
+    for (; w != nullptr; w = w->parentWidget()) {
+        w = w->window();
+        if (qobject_cast<const TOptionsForm*>(w) != nullptr)
+            return QStringLiteral("options");
+        if (qobject_cast<const TAboutForm*>(w) != nullptr)
+            return QStringLiteral("about");
+        if (qobject_cast<const TNewWaveForm*>(w) != nullptr)
+            return QStringLiteral("newwave");
+        if (qobject_cast<const TWavePropertiesForm*>(w) != nullptr)
+            return QStringLiteral("properties");
+        if (qobject_cast<const TCommBrokenForm*>(w) != nullptr)
+            return QStringLiteral("commbroken");
+        // Any other dialog is a module's own window; a message says nothing by itself.
+        if (qobject_cast<const QDialog*>(w) != nullptr && qobject_cast<const QMessageBox*>(w) == nullptr)
+            return QStringLiteral("modules");
+    }
+    return {};
+}
+
+} // namespace
+
+bool THelpKeyFilter::eventFilter(QObject* watched, QEvent* event)
+{
+    // Only while a modal window holds up the main window's own F1.
+    if (event->type() == QEvent::KeyPress && QApplication::activeModalWidget() != nullptr && watched->isWidgetType()
+        && qobject_cast<THelpForm*>(static_cast<QWidget*>(watched)->window()) == nullptr) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_F1 && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            open_(static_cast<QWidget*>(watched));
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
 QString HelpAnchorFor(TMainForm& form, const QWidget* focus)
 {
     if (focus == nullptr)
         return QStringLiteral("window");
+    if (const QString dialog = DialogAnchor(focus); !dialog.isEmpty())
+        return dialog;
     if (qobject_cast<const QMenuBar*>(focus) != nullptr || qobject_cast<const QMenu*>(focus) != nullptr)
         return QStringLiteral("menus");
     if (focus == &form.WaveScreenTarn1())
@@ -76,9 +127,9 @@ QString HelpAnchorFor(TMainForm& form, const QWidget* focus)
         const char* anchor;
     };
     static constexpr Section kSections[] = {
-        {TMainForm::GroupOutputL, "outputs"}, {TMainForm::GroupOutputH, "outputs"},
-        {TMainForm::GroupWaveform, "waveform"}, {TMainForm::GroupArm, "arm"},
-        {TMainForm::GroupTrigger, "trigger"},  {TMainForm::GroupMode, "mode"},
+        {TMainForm::GroupOutputL, "outputs"},     {TMainForm::GroupOutputH, "outputs"},
+        {TMainForm::GroupWaveform, "waveform"},   {TMainForm::GroupArm, "arm"},
+        {TMainForm::GroupTrigger, "trigger"},     {TMainForm::GroupMode, "mode"},
         {TMainForm::GroupFrequency, "frequency"},
     };
     for (const Section& s : kSections) {

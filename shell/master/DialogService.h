@@ -8,6 +8,11 @@ class QWidget;
 
 namespace tarn {
 
+// A modal window with an owner holds up only its owner's windows, so the
+// manual (a window of its own) stays usable beside it; without an owner the
+// whole program waits.
+void MakeModalToOwner(QWidget& window);
+
 enum class TDialogKind { Error, Warning, Information };
 enum class TDialogButtons { Ok, YesNo, YesNoAbort };
 enum class TDialogResult { Ok, Yes, No, Abort, Closed };
