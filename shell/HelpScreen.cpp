@@ -19,13 +19,42 @@
 #include <QGroupBox>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStyle>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
 namespace tarn {
 
+namespace {
+
+// Pictures wider than the page come narrower, so that none is cut and no
+// sideways scrolling is needed.
+class TManualBrowser final : public QTextBrowser {
+public:
+    using QTextBrowser::QTextBrowser;
+    QVariant loadResource(int type, const QUrl& name) override
+    {
+        QVariant resource = QTextBrowser::loadResource(type, name);
+        if (type != QTextDocument::ImageResource)
+            return resource;
+        QImage image = resource.canConvert<QImage>() ? resource.value<QImage>() : QImage();
+        if (image.isNull())
+            image = QImage::fromData(resource.toByteArray());
+        // The room beside a vertical scroll bar, which a long page shows.
+        const qreal room = width() - 2 * frameWidth() - style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this)
+                           - 2 * document()->documentMargin() - 4;
+        if (image.isNull() || room < 32 || image.width() / image.devicePixelRatio() <= room)
+            return resource;
+        QImage fitted = image.scaledToWidth(qRound(room * devicePixelRatioF()), Qt::SmoothTransformation);
+        fitted.setDevicePixelRatio(devicePixelRatioF());
+        return fitted;
+    }
+};
+
+} // namespace
+
 THelpForm::THelpForm(QWidget* parent)
-    : QWidget(parent, Qt::Window), browser_(new QTextBrowser(this)),
+    : QWidget(parent, Qt::Window), browser_(new TManualBrowser(this)),
       opener_([](const QUrl& url) { QDesktopServices::openUrl(url); })
 {
     setWindowTitle(QString::fromUtf8(Strings::MenuHelpItem));
@@ -41,6 +70,8 @@ THelpForm::THelpForm(QWidget* parent)
 
 void THelpForm::Open(const QString& manualPath, const QString& anchor)
 {
+    // Shown first: the pictures are fitted to the page's width as it loads.
+    show();
     const QString path = QFileInfo(manualPath).absoluteFilePath();
     if (!QFileInfo(path).isFile()) {
         loaded_.clear();
@@ -49,6 +80,7 @@ void THelpForm::Open(const QString& manualPath, const QString& anchor)
         QUrl url = QUrl::fromLocalFile(path);
         if (!anchor.isEmpty())
             url.setFragment(anchor);
+        // Loading again only to move to an anchor would lose the history.
         // Loading again only to move to an anchor would lose the history.
         if (loaded_ == path && !anchor.isEmpty())
             browser_->scrollToAnchor(anchor);

@@ -222,7 +222,9 @@ TEST_F(Help, EveryAnchorAndPictureTheManualNeedsIsThereAndLinksStayInside)
     for (const auto& m : QRegularExpression(QStringLiteral("<img src=\"([^\"]+)\"")).globalMatch(html)) {
         ++pictures;
         const QVariant image = browser.loadResource(QTextDocument::ImageResource, QUrl(m.captured(1)));
-        EXPECT_FALSE(image.isNull() || image.toByteArray().isEmpty()) << m.captured(1).toStdString();
+        // The file's bytes, or the picture fitted to the page.
+        EXPECT_FALSE(image.isNull() || (image.toByteArray().isEmpty() && image.value<QImage>().isNull()))
+            << m.captured(1).toStdString();
     }
     EXPECT_GE(pictures, 4);
 
