@@ -130,25 +130,4 @@ TEST_F(HardwareLibraryTest, WithNoDeviceOpenEveryRequestButTheReadyTestCallsBack
     EXPECT_EQ(version[1], 0);
 }
 
-TEST(VireoDescription, EachVariantNamesItsTransportBeforeAnyDeviceIsOpen)
-{
-    struct Case {
-        std::string library;
-        const char* kind;
-        const char* detail;
-    };
-    for (const Case& c : {Case{HardwareLibrary(), "usb", ""}, Case{VirtualLibrary(), "virtual", "in this process"}}) {
-        void* handle = dlopen(c.library.c_str(), RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(handle, nullptr) << dlerror();
-        auto* describe = reinterpret_cast<decltype(USBDescribeTransport)*>(dlsym(handle, "USBDescribeTransport"));
-        ASSERT_NE(describe, nullptr) << c.library;
-        char kind[32] = "x";
-        char detail[128] = "x";
-        EXPECT_EQ(describe(kind, sizeof kind, detail, sizeof detail), 1) << c.library;
-        EXPECT_STREQ(kind, c.kind);
-        EXPECT_STREQ(detail, c.detail);
-        dlclose(handle);
-    }
-}
-
 } // namespace
