@@ -251,6 +251,14 @@
     /* Trigger panel and frequency bar */                                                                              \
     X(AccessibleFrequencyScale, "Frequency scale")                                                                     \
     X(AccessibleFineShift, "Fine frequency shift")                                                                     \
+    X(TipSoftwareMarker, "Frequency in software (red): %1")                                                            \
+    X(TipSoftwarePending, "Frequency in software (red): %1, sent to the device by \"Set\"")                            \
+    X(TipSoftwareBeyond, "Frequency in software (red): %1, outside the view: drag the triangle back")                  \
+    X(TipDeviceMarker, "Frequency in device (green): %1")                                                              \
+    X(TipLowestFrequency, "Lowest frequency of this waveform: %1")                                                     \
+    X(TipHighestFrequency, "Highest frequency of this waveform: %1")                                                   \
+    X(TipViewStart, "Left end of the view: %1 (lowest frequency %2)")                                                  \
+    X(TipViewEnd, "Right end of the view: %1 (highest frequency %2)")                                                  \
     /* Waveform list and dialogs */                                                                                    \
     X(AccessibleWaveformList, "Waveforms")                                                                             \
     X(AccessibleWavePreview, "Waveform preview")                                                                       \

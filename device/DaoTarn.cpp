@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "device/DaoTarn.h"
 
+#include "usb/TransportText.h"
+
 #include <deque>
 #include <filesystem>
 
@@ -49,9 +51,11 @@ std::int32_t TDAO_Tarn::LoadDriver()
         initializeDevice_ = nullptr;
         deInitializeDevice_ = nullptr;
         deviceFunction_ = nullptr;
+        describeTransport_ = nullptr;
         library_.Close();
         return kLoadEntryMissing;
     }
+    describeTransport_ = reinterpret_cast<drv::DescribeTransportFn>(library_.Symbol("DescribeTransport"));
     library_.KeepLoaded();
     return kLoadOk;
 }
@@ -195,6 +199,15 @@ std::int32_t TDAO_Tarn::GetSerialNumber()
 void TDAO_Tarn::SetKeepPowerAtExit(std::int32_t value)
 {
     CallValue(TDeviceFunctionCode::DF_KEEP_POWER_AT_EXIT, value);
+}
+
+TGeneratorLink TDAO_Tarn::DescribeLink()
+{
+    vireo::Description description;
+    if (describeTransport_ == nullptr || !vireo::ReadDescription(describeTransport_, description)) {
+        return {};
+    }
+    return {description.kind, description.detail};
 }
 
 } // namespace tarn

@@ -43,6 +43,7 @@ public:
     std::int32_t GetSerialNumber() override;
     void SetKeepPowerAtExit(std::int32_t value) override;
     bool CommunicationOK() override { return *failureFlag_ == 0; }
+    TGeneratorLink DescribeLink() override;
 
     // Maps a result of InitializeDevice to a start-up code.
     static std::int32_t MapInitResult(std::int32_t result);
@@ -61,6 +62,8 @@ private:
     drv::InitializeDeviceFn initializeDevice_ = nullptr;
     drv::DeInitializeDeviceFn deInitializeDevice_ = nullptr;
     drv::DeviceFunctionFn deviceFunction_ = nullptr;
+    // Optional: a driver library without it is older.
+    drv::DescribeTransportFn describeTransport_ = nullptr;
     std::int32_t frequencyMode_ = 0;
     double lastFrequency_ = 0.0;
     // The driver library keeps this address; the byte lives as long as the process.

@@ -3,6 +3,7 @@
 // (TDAO_Tarn) or the demonstration device (TDAO_DEMO).
 #pragma once
 #include <cstdint>
+#include <string>
 
 namespace tarn {
 
@@ -21,6 +22,14 @@ enum : std::int32_t {
     kLoadOk = 0,
     kLoadLibraryFailed = 1,
     kLoadEntryMissing = 2,
+};
+
+// What carries the requests to the generator, as the driver tells it: Kind
+// "usb", "virtual" or "demonstration" (or another a newer library names);
+// empty when an older driver cannot tell. Detail: where, for the user.
+struct TGeneratorLink {
+    std::string Kind;
+    std::string Detail;
 };
 
 class TDriverAbstraction {
@@ -54,6 +63,7 @@ public:
     virtual std::int32_t GetSerialNumber() = 0;
     virtual void SetKeepPowerAtExit(std::int32_t value) = 0;
     virtual bool CommunicationOK() = 0;
+    virtual TGeneratorLink DescribeLink() { return {}; }
 };
 
 // The demonstration device: accepts everything, produces nothing, never fails.
@@ -91,6 +101,7 @@ public:
     std::int32_t GetSerialNumber() override { return 0; }
     void SetKeepPowerAtExit(std::int32_t) override {}
     bool CommunicationOK() override { return true; }
+    TGeneratorLink DescribeLink() override { return {"demonstration", {}}; }
 
 private:
     double lastFrequency_ = 0.0;

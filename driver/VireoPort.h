@@ -2,6 +2,8 @@
 // What the device model needs from the USB access library: one call per
 // wrapper of the binding, so the model can run over a recorder in tests.
 #pragma once
+#include "usb/TransportText.h"
+
 #include <cstdint>
 
 namespace tarn::drv {
@@ -23,6 +25,9 @@ public:
     virtual void SetPowerOnOff(std::int32_t on) = 0;
     // Writes major then minor version into two bytes.
     virtual void GetDriverVersion(std::uint8_t* buffer) = 0;
+    // What the USB library says carries its requests; false when it cannot
+    // tell (an older library).
+    virtual bool DescribeTransport(vireo::Description& /*out*/) { return false; }
 };
 
 } // namespace tarn::drv

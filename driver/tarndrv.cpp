@@ -6,6 +6,7 @@
 #include "driver/tarndrvconstants.h"
 #include "driver/tarndrvobjs.h"
 #include "driver/vireo.h"
+#include "usb/TransportText.h"
 
 #include <cstdint>
 #include <cstring>
@@ -160,6 +161,22 @@ extern "C" std::uint8_t DeviceFunction(std::uint32_t Code, void* InData, std::in
         if (!CurrentDevice())
             return 0;
         return Dispatch(*CurrentDevice(), code, InData, InSize, OutData, Value, ValuePtr) ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+extern "C" std::int32_t DescribeTransport(char* kind, std::int32_t kindCapacity, char* detail,
+                                          std::int32_t detailCapacity)
+{
+    try {
+        vireo::Description description;
+        if (!CurrentDevice() || !CurrentDevice()->DescribeTransport(description))
+            return 0;
+        if (!vireo::CopyToBuffer(description.kind, kind, kindCapacity))
+            return 0;
+        vireo::CopyToBuffer(description.detail, detail, detailCapacity);
+        return 1;
     } catch (...) {
         return 0;
     }

@@ -53,6 +53,8 @@ public:
     void SetKeepPowerAtExit(bool on) { KeepPowerAtExit_ = on; }
     void GetDriverVersion(std::uint8_t* buffer);
     std::uint32_t SerialNumber() const { return Calibration_.SerialNumber; }
+    // What the bound USB library says carries its requests; false when unknown.
+    bool DescribeTransport(vireo::Description& out) const { return Port_ && Port_->DescribeTransport(out); }
 
     // True when the calibration page passed its check.
     bool ReadCalibration();

@@ -66,6 +66,7 @@ void TVireoDLL::Release()
     GetPowerState_ = nullptr;
     GetDriverVersion_ = nullptr;
     SetPowerOnOff_ = nullptr;
+    DescribeTransport_ = nullptr;
 }
 
 std::int32_t TVireoDLL::Bind()
@@ -91,7 +92,8 @@ std::int32_t TVireoDLL::Bind()
     complete &= Lookup(Handle_, "USBFIFOWrite", FIFOWrite_);
     complete &= Lookup(Handle_, "USBReadFromEEPROM", ReadFromEEPROM_);
     complete &= Lookup(Handle_, "USBGetDeviceID", GetDeviceID_);
-    Lookup(Handle_, "USBWriteToEEPROM", WriteToEEPROM_); // optional: nothing writes the EEPROM
+    Lookup(Handle_, "USBWriteToEEPROM", WriteToEEPROM_);         // optional: nothing writes the EEPROM
+    Lookup(Handle_, "USBDescribeTransport", DescribeTransport_); // optional: older libraries lack it
     complete &= Lookup(Handle_, "USBGetPowerState", GetPowerState_);
     complete &= Lookup(Handle_, "GetDriverVersion", GetDriverVersion_);
     complete &= Lookup(Handle_, "USBSetPowerOnOff", SetPowerOnOff_);
@@ -156,6 +158,11 @@ void TVireoDLL::GetDriverVersion(std::uint8_t* buffer)
     }
     buffer[0] = 0;
     buffer[1] = 0;
+}
+
+bool TVireoDLL::DescribeTransport(vireo::Description& out)
+{
+    return DescribeTransport_ && vireo::ReadDescription(DescribeTransport_, out);
 }
 
 } // namespace tarn::drv

@@ -33,6 +33,7 @@ public:
     std::int32_t GetPowerState() override;
     void SetPowerOnOff(std::int32_t on) override;
     void GetDriverVersion(std::uint8_t* buffer) override;
+    bool DescribeTransport(vireo::Description& out) override;
 
     // Folder-qualified path of libvireo.so beside the driver library.
     static std::string DefaultLibraryPath();
@@ -57,6 +58,7 @@ private:
     decltype(&::USBGetPowerState) GetPowerState_ = nullptr;
     decltype(&::GetDriverVersion) GetDriverVersion_ = nullptr;
     decltype(&::USBSetPowerOnOff) SetPowerOnOff_ = nullptr;
+    decltype(&::USBDescribeTransport) DescribeTransport_ = nullptr;
 };
 
 } // namespace tarn::drv

@@ -14,14 +14,17 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <exception>
 #include <iterator>
@@ -525,6 +528,7 @@ void TFrequencyBarTarn::UpdateControls()
     if (DevFrequencyEdit != nullptr)
         DevFrequencyEdit->SetText(Text(FormatFrequency(device.DeviceFrequency)));
     SetModeButtons();
+    UpdateDescription();
     const TFrequencyLimits limits = Limits();
     const bool out = model_.ZoomOutEnabled(limits);
     wideView_ = !out;
@@ -551,6 +555,83 @@ void TFrequencyBarTarn::SetModeButtons()
         StepModeBtn->setChecked(mode == 1);
     if (SetBtn != nullptr)
         SetBtn->setEnabled(mode == 1);
+}
+
+bool TFrequencyBarTarn::event(QEvent* event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return TGraphicControlTarn::event(event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QString text = ToolTipAt(help->pos());
+    if (text.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+    } else {
+        // Shown again as the pointer moves from one marker to the next.
+        const int x = help->pos().x();
+        QToolTip::showText(help->globalPos(), text, this, QRect(x - kMarkerReach, 0, 2 * kMarkerReach + 1, height()));
+    }
+    return true;
+}
+
+QString TFrequencyBarTarn::FrequencyText(double f) const
+{
+    const TWaveformList& waves = Settings()->Device.Waveforms;
+    const bool rate = !waves.empty() && waves.front() && !waves.front()->IsStandard;
+    return ValueWithUnit(FormatFrequency(f), rate ? "Sa/s" : "Hz");
+}
+
+QString TFrequencyBarTarn::ItemText(TScaleItem item) const
+{
+    const TDeviceSettings& device = Settings()->Device;
+    const TFrequencyLimits limits = Limits();
+    const auto tip = [](const char* text) { return QString::fromUtf8(text); };
+    const auto end = [&](double at, double limit, const char* atLimit, const char* view) {
+        // The view's end sits on the limit within a pixel's rounding.
+        if (std::abs(std::log10(at / limit)) < 1e-9)
+            return tip(atLimit).arg(FrequencyText(limit));
+        return tip(view).arg(FrequencyText(at), FrequencyText(limit));
+    };
+    const TFrequencyView& view = model_.View;
+    switch (item) {
+    case TScaleItem::Software: {
+        const TMarkerPlace place = MarkerShape(view, width(), height(), device.Frequency).Place;
+        const bool pending = device.FrequencyMode == 1 && device.Frequency != device.DeviceFrequency;
+        return tip(place != TMarkerPlace::Inside ? Strings::TipSoftwareBeyond
+                   : pending                     ? Strings::TipSoftwarePending
+                                                 : Strings::TipSoftwareMarker)
+            .arg(FrequencyText(device.Frequency));
+    }
+    case TScaleItem::Device:
+        return tip(Strings::TipDeviceMarker).arg(FrequencyText(device.DeviceFrequency));
+    case TScaleItem::LowEnd:
+        return end(view.Start, limits.Lo, Strings::TipLowestFrequency, Strings::TipViewStart);
+    case TScaleItem::HighEnd:
+        return end(view.Start * std::pow(10.0, view.Span), limits.Hi, Strings::TipHighestFrequency,
+                   Strings::TipViewEnd);
+    case TScaleItem::None:
+        break;
+    }
+    return {};
+}
+
+QString TFrequencyBarTarn::ToolTipAt(const QPoint& point) const
+{
+    if (!Active() || !model_.Ready())
+        return {};
+    const TDeviceSettings& device = Settings()->Device;
+    return ItemText(
+        ItemAt(model_.View, width(), height(), point.x(), point.y(), device.Frequency, device.DeviceFrequency));
+}
+
+void TFrequencyBarTarn::UpdateDescription()
+{
+    QStringList parts;
+    for (const TScaleItem item : {TScaleItem::Software, TScaleItem::Device, TScaleItem::LowEnd, TScaleItem::HighEnd})
+        parts << ItemText(item);
+    const QString description = parts.join(QStringLiteral(". "));
+    if (accessibleDescription() != description)
+        setAccessibleDescription(description);
 }
 
 } // namespace tarn

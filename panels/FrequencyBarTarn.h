@@ -48,6 +48,8 @@ public:
     const QImage& Bitmap() const { return bitmap_; }
     // Draws into the off-screen picture and sets the group's controls.
     void Redraw();
+    // The tool tip at a point of the bar: the marker or scale end there and its value.
+    QString ToolTipAt(const QPoint& point) const;
 
     void ZoomInBtnClick();
     void ZoomOutBtnClick();
@@ -59,6 +61,7 @@ public:
     void SetBtnClick();
 
 protected:
+    bool event(QEvent* event) override;
     void ObjMasterNotify(TObjMasterCode code, std::int32_t index, void* data) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -85,6 +88,10 @@ private:
     void DrawScale(QPainter& painter, const std::vector<QRect>& markerLabels);
     void DrawMarkers(QPainter& painter);
     void UpdateControls();
+    // Every marker and the limits, for those who cannot point.
+    void UpdateDescription();
+    QString ItemText(TScaleItem item) const;
+    QString FrequencyText(double f) const;
     void SetModeButtons();
     // Stores and announces the frequency mode; false when not wired.
     bool SetMode(std::int32_t mode);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace tarn {
 
@@ -174,6 +175,27 @@ TMarkerShape MarkerShape(const TFrequencyView& view, int width, int height, doub
         shape.Hit = {5, height - 18, 13, height - 10};
     }
     return shape;
+}
+
+TScaleItem ItemAt(const TFrequencyView& view, int width, int height, int x, int y, double software, double device)
+{
+    if (!view.Valid() || x < 0 || x >= width || y < 0 || y >= height)
+        return TScaleItem::None;
+    const auto near = [&](double f) {
+        const TMarkerShape shape = MarkerShape(view, width, height, f);
+        if (shape.Place != TMarkerPlace::Inside)
+            return shape.Hit.Contains(x, y);
+        return std::abs(x - shape.X) <= kMarkerReach; // its line and its label
+    };
+    if (near(software))
+        return TScaleItem::Software;
+    if (MarkerShape(view, width, height, device).Place == TMarkerPlace::Inside && near(device))
+        return TScaleItem::Device;
+    if (x < kScaleMargin)
+        return TScaleItem::LowEnd;
+    if (x > width - kScaleMargin)
+        return TScaleItem::HighEnd;
+    return TScaleItem::None;
 }
 
 void TFrequencyBarModel::Reset(const TFrequencyLimits& limits)

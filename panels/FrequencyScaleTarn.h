@@ -86,6 +86,14 @@ struct TMarkerShape {
 };
 TMarkerShape MarkerShape(const TFrequencyView& view, int width, int height, double f);
 
+// What the pointer is on, for its tool tip: a marker (the red one first, it
+// is drawn over the green), else an end of the scale (a limit when the view
+// reaches it).
+enum class TScaleItem { None, Software, Device, LowEnd, HighEnd };
+// Pixels either side of a marker's line that still point at it.
+inline constexpr int kMarkerReach = 4;
+TScaleItem ItemAt(const TFrequencyView& view, int width, int height, int x, int y, double software, double device);
+
 enum class TDragMode { None, Marker, Pan };
 
 // What a key does to the red marker: one pixel, one tenth of the span (in

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "shell/AboutScreen.h"
 
+#include "shell/master/DialogService.h"
 #include "access/AccessibleTarn.h"
 #include "data/StringsTarn.h"
 #include "device/DriverAbstraction.h"
@@ -92,6 +93,7 @@ TAboutForm::TAboutForm(QWidget* owner, TDriverAbstraction& driver)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                          | Qt::WindowCloseButtonHint)
 {
+    MakeModalToOwner(*this);
     setFixedSize(kClientWidth, kClientHeight);
     for (int row = 0; row < kRowCount; ++row) {
         captions_[row] = new QLabel(this);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "shell/CommBrokenScreen.h"
 
+#include "shell/master/DialogService.h"
 #include "data/StringsTarn.h"
 #include "shell/master/ObjMasterTarn.h"
 
@@ -22,6 +23,7 @@ TCommBrokenForm::TCommBrokenForm(TObjMasterTarn& master, QWidget* parent)
                           | Qt::WindowCloseButtonHint),
       master_(master), retryTimer_(new QTimer(this)), exitButton_(new QPushButton(this))
 {
+    MakeModalToOwner(*this);
     setWindowTitle(QString::fromUtf8(Strings::CommBrokenCaption));
 
     auto* icon = new QLabel(this);

@@ -32,8 +32,23 @@ private:
     TOpener opener_;
 };
 
-// The manual's section for the control that has the focus in the main window
-// or one of its detached groups; "window" when nothing there has it.
+// The manual's section for the control that has the focus: in a dialog (or a
+// message over it) the dialog's section, in the main window or one of its
+// detached groups the group's; "window" when nothing there has it.
 QString HelpAnchorFor(TMainForm& form, const QWidget* focus);
+
+// F1 in a modal window of the program (a dialog, a message, a module's
+// window), where the main window's shortcut cannot reach: runs open with
+// the widget that took the key, to show the manual at that window's section.
+class THelpKeyFilter : public QObject {
+public:
+    THelpKeyFilter(QObject* parent, std::function<void(QWidget*)> open) : QObject(parent), open_(std::move(open)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    std::function<void(QWidget*)> open_;
+};
 
 } // namespace tarn

@@ -150,6 +150,9 @@ void TMainForm::BuildMenus()
     connect(exit1_, &QAction::triggered, this, &TMainForm::Exit1Click);
     connect(exit2_, &QAction::triggered, this, &TMainForm::Exit2Click);
     connect(help2_, &QAction::triggered, this, &TMainForm::Help2Click);
+    // F1 in the dialogs, which the action's shortcut does not reach.
+    qApp->installEventFilter(
+        new THelpKeyFilter(this, [this](QWidget* window) { ShowHelp(HelpAnchorFor(*this, window)); }));
     connect(options1_, &QAction::triggered, this, &TMainForm::Options1Click);
     connect(about1_, &QAction::triggered, this, &TMainForm::About1Click);
 }
@@ -221,12 +224,7 @@ void TMainForm::BuildStatusBar()
 
 void TMainForm::WireStatusBar()
 {
-    statusBar_->GeneratorText = [this] {
-        TDriverAbstraction* driver = deviceAbstraction_->Driver();
-        const bool demonstration = driver == nullptr || dynamic_cast<TDAO_DEMO*>(driver) != nullptr;
-        return GeneratorInUse(demonstration, !demonstration && VirtualUsbLibraryLoaded(),
-                              demonstration ? 0 : driver->GetSerialNumber());
-    };
+    statusBar_->Driver = [this] { return deviceAbstraction_->Driver(); };
     const auto report = [this](const QString& text) { statusBar_->ReportAdjustment(text); };
     frequencyBar_->OnAdjusted = report;
     for (auto& wrapper : channelWrappers_) {
@@ -376,6 +374,8 @@ void TMainForm::closeEvent(QCloseEvent* event)
     }
     exitConfirmed_ = true;
     event->accept();
+    if (helpForm_ != nullptr)
+        helpForm_->close();
     RequestTerminate();
 }
 
@@ -396,9 +396,13 @@ void TMainForm::Help2Click()
 {
     // Relative to the current folder, the program's folder. Shown here: a
     // desktop without a browser or launcher still has the manual.
-    const QString anchor = HelpAnchorFor(*this, QApplication::focusWidget());
+    ShowHelp(HelpAnchorFor(*this, QApplication::focusWidget()));
+}
+
+void TMainForm::ShowHelp(const QString& anchor)
+{
     if (helpForm_ == nullptr)
-        helpForm_ = new THelpForm(this);
+        helpForm_ = std::make_unique<THelpForm>(nullptr);
     helpForm_->Open(QDir::current().absoluteFilePath(QStringLiteral("help/help.htm")), anchor);
 }
 

@@ -104,11 +104,13 @@ public:
     TUndoTarn& UndoTarn1() { return *undo_; }
     TStatusBarTarn& StatusBarTarn1() const { return *statusBar_; }
     // The manual's window once "Help" has opened it, else null.
-    THelpForm* HelpWindow() const { return helpForm_; }
+    THelpForm* HelpWindow() const { return helpForm_.get(); }
 
     void Exit1Click();
     void Exit2Click();
     void Help2Click();
+    // The manual's window at a section.
+    void ShowHelp(const QString& anchor);
     void Options1Click();
     void About1Click();
     // Moves the group into a detached window of its own and shows it.
@@ -185,7 +187,9 @@ private:
     TCommBrokenForm* commBrokenForm_ = nullptr;
     std::optional<TWindowPlace> storedPlace_;
     bool fitWhenShown_ = false;
-    THelpForm* helpForm_ = nullptr;
+    // A window of its own, in no window's hierarchy: a dialog modal to the
+    // main window leaves it usable.
+    std::unique_ptr<THelpForm> helpForm_;
     int commBrokenCount_ = 0;
     int commBrokenRetryMs_ = 0;
     bool exitConfirmed_ = false;

@@ -43,6 +43,7 @@ TNewWaveForm::TNewWaveForm(TDialogService& dialogs, QWidget* owner)
                          | Qt::WindowCloseButtonHint),
       dialogs_(dialogs)
 {
+    MakeModalToOwner(*this);
     setWindowTitle(Text(Strings::NewWaveCaption));
     setFixedSize(kClientWidth, kClientHeight);
     NameEdit = new QLineEdit(Text(Strings::NewWaveDefaultName), this);

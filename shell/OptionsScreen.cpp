@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "shell/OptionsScreen.h"
 
+#include "shell/master/DialogService.h"
 #include "access/AccessibleTarn.h"
 #include "data/OptionsTarn.h"
 #include "data/SettingsTarn.h"
@@ -76,6 +77,7 @@ TOptionsForm::TOptionsForm(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                          | Qt::WindowCloseButtonHint)
 {
+    MakeModalToOwner(*this);
     setFixedSize(kClientWidth, kClientHeight);
     pages_ = new QTabWidget(this);
     pages_->setGeometry(0, 0, kClientWidth, kPagesHeight);

@@ -6,10 +6,7 @@
 #include "data/StringsTarn.h"
 #include "panels/PanelControlsTarn.h"
 
-#include <QDir>
 #include <QLabel>
-
-#include <dlfcn.h>
 
 namespace tarn {
 
@@ -25,28 +22,15 @@ void Show(QLabel& label, const QString& text)
 
 } // namespace
 
-QString GeneratorInUse(bool demonstration, bool virtualGenerator, std::int32_t serial)
+QString GeneratorInUse(const TGeneratorLink& link, std::int32_t serial)
 {
-    if (demonstration) {
+    if (link.Kind == "demonstration") {
         return QString::fromUtf8(Strings::StatusDemonstration);
     }
-    if (virtualGenerator) {
+    if (link.Kind == "virtual") {
         return QString::fromUtf8(Strings::StatusVirtualGenerator);
     }
     return QString::fromUtf8(Strings::StatusSerialNumber).arg(serial, 8, 10, QLatin1Char('0'));
-}
-
-bool VirtualUsbLibraryLoaded()
-{
-    // Only a library the driver has loaded already: nothing is loaded here.
-    const QByteArray path = QDir::current().absoluteFilePath(QStringLiteral("libvireo.so")).toLocal8Bit();
-    void* handle = dlopen(path.constData(), RTLD_LAZY | RTLD_NOLOAD);
-    if (handle == nullptr) {
-        return false;
-    }
-    const bool isVirtual = dlsym(handle, "VgGetSampleWord") != nullptr;
-    dlclose(handle);
-    return isVirtual;
 }
 
 TStatusBarTarn::TStatusBarTarn(QWidget* parent) : QStatusBar(parent)
@@ -109,7 +93,15 @@ void TStatusBarTarn::ObjMasterNotify(TObjMasterCode code, std::int32_t index, vo
 
 void TStatusBarTarn::UpdateGenerator()
 {
-    Show(*generator_, GeneratorText ? GeneratorText() : QString());
+    TDriverAbstraction* driver = Driver ? Driver() : nullptr;
+    const TGeneratorLink link = driver != nullptr ? driver->DescribeLink() : TGeneratorLink{"demonstration", {}};
+    Show(*generator_, GeneratorInUse(link, driver != nullptr ? driver->GetSerialNumber() : 0));
+    QString detail = QString::fromStdString(link.Detail);
+    if (link.Kind == "usb" && !detail.isEmpty()) {
+        detail.prepend(QStringLiteral("USB "));
+    }
+    generator_->setToolTip(detail);
+    generator_->setAccessibleDescription(detail);
 }
 
 void TStatusBarTarn::UpdateRate()
@@ -158,6 +150,11 @@ QString TStatusBarTarn::Sweep() const
 QString TStatusBarTarn::Generator() const
 {
     return generator_->text();
+}
+
+QString TStatusBarTarn::GeneratorDetail() const
+{
+    return generator_->toolTip();
 }
 
 QString TStatusBarTarn::Communication() const

@@ -3,6 +3,7 @@
 // state of the communication, the last adjustment the program made to a typed
 // value, why a sweep stopped, and the waveform frequency a sampling rate gives.
 #pragma once
+#include "device/DriverAbstraction.h"
 #include "shell/master/ObjMasterTarn.h"
 
 #include <QStatusBar>
@@ -27,8 +28,8 @@ public:
     TStatusBarTarn& operator=(const TStatusBarTarn&) = delete;
 
     void SetObjMaster(TObjMasterTarn* master, TSettingsTarn* settings);
-    // Asked at each start and reconnection: serial number, demonstration or virtual.
-    std::function<QString()> GeneratorText;
+    // Asked at each start and reconnection: the driver object in use (none: demonstration).
+    std::function<TDriverAbstraction*()> Driver;
 
     void CommBroken();
     void Reconnected();
@@ -37,6 +38,8 @@ public:
     void ReportSweep(const QString& text);
 
     QString Generator() const;
+    // Where the generator is, as its driver tells it (the generator's tool tip).
+    QString GeneratorDetail() const;
     QString Communication() const;
     QString Adjustment() const;
     QString Sweep() const;
@@ -58,12 +61,9 @@ private:
     QTimer reconnectedTimer_;
 };
 
-// The text of the generator a driver reports: demonstration mode, the virtual
-// generator when the USB library beside the program is the virtual one, else
+// The status text of the generator a driver describes: demonstration mode,
+// the virtual generator, else (a USB device, or a driver too old to tell)
 // the serial number.
-QString GeneratorInUse(bool demonstration, bool virtualGenerator, std::int32_t serial);
-// True when the USB library already loaded from the program folder is the
-// virtual generator's (it exports the Vg functions).
-bool VirtualUsbLibraryLoaded();
+QString GeneratorInUse(const TGeneratorLink& link, std::int32_t serial);
 
 } // namespace tarn

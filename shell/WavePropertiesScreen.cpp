@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "shell/WavePropertiesScreen.h"
 
+#include "shell/master/DialogService.h"
 #include "data/StringsTarn.h"
 #include "data/WaveformTarn.h"
 #include "shell/NewWaveScreen.h"
@@ -24,6 +25,7 @@ TWavePropertiesForm::TWavePropertiesForm(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                          | Qt::WindowCloseButtonHint)
 {
+    MakeModalToOwner(*this);
     setWindowTitle(Text(Strings::WavePropertiesCaption));
     setFixedSize(kClientWidth, kClientHeight);
     NameEdit = new QLineEdit(this);

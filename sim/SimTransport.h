@@ -25,6 +25,7 @@ public:
     bool BulkRead(void* data, std::size_t size) override { return generator_.BulkRead(session_, data, size); }
     bool Ready() override { return generator_.Ready(session_); }
     bool QueryPacketSize(std::uint32_t& size) override { return generator_.QueryPacketSize(session_, size); }
+    vireo::Description Describe() const override { return {"virtual", "in this process"}; }
 
 private:
     VirtualGenerator& generator_;

@@ -25,6 +25,7 @@ public:
     bool BulkRead(void* data, std::size_t size) override;
     bool Ready() override;
     bool QueryPacketSize(std::uint32_t& size) override;
+    vireo::Description Describe() const override { return {"virtual", "device program at " + path_}; }
 
     // True when the last Open found a device program listening.
     bool Listening() const { return listening_; }
@@ -55,6 +56,7 @@ public:
     bool BulkRead(void* data, std::size_t size) override { return Active().BulkRead(data, size); }
     bool Ready() override { return Active().Ready(); }
     bool QueryPacketSize(std::uint32_t& size) override { return Active().QueryPacketSize(size); }
+    vireo::Description Describe() const override { return remote_ ? remote_->Describe() : local_.Describe(); }
 
     bool UsingDeviceProgram() const { return remote_ != nullptr; }
 

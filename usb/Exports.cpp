@@ -3,6 +3,7 @@
 // keeps every exception inside the library.
 #include "usb/Backend.h"
 #include "usb/Guard.h"
+#include "usb/TransportText.h"
 #include "usb/UsbLink.h"
 #include "usb/VireoApi.h"
 
@@ -126,4 +127,16 @@ VIREO_EXPORT int32_t USBGetPowerState(void)
 VIREO_EXPORT void USBSetPowerOnOff(int32_t OnOff)
 {
     Guard([&] { Link().SetPowerOnOff(OnOff); });
+}
+
+VIREO_EXPORT int32_t USBDescribeTransport(char* kind, int32_t kindCapacity, char* detail, int32_t detailCapacity)
+{
+    return Guard(
+        [&] {
+            const vireo::Description description = Link().Describe();
+            const bool wrote = vireo::CopyToBuffer(description.kind, kind, kindCapacity);
+            vireo::CopyToBuffer(description.detail, detail, detailCapacity);
+            return wrote ? 1 : 0;
+        },
+        0);
 }

@@ -6,6 +6,7 @@
 #include <libusb.h>
 
 #include <climits>
+#include <cstdio>
 #include <memory>
 
 namespace vireo {
@@ -210,6 +211,18 @@ bool LibusbTransport::QueryPacketSize(std::uint32_t& size)
         return false;
     size = static_cast<std::uint32_t>(rc);
     return true;
+}
+
+Description LibusbTransport::Describe() const
+{
+    Description description{"usb", {}};
+    if (device_ != nullptr) {
+        char where[40];
+        std::snprintf(where, sizeof where, "bus %03u device %03u", unsigned{libusb_get_bus_number(device_)},
+                      unsigned{libusb_get_device_address(device_)});
+        description.detail = where;
+    }
+    return description;
 }
 
 } // namespace vireo

@@ -35,6 +35,7 @@ public:
     bool BulkRead(void* data, std::size_t size) override;
     bool Ready() override;
     bool QueryPacketSize(std::uint32_t& size) override;
+    Description Describe() const override;
 
 private:
     bool Bulk(unsigned char endpoint, unsigned char* data, std::size_t size);

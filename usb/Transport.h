@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "usb/TransportText.h"
+
 namespace vireo {
 
 // Results of opening the device; USBInitDevice returns them unchanged.
@@ -38,6 +40,9 @@ public:
     virtual bool Ready() = 0;
     // Request 11.
     virtual bool QueryPacketSize(std::uint32_t& size) = 0;
+
+    // The device the last Open reached; nothing known before.
+    virtual Description Describe() const { return {}; }
 };
 
 } // namespace vireo

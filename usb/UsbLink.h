@@ -38,6 +38,7 @@ public:
     void SetCallback(FailureCallback callback) { callback_ = callback; }
     std::int32_t GetPowerState();
     void SetPowerOnOff(std::int32_t onOff);
+    Description Describe() const { return transport_.Describe(); }
 
     std::size_t BufferLength() const { return length_; }
     std::uint32_t PacketSize() const { return packetSize_; }

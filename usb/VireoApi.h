@@ -30,6 +30,10 @@ void USBSetCallBackFunction(VireoFailureCallback callback);
 int32_t USBGetDriverVersion(void);
 int32_t USBGetPowerState(void);
 void USBSetPowerOnOff(int32_t OnOff);
+/* Added later (a library without it is older): what carries the requests,
+   as the texts kind ("usb", "virtual") and detail (where), each written
+   NUL-terminated and cut to its buffer; 1 when kind was written. */
+int32_t USBDescribeTransport(char* kind, int32_t kindCapacity, char* detail, int32_t detailCapacity);
 
 #ifdef __cplusplus
 }

@@ -3,20 +3,24 @@
 #include "data/SettingsTarn.h"
 #include "data/StringsTarn.h"
 #include "panels/FrequencyBarTarn.h"
+#include "panels/PanelControlsTarn.h"
 #include "panels/ThemeTarn.h"
 #include "panels/HLEditTarn.h"
 #include "shell/master/tests/TestApp.h"
 
 #include <QAccessible>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <vector>
 
 namespace tarn {
@@ -153,6 +157,68 @@ TEST_F(FrequencyBarTarnTest, ControlsHaveAccessibleNamesAndHints)
     EXPECT_TRUE(bar->ConModeBtn->isCheckable());
     EXPECT_TRUE(bar->StepModeBtn->isCheckable());
     EXPECT_FALSE(bar->SetBtn->isCheckable());
+}
+
+// Pointing at a marker or an end of the scale names it with its value; the
+// accessible description says the same of all of them.
+TEST_F(FrequencyBarTarnTest, MarkersAndEndsNameThemselvesAndTheirValuesWhereTheUserPoints)
+{
+    struct Case {
+        std::function<void()> setUp;
+        std::function<QPoint()> at;
+        const char* tip;
+    };
+    const int y = 10;
+    const auto deviceX = [&] { return PixelOf(View(), W(), settings.Device.DeviceFrequency); };
+    const Case cases[] = {
+        {[] {}, [&] { return QPoint(MarkerX() + kMarkerReach, y); }, "Frequency in software (red): 15 kSa/s"},
+        {[] {}, [&] { return QPoint(5, y); }, "Lowest frequency of this waveform: 16.384 Sa/s"},
+        {[] {}, [&] { return QPoint(W() - 5, H() - 30); }, "Highest frequency of this waveform: 100 MSa/s"},
+        {[] {}, [&] { return QPoint(W() / 2 + 60, y); }, ""},
+        // Step mode: the red marker waits for "Set", the green one stays where the device is.
+        {[&] {
+             Type(QStringLiteral("15k")); // the device follows
+             QTest::mouseClick(bar->StepModeBtn, Qt::LeftButton);
+             Drag(MarkerX(), y, MarkerX() + 60);
+         },
+         [&] { return QPoint(MarkerX(), H() - 12); }, "Frequency in software (red): %1, sent to the device by \"Set\""},
+        {[] {}, [&] { return QPoint(deviceX() - kMarkerReach, y); }, "Frequency in device (green): 15.002 kSa/s"},
+        {[&] {
+             QTest::mouseClick(bar->SetBtn, Qt::LeftButton);
+             for (int i = 0; i < 3; ++i)
+                 QTest::mouseClick(bar->ZoomInBtn, Qt::LeftButton);
+         },
+         [&] { return QPoint(3, y); }, "Left end of the view: %2 (lowest frequency 16.384 Sa/s)"},
+        {[&] { Drag(MarkerX(), y, W() + 40); }, [&] { return QPoint(W() - 10, H() - 14); },
+         "Frequency in software (red): %1, outside the view: drag the triangle back"},
+        // A standard waveform counts in hertz.
+        {[&] {
+             settings.Device.Waveforms[0] = Wave(8192, true);
+             master.Notify(Code::omWaveformLoaded);
+         },
+         [&] { return QPoint(W() - 3, y); }, "Right end of the view: %3 (highest frequency 50 MHz)"},
+    };
+    for (const Case& c : cases) {
+        c.setUp();
+        bar->Redraw();
+        const auto unit = [](double v, const char* u) { return ValueWithUnit(FormatFrequency(v), u); };
+        const QString start = unit(View().Start, "Sa/s");
+        const QString end = unit(View().Start * std::pow(10.0, View().Span), "Hz");
+        const QString tip =
+            QString::fromUtf8(c.tip).replace("%1", unit(F(), "Sa/s")).replace("%2", start).replace("%3", end);
+        const QPoint at = c.at();
+        EXPECT_EQ(bar->ToolTipAt(at).toStdString(), tip.toStdString()) << c.tip << " at " << at.x() << "," << at.y();
+        if (!tip.isEmpty()) {
+            EXPECT_TRUE(bar->accessibleDescription().contains(tip)) << bar->accessibleDescription().toStdString();
+        }
+        // The tool tip event shows the same text (an empty one hides the last after a while).
+        QHelpEvent help(QEvent::ToolTip, at, bar->mapToGlobal(at));
+        QApplication::sendEvent(bar, &help);
+        if (!tip.isEmpty()) {
+            EXPECT_TRUE(QToolTip::isVisible()) << c.tip;
+            EXPECT_EQ(QToolTip::text().toStdString(), tip.toStdString()) << c.tip;
+        }
+    }
 }
 
 TEST_F(FrequencyBarTarnTest, TypedFrequencies)

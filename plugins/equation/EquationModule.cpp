@@ -22,6 +22,8 @@ class TEquationDialog : public QDialog {
 public:
     TEquationDialog(QWidget* parent, const std::string& expression) : QDialog(parent)
     {
+        // Holds up the program's main window only: its manual stays usable.
+        setWindowModality(Qt::WindowModal);
         setWindowTitle(QString::fromUtf8(kModule.caption));
         auto* layout = new QVBoxLayout(this);
         auto* label = new QLabel(QStringLiteral("Expression in t (0 <= t < 1 over one period), values -1 .. 1:"), this);

@@ -31,6 +31,8 @@ class THarmonicsDialog : public QDialog {
 public:
     THarmonicsDialog(QWidget* parent, const THarmonics& start) : QDialog(parent)
     {
+        // Holds up the program's main window only: its manual stays usable.
+        setWindowModality(Qt::WindowModal);
         setWindowTitle(QString::fromUtf8(kModule.caption));
         auto* layout = new QVBoxLayout(this);
         Preview = new tarnplugin::TModulePreview(this);

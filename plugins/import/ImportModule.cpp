@@ -39,6 +39,8 @@ class TImportDialog : public QDialog {
 public:
     TImportDialog(QWidget* parent, int range) : QDialog(parent), range_(range)
     {
+        // Holds up the program's main window only: its manual stays usable.
+        setWindowModality(Qt::WindowModal);
         setWindowTitle(QString::fromUtf8(kModule.caption));
         auto* layout = new QVBoxLayout(this);
         auto* form = new QFormLayout;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "shell/master/DialogService.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
 
@@ -39,7 +40,10 @@ TDialogResult TMessageBoxDialogService::Message(TDialogKind kind, TDialogButtons
         std::fprintf(stderr, "%s\n", text.c_str());
         return DefaultAnswer(buttons);
     }
-    QMessageBox box(parent_);
+    // Over the modal window in front, if any, so that it waits for the answer too.
+    QWidget* modal = QApplication::activeModalWidget();
+    QMessageBox box(modal != nullptr ? modal : parent_);
+    MakeModalToOwner(box);
     switch (kind) {
     case TDialogKind::Error:
         box.setIcon(QMessageBox::Critical);
@@ -88,6 +92,11 @@ TDialogResult TMessageBoxDialogService::Message(TDialogKind kind, TDialogButtons
     default:
         return TDialogResult::Closed;
     }
+}
+
+void MakeModalToOwner(QWidget& window)
+{
+    window.setWindowModality(window.parentWidget() != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
 }
 
 } // namespace tarn

@@ -8,6 +8,11 @@ class QWidget;
 
 namespace tarn {
 
+// A modal window with an owner holds up only its owner's windows, so the
+// manual (a window of its own) stays usable beside it; without an owner the
+// whole program waits.
+void MakeModalToOwner(QWidget& window);
+
 enum class TDialogKind { Error, Warning, Information, Question };
 // YesNoDefaultNo: Yes and No with No taken on Enter, for a step that loses something.
 enum class TDialogButtons { Ok, YesNo, YesNoAbort, YesNoDefaultNo };

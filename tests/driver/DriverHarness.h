@@ -89,6 +89,7 @@ struct TDriverApi {
     tarn::drv::InitializeDeviceFn InitializeDevice = nullptr;
     tarn::drv::DeInitializeDeviceFn DeInitializeDevice = nullptr;
     tarn::drv::DeviceFunctionFn DeviceFunction = nullptr;
+    tarn::drv::DescribeTransportFn DescribeTransport = nullptr; // a later addition
     bool Complete() const { return InitializeDevice && DeInitializeDevice && DeviceFunction; }
 };
 
@@ -127,6 +128,7 @@ public:
         Api.InitializeDevice = Driver_->Get<decltype(Api.InitializeDevice)>("InitializeDevice");
         Api.DeInitializeDevice = Driver_->Get<decltype(Api.DeInitializeDevice)>("DeInitializeDevice");
         Api.DeviceFunction = Driver_->Get<decltype(Api.DeviceFunction)>("DeviceFunction");
+        Api.DescribeTransport = Driver_->Get<decltype(Api.DescribeTransport)>("DescribeTransport");
         if (Usb_) {
             Vg.Reset = Usb_->Get<decltype(Vg.Reset)>("VgReset");
             Vg.GetRegister = Usb_->Get<decltype(Vg.GetRegister)>("VgGetRegister");

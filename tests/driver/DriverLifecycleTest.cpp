@@ -144,10 +144,11 @@ TEST_F(DriverLifecycle, TeardownSwitchesPowerOffUnlessAskedToKeepIt)
     EXPECT_EQ(Setup.Vg.GetPower(), 1);
 }
 
-TEST(DriverExports, OnlyTheThreeEntryPointsAreVisible)
+TEST(DriverExports, OnlyTheEntryPointsAreVisible)
 {
     TLibrary driver(EnvDir("TARN_PROGRAM_DIR") / "libtarndrv.so");
     ASSERT_TRUE(driver.Loaded());
+    EXPECT_NE(driver.Get<void*>("DescribeTransport"), nullptr);
     EXPECT_NE(driver.Get<void*>("InitializeDevice"), nullptr);
     EXPECT_NE(driver.Get<void*>("DeInitializeDevice"), nullptr);
     EXPECT_NE(driver.Get<void*>("DeviceFunction"), nullptr);
@@ -226,6 +227,39 @@ TEST(DriverBinding, LibraryWithoutEEPROMWriteStillBinds)
     EXPECT_TRUE(LibraryLoaded(usb));
     setup.Api.DeInitializeDevice();
     EXPECT_FALSE(LibraryLoaded(usb));
+}
+
+// What carries the requests, passed up from the USB library; an older USB
+// library (the stand-ins lack the export) or no device leaves it untold.
+TEST(DriverBinding, TheTransportIsDescribedOnlyWhileADeviceIsBoundToALibraryThatTells)
+{
+    struct Case {
+        fs::path usb;
+        std::int32_t init;
+        std::int32_t result;
+        const char* kind;
+        const char* detail;
+    };
+    const Case cases[] = {
+        {VirtualUsbLibrary(), 0, 1, "virtual", "in this process"},
+        {fs::path(TARN_STUB_NO_EEPROM_WRITE), 5, 0, "", ""},
+        {fs::path(), 1, 0, "", ""},
+    };
+    for (const Case& c : cases) {
+        TDriverSetup setup{c.usb, false};
+        ASSERT_TRUE(setup.Ready() && setup.Api.DescribeTransport != nullptr);
+        char kind[8] = "";
+        char detail[64] = "";
+        EXPECT_EQ(setup.Api.DescribeTransport(kind, sizeof kind, detail, sizeof detail), 0) << "before initialising";
+        EXPECT_EQ(setup.Api.InitializeDevice(0), c.init) << c.usb;
+        EXPECT_EQ(setup.Api.DescribeTransport(kind, sizeof kind, detail, sizeof detail), c.result) << c.usb;
+        EXPECT_STREQ(kind, c.kind);
+        EXPECT_STREQ(detail, c.detail);
+        EXPECT_EQ(setup.Api.DescribeTransport(kind, 4, nullptr, 0), c.result) << "cut to the buffer";
+        EXPECT_EQ(std::string(kind), std::string(c.kind).substr(0, 3));
+        setup.Api.DeInitializeDevice();
+        EXPECT_EQ(setup.Api.DescribeTransport(kind, sizeof kind, detail, sizeof detail), 0) << "after teardown";
+    }
 }
 
 } // namespace

@@ -236,4 +236,14 @@ int libusb_get_max_packet_size(libusb_device* device, unsigned char endpoint)
     return Fake().devices.at(device->index).maxPacketSize;
 }
 
+uint8_t libusb_get_bus_number(libusb_device* device)
+{
+    return Fake().devices.at(device->index).bus;
+}
+
+uint8_t libusb_get_device_address(libusb_device* device)
+{
+    return Fake().devices.at(device->index).address;
+}
+
 } // extern "C"

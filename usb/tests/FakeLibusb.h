@@ -33,6 +33,8 @@ struct Device {
     int openResult = 0;
     int claimResult = 0;
     int maxPacketSize = 64;
+    std::uint8_t bus = 3;
+    std::uint8_t address = 117;
 };
 
 struct Transfer {

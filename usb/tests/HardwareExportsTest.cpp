@@ -132,5 +132,36 @@ TEST_F(HardwareExports, AFailedPacketSizeQueryWhileOpeningReportsAndKeepsTheSize
     EXPECT_EQ(Sent(0), (Bytes{0x29, 11, 0, 4}));
 }
 
+TEST_F(HardwareExports, TheTransportNamesTheBusAddressOfTheOpenDeviceInBuffersOfAnySize)
+{
+    struct Case {
+        bool open;
+        std::int32_t kindCapacity, detailCapacity;
+        std::int32_t result;
+        const char* kind;
+        const char* detail;
+    };
+    const Case cases[] = {
+        {true, 16, 64, 1, "usb", "bus 003 device 117"},
+        {true, 3, 8, 1, "us", "bus 003"},           // cut to the buffers, still terminated
+        {true, 0, 64, 0, "", "bus 003 device 117"}, // no room for the kind
+        {true, 1, 1, 1, "", ""},
+        {false, 16, 64, 1, "usb", ""}, // nothing open: nowhere to name
+    };
+    for (const Case& c : cases) {
+        AttachGenerator();
+        if (!c.open)
+            fake.devices.clear();
+        USBInitDevice();
+        char kind[16] = "unchanged";
+        char detail[64] = "unchanged";
+        EXPECT_EQ(USBDescribeTransport(kind, c.kindCapacity, detail, c.detailCapacity), c.result);
+        EXPECT_STREQ(kind, c.kindCapacity > 0 ? c.kind : "unchanged");
+        EXPECT_STREQ(detail, c.detailCapacity > 0 ? c.detail : "unchanged");
+    }
+    EXPECT_EQ(USBDescribeTransport(nullptr, 16, nullptr, 64), 0);
+    EXPECT_EQ(g_failures, 0);
+}
+
 } // namespace
 } // namespace vireo

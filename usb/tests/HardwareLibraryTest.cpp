@@ -18,7 +18,7 @@ const std::set<std::string> kUsbExports{
     "USBConfigureFPGA",    "USBSingleRead",    "USBSingleWrite",   "USBSingleWriteWithoutFlush",
     "USBRollFIFORead",     "USBFIFORead",      "USBFIFOWrite",     "USBGetPacketSize",
     "USBReadFromEEPROM",   "USBWriteToEEPROM", "USBGetDeviceID",   "USBSetCallBackFunction",
-    "USBGetDriverVersion", "USBGetPowerState", "USBSetPowerOnOff"};
+    "USBGetDriverVersion", "USBGetPowerState", "USBSetPowerOnOff", "USBDescribeTransport"};
 
 const std::set<std::string> kVirtualExtras{"VgReset",
                                            "VgGetRegister",
