@@ -58,19 +58,6 @@ std::optional<Column> ColumnNamed(std::string_view field)
     return std::nullopt;
 }
 
-// Seconds: an optional trailing "s", then the m or u prefix.
-double ParseSeconds(std::string_view text)
-{
-    if (!text.empty() && text.back() == 's')
-        text = Trim(text.substr(0, text.size() - 1));
-    double factor = 1.0;
-    if (!text.empty() && (text.back() == 'm' || text.back() == 'u')) {
-        factor = text.back() == 'm' ? 1e-3 : 1e-6;
-        text = Trim(text.substr(0, text.size() - 1));
-    }
-    return static_cast<double>(ParseNumber(text)) * factor;
-}
-
 [[noreturn]] void Fail(int line, const std::string& message)
 {
     throw ESweepListError(line, message);
@@ -87,7 +74,7 @@ double Value(Column column, std::string_view field, int line)
     try {
         value = column == Column::Frequency ? ParseFrequency(field)
                 : column == Column::Level   ? ParseVoltage(field)
-                                            : ParseSeconds(field);
+                                            : ParseDwell(field);
     } catch (const EDataError&) {
         Fail(line, "\"" + std::string(field) + "\" is not a " + name);
     }
@@ -99,6 +86,28 @@ double Value(Column column, std::string_view field, int line)
 }
 
 } // namespace
+
+double ParseDwell(std::string_view text)
+{
+    text = Trim(text);
+    if (!text.empty() && text.back() == 's')
+        text = Trim(text.substr(0, text.size() - 1));
+    double factor = 1.0;
+    if (!text.empty() && (text.back() == 'm' || text.back() == 'u')) {
+        factor = text.back() == 'm' ? 1e-3 : 1e-6;
+        text = Trim(text.substr(0, text.size() - 1));
+    }
+    const double value = static_cast<double>(ParseNumber(text)) * factor;
+    if (!std::isfinite(value))
+        throw EConvertError("'" + std::string(text) + "' is not a valid time");
+    return value;
+}
+
+std::string FormatDwell(double seconds)
+{
+    // The voltage texts have the m and u prefixes a time needs.
+    return FormatVoltage(seconds) + "s";
+}
 
 ESweepListError::ESweepListError(int line, const std::string& message)
     : EDataError(line > 0 ? "Line " + std::to_string(line) + ": " + message : message), line_(line)

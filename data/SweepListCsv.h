@@ -35,6 +35,11 @@ inline constexpr std::size_t kSweepListMaxRows = 10000;
 inline constexpr std::size_t kSweepListMaxLine = 256;
 inline constexpr std::size_t kSweepListMaxBytes = 1u << 20;
 
+// Seconds as "10ms", "0.5s", "250us", "2" (an optional "s" after the m or u
+// prefix); throws EDataError. The text for one: "100ms", "1.5s".
+double ParseDwell(std::string_view text);
+std::string FormatDwell(double seconds);
+
 // Throws ESweepListError.
 std::vector<TSweepListRow> ParseSweepListCsv(std::string_view text);
 // Reads at most kSweepListMaxBytes + 1 bytes of a regular file, then parses.
