@@ -188,13 +188,13 @@ void TSettingsTarn::WriteXMLValues()
     TXMLSettings& store = *XMLStore;
     store.WriteInt("/device/realchannelcount", RealChannelCount);
     store.WriteInt("/device/channelcount", ChannelCount);
-    store.WriteFloat("/device/frequency", Device.Frequency);
+    store.WriteFloat("/device/frequency", SweepHold.Frequency.value_or(Device.Frequency));
     store.WriteInt("/device/frequencymode", Device.FrequencyMode);
-    store.WriteIntArray("/device/level", Device.Level);
+    store.WriteIntArray("/device/level", SweepHold.Level.value_or(Device.Level));
     store.WriteIntArray("/device/shift", Device.Shift);
     store.WriteIntArray("/device/devshift", Device.DevShift);
     store.WriteIntArray("/device/shiftmode", Device.ShiftMode);
-    store.WriteIntArray("/device/outputatn", Device.OutputAtn);
+    store.WriteIntArray("/device/outputatn", SweepHold.OutputAtn.value_or(Device.OutputAtn));
     store.WriteIntArray("/device/outputonoff", Device.OutputOnOff);
     store.WriteIntArray("/device/filter", Device.Filter);
     store.WriteInt("/device/triggermode", Device.TriggerMode);

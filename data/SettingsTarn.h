@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,16 @@ struct TDeviceSettings {
     std::int32_t TriggerOnOff = 0;
     std::int32_t TriggerLeading = 1;
     bool HOutputActive = false;
+};
+
+// What a running sweep has the files hold in place of the values it steps
+// through, so that no save, during the run or at its end, keeps a value
+// from the middle of a sweep.
+struct TSweepHold {
+    std::optional<double> Frequency;
+    std::optional<TIntArray> Level;
+    std::optional<TIntArray> OutputAtn;
+    bool Empty() const { return !Frequency && !Level && !OutputAtn; }
 };
 
 struct TSettingsLoadResult {
@@ -122,6 +133,7 @@ public:
     TBoolArray VavgOn;
     TWaveformRepository Repository;
     TDeviceSettings Device;
+    TSweepHold SweepHold;
 
     // The device parameters and output descriptors of this generator.
     void SetDefaults();

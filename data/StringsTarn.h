@@ -260,6 +260,25 @@
     X(AccessibleItemMenu, "Waveform actions")                                                                          \
     X(AccessibleListMenu, "Waveform list actions")                                                                     \
     X(AccessibleDbUnit, "dB unit")                                                                                     \
+    /* sweeps: why a setup cannot be swept, and why a sweep stopped */                                             \
+    X(SweepNotFinite, "The sweep's values must be finite numbers.")                                                  \
+    X(SweepLogNeedsPositive, "A logarithmic sweep needs start and stop above 0.")                                    \
+    X(SweepStartIsStop, "Start and stop of the sweep are equal.")                                                    \
+    X(SweepStartIsStopInLimits, "Start and stop of the sweep are equal within the limits of the waveform.")          \
+    X(SweepTooFewPoints, "A sweep needs at least 2 points.")                                                         \
+    X(SweepTooManyPoints, "A sweep takes at most 100000 points.")                                                    \
+    X(SweepBadStep, "The step of a sweep must be above 0 (a ratio above 1 for a logarithmic sweep).")                \
+    X(SweepDwellTooShort, "Each point of a sweep needs at least 10 ms.")                                             \
+    X(SweepBadCount, "The sweep count must be 0 (continuous) or more.")                                              \
+    X(SweepEmptyLimits, "There is no range to sweep in.")                                                            \
+    X(SweepEmptyList, "The list holds no points.")                                                                   \
+    X(SweepListBadFrequency, "Every frequency of the list must be above 0.")                                         \
+    X(SweepListNoLevel, "Levels cannot be swept here.")                                                              \
+    X(SweepNeedsConMode, "A sweep runs only in \"Con\" mode.")                                                       \
+    X(SweepNeedsDevice, "A sweep cannot run while communication is broken.")                                         \
+    X(SweepStoppedStep, "Sweep stopped: \"Step\" mode")                                                              \
+    X(SweepStoppedCommBroken, "Sweep stopped: communication broken")                                                 \
+    X(SweepStoppedWaveform, "Sweep stopped: another waveform plays")                                                 \
     /* ---- added by the program: texts naming the Linux library files ---- */                                         \
     X(UnableToLoadDriverLibrary, "Unable to load libtarndrv.so. Please reinstall Tarn application.")                   \
     /* Sweep window */                                                                                                 \

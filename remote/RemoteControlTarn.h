@@ -41,6 +41,8 @@ public:
     // commands that change settings are refused while any is up (they nest).
     void BrokenWindowOpened() { ++brokenWindows_; }
     void BrokenWindowClosed() { brokenWindows_ = brokenWindows_ > 0 ? brokenWindows_ - 1 : 0; }
+    // What the sweep commands run (not owned; the window makes it).
+    void SetSweep(TSweepControl* sweep) { sweep_ = sweep; }
     bool Listening() const;
     std::uint16_t Port() const;
     bool HasClient() const { return client_ != nullptr; }
@@ -54,6 +56,7 @@ private:
     void Notify(TObjMasterCode code, std::int32_t index) override;
     bool CommunicationBroken() const override { return brokenWindows_ > 0; }
     void SettingsReplaced(bool restart) override;
+    TSweepControl* Sweep() override { return sweep_; }
 
     void UpdateListening();
     void Listen();
@@ -76,6 +79,7 @@ private:
     std::unique_ptr<QTcpServer> server_;
     QPointer<QTcpSocket> client_;
     std::unique_ptr<scpi::TScpiInstrument> instrument_;
+    TSweepControl* sweep_ = nullptr;
     scpi::TMessageFramer framer_;
     // Bytes read from the client and not yet framed.
     std::string input_;

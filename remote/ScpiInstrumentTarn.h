@@ -6,6 +6,7 @@
 // queue and change nothing. No toolkit here.
 #pragma once
 #include "data/SettingsTarn.h"
+#include "data/SweepTarn.h"
 #include "panels/ChannelMathTarn.h"
 #include "remote/ScpiErrors.h"
 #include "remote/ScpiParser.h"
@@ -45,6 +46,8 @@ public:
     // The settings changed as a whole: announce them as after start-up
     // (restart, *RST) or as after the options dialog.
     virtual void SettingsReplaced(bool restart) = 0;
+    // What runs sweeps; without one the sweep commands are -241 (hardware missing).
+    virtual TSweepControl* Sweep() { return nullptr; }
 };
 
 // Bits of the questionable and operation status registers.

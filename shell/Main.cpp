@@ -13,6 +13,7 @@
 #include "panels/WaveListBoxTarn.h"
 #include "panels/WaveScreenTarn.h"
 #include "remote/RemoteControlTarn.h"
+#include "sweep/SweepRunnerTarn.h"
 #include "shell/AboutScreen.h"
 #include "shell/AccessibleParts.h"
 #include "shell/CommBrokenScreen.h"
@@ -108,6 +109,7 @@ TMainForm::~TMainForm()
         std::unique_ptr<QWidget> owned(client);
     }
     remoteControl_.reset();
+    sweepRunner_.reset();
     moduleManager_.reset();
     triggerWrapper_.reset();
     for (auto wrapper = channelWrappers_.rbegin(); wrapper != channelWrappers_.rend(); ++wrapper) {
@@ -189,10 +191,15 @@ void TMainForm::WireComponents()
     };
     moduleManager_->SetObjMaster(objMaster_.get());
     moduleManager_->SetSettings(settings_.get());
+    // The sweep steps the values through the same broadcasts as the panels.
+    sweepRunner_ = std::make_unique<TSweepRunnerTarn>();
+    sweepRunner_->SetObjMaster(objMaster_.get());
+    sweepRunner_->SetSettings(settings_.get());
     // Remote control after every panel: its commands are announced to all of them.
     remoteControl_ = std::make_unique<TRemoteControlTarn>(dialogs_);
     remoteControl_->SetObjMaster(objMaster_.get());
     remoteControl_->SetSettings(settings_.get());
+    remoteControl_->SetSweep(sweepRunner_.get());
     WireStatusBar();
 }
 
@@ -216,6 +223,12 @@ void TMainForm::WireStatusBar()
     for (auto& wrapper : channelWrappers_) {
         wrapper->OnAdjusted = report;
     }
+    sweepRunner_->OnStopMessage = [this](const QString& text) { statusBar_->ReportSweep(text); };
+    // A new sweep clears why the last one stopped.
+    connect(sweepRunner_.get(), &TSweepRunnerTarn::StateChanged, statusBar_, [this] {
+        if (sweepRunner_->Running())
+            statusBar_->ReportSweep(QString());
+    });
     statusBar_->SetObjMaster(objMaster_.get(), settings_.get());
 }
 
@@ -496,6 +509,8 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
 void TMainForm::DeviceAbstractionTarn1CommBroken()
 {
     ++commBrokenCount_;
+    // Before the window's own event loop: no step may go in meanwhile.
+    sweepRunner_->CommBroken();
     TCommBrokenForm form(*objMaster_, this);
     if (commBrokenRetryMs_ > 0) {
         form.SetRetryInterval(commBrokenRetryMs_);

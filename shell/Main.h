@@ -32,6 +32,7 @@ class THelpForm;
 class TModuleManagerTarn;
 class TObjMasterTarn;
 class TRemoteControlTarn;
+class TSweepRunnerTarn;
 class TTriggerWrapperTarn;
 class TWaveListBoxTarn;
 class TWaveScreenTarn;
@@ -57,6 +58,7 @@ public:
     TWaveListBoxTarn& WaveListBoxTarn1() { return *waveList_; }
     TModuleManagerTarn& ModuleManagerTarn1() { return *moduleManager_; }
     TRemoteControlTarn& RemoteControlTarn1() { return *remoteControl_; }
+    TSweepRunnerTarn& SweepRunnerTarn1() { return *sweepRunner_; }
     // Pop-up menu 1 (on a list item) and 2 (on the empty list area).
     QMenu* PopupMenu1() const { return popupMenu1_; }
     QMenu* PopupMenu2() const { return popupMenu2_; }
@@ -148,6 +150,7 @@ private:
     std::array<std::unique_ptr<TChannelWrapperTarn>, 2> channelWrappers_;
     std::unique_ptr<TTriggerWrapperTarn> triggerWrapper_;
     std::unique_ptr<TModuleManagerTarn> moduleManager_;
+    std::unique_ptr<TSweepRunnerTarn> sweepRunner_;
     std::unique_ptr<TRemoteControlTarn> remoteControl_;
     // In the "Frequency" group box, which owns it.
     TFrequencyBarTarn* frequencyBar_ = nullptr;

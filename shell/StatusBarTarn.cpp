@@ -52,13 +52,14 @@ bool VirtualUsbLibraryLoaded()
 TStatusBarTarn::TStatusBarTarn(QWidget* parent) : QStatusBar(parent)
 {
     setSizeGripEnabled(false);
-    for (QLabel** label : {&generator_, &communication_, &adjustment_, &rate_}) {
+    for (QLabel** label : {&generator_, &communication_, &adjustment_, &sweep_, &rate_}) {
         *label = new QLabel(this);
         (*label)->setVisible(false);
     }
     addWidget(generator_);
     addWidget(communication_);
     addWidget(adjustment_, 1);
+    addWidget(sweep_);
     addPermanentWidget(rate_);
     reconnectedTimer_.setSingleShot(true);
     reconnectedTimer_.setInterval(kReconnectedMs);
@@ -142,6 +143,16 @@ void TStatusBarTarn::Reconnected()
 void TStatusBarTarn::ReportAdjustment(const QString& text)
 {
     Show(*adjustment_, text);
+}
+
+void TStatusBarTarn::ReportSweep(const QString& text)
+{
+    Show(*sweep_, text);
+}
+
+QString TStatusBarTarn::Sweep() const
+{
+    return sweep_->text();
 }
 
 QString TStatusBarTarn::Generator() const

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The status bar under the main window's groups: the generator in use, the
 // state of the communication, the last adjustment the program made to a typed
-// value, and the waveform frequency a sampling rate gives.
+// value, why a sweep stopped, and the waveform frequency a sampling rate gives.
 #pragma once
 #include "shell/master/ObjMasterTarn.h"
 
@@ -33,10 +33,13 @@ public:
     void CommBroken();
     void Reconnected();
     void ReportAdjustment(const QString& text);
+    // Why a sweep stopped by itself; empty clears it.
+    void ReportSweep(const QString& text);
 
     QString Generator() const;
     QString Communication() const;
     QString Adjustment() const;
+    QString Sweep() const;
     QString Rate() const;
     void SetReconnectedMs(int ms) { reconnectedTimer_.setInterval(ms); }
 
@@ -50,6 +53,7 @@ private:
     QLabel* generator_ = nullptr;
     QLabel* communication_ = nullptr;
     QLabel* adjustment_ = nullptr;
+    QLabel* sweep_ = nullptr;
     QLabel* rate_ = nullptr;
     QTimer reconnectedTimer_;
 };

@@ -15,6 +15,7 @@
 #include "shell/SingleInstance.h"
 #include "shell/SplashScreen.h"
 #include "shell/TerminationSignals.h"
+#include "sweep/SweepRunnerTarn.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -148,6 +149,8 @@ void TTarnProgram::Finish()
         return;
     }
     TSettingsTarn& settings = mainForm_->SettingsTarn1();
+    // A running sweep ends where it began: the files never keep a value from its middle.
+    mainForm_->SweepRunnerTarn1().StopForExit();
     // Where the window was left, unless it never showed (a start ended early).
     if (mainForm_->isVisible() || mainForm_->ExitConfirmed())
         mainForm_->StorePlace(*settings.XMLStore, true);
