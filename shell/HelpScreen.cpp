@@ -5,6 +5,7 @@
 #include "panels/WaveListBoxTarn.h"
 #include "panels/WaveScreenTarn.h"
 #include "shell/Main.h"
+#include "shell/SweepScreen.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -71,6 +72,10 @@ QString HelpAnchorFor(TMainForm& form, const QWidget* focus)
         return QStringLiteral("menus");
     if (focus == &form.WaveScreenTarn1())
         return QStringLiteral("preview");
+    for (const QWidget* w = focus; w != nullptr; w = w->parentWidget()) {
+        if (qobject_cast<const TSweepForm*>(w) != nullptr)
+            return QStringLiteral("sweep");
+    }
     struct Section {
         TMainForm::TGroup group;
         const char* anchor;

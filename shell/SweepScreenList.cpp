@@ -45,6 +45,9 @@ QWidget* TSweepForm::MakeListPage()
         {Text(Strings::SweepColumnFrequency), Text(Strings::SweepColumnLevel), Text(Strings::SweepColumnDwell)});
     ListTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     ListTable->setTabKeyNavigation(false); // Tab leaves the table; the arrows move inside
+    // As tall as the sweep page beside it, not as the scroll area would like.
+    ListTable->setMinimumHeight(ListTable->fontMetrics().lineSpacing() * 6);
+    ListTable->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
     AddPointBtn = Button(Strings::SweepAddPoint, 'A');
     RemovePointBtn = Button(Strings::SweepRemovePoint, 'v');
     ImportBtn = Button(Strings::SweepImportCsv, 'm');

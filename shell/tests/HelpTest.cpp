@@ -140,7 +140,7 @@ TEST_F(Help, EveryAnchorAndPictureTheManualNeedsIsThereAndLinksStayInside)
     form->Help2()->trigger();
     QTextBrowser& browser = *form->HelpWindow()->Browser();
     const std::set<QString> anchors = Anchors(*browser.document());
-    for (const char* used : {"window", "outputs", "waveform", "preview", "arm", "trigger", "mode", "frequency", "menus"})
+    for (const char* used : {"window", "outputs", "waveform", "preview", "arm", "trigger", "mode", "frequency", "menus", "sweep"})
         EXPECT_EQ(anchors.count(QString::fromLatin1(used)), 1u) << used;
     // Every picture as the window loads it, not only as a file name.
     QFile page(QStringLiteral("help/help.htm"));

@@ -105,7 +105,8 @@ TEST_F(KeyboardShortcuts, EveryMenuItemHasAMnemonicOfItsOwnAndKeepsItsCaption)
         }
     }
     EXPECT_EQ(captions.join('|'),
-              "Files|Settings|Help|Exit (preserve H output)|Exit|Options|Help|About|Send to generator|New|Duplicate|"
+              "Files|Settings|Help|Exit (preserve H output)|Exit|Options|Sweep...|Help|About|Send to generator|New|"
+              "Duplicate|"
               "Delete|Edit by|Properties|New|Create by");
 }
 

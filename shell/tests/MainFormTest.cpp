@@ -127,7 +127,7 @@ TEST_F(MainForm, FrameHasItsSizeCaptionGroupsAndMenus)
             menus << (item->isSeparator() ? QStringLiteral("-") : QString(item->text()).remove(QLatin1Char('&')));
     }
     EXPECT_EQ(menus.join(QLatin1Char('|')),
-              QStringLiteral("Files|Exit (preserve H output)|Exit|Settings|Options|Help|Help|-|About"));
+              QStringLiteral("Files|Exit (preserve H output)|Exit|Settings|Options|Sweep...|Help|Help|-|About"));
 }
 
 TEST_F(MainForm, ComponentsAreWiredToTheOneMasterAndSettings)
@@ -160,7 +160,7 @@ TEST_F(MainForm, ComponentsAreWiredToTheOneMasterAndSettings)
     EXPECT_EQ(modules.MainWindow, form.get());
     EXPECT_EQ(form->RemoteControlTarn1().ObjMaster(), &form->ObjMasterTarn1());
     EXPECT_EQ(form->RemoteControlTarn1().Settings(), &form->SettingsTarn1());
-    EXPECT_EQ(form->ObjMasterTarn1().ListenerCount(), 10u); // with the status bar
+    EXPECT_EQ(form->ObjMasterTarn1().ListenerCount(), 11u); // with the status bar and the sweep runner
 }
 
 TEST_F(MainForm, ExitPreservingHOutputTellsTheDriverOnlyWhenConfirmed)

@@ -590,9 +590,10 @@ TEST_F(Windows, EveryHintAndCaptionOfTheMainWindowComesFromTheStringTable)
         {menus.value(2), "MenuExit", "Exit"},
         {menus.value(3), "MenuSettings", "Settings"},
         {menus.value(4), "MenuOptions", "Options"},
-        {menus.value(5), "MenuHelp", "Help"},
-        {menus.value(6), "MenuHelpItem", "Help"},
-        {menus.value(7), "MenuAbout", "About"},
+        {menus.value(5), "MenuSweep", "Sweep..."},
+        {menus.value(6), "MenuHelp", "Help"},
+        {menus.value(7), "MenuHelpItem", "Help"},
+        {menus.value(8), "MenuAbout", "About"},
         {form.Group(TMainForm::GroupOutputL)->title(), "GroupOutputL", "Output L"},
         {form.Group(TMainForm::GroupOutputH)->title(), "GroupOutputH", "Output H"},
         {form.Group(TMainForm::GroupWaveform)->title(), "GroupWaveform", "Waveform"},
@@ -616,7 +617,7 @@ TEST_F(Windows, EveryHintAndCaptionOfTheMainWindowComesFromTheStringTable)
         EXPECT_EQ(FindString(row.key), row.text) << row.key;
         EXPECT_EQ(row.shown, row.text) << row.key;
     }
-    EXPECT_EQ(menus.size(), 8);
+    EXPECT_EQ(menus.size(), 9);
     EXPECT_EQ(popups.size(), 8);
 }
 

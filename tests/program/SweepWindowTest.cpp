@@ -44,7 +44,7 @@ protected:
         window = qobject_cast<TDetachedForm*>(form->window());
         ASSERT_NE(window, nullptr) << "a detached window like the groups'";
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-        QObject::connect(&Runner(), &TSweepRunnerTarn::Stepped, window, [this] {
+        QObject::connect(&Runner(), &TSweepRunnerTarn::Stepped, form, [this] {
             produced.push_back(GeneratorFrequency(*run.vg, false));
             steps.push_back(form->StepLabel->text().toStdString());
             bars.push_back(form->ProgressBar->value());
@@ -53,7 +53,7 @@ protected:
     TSweepRunnerTarn& Runner() { return run.Form().SweepRunnerTarn1(); }
     static void Type(QLineEdit* edit, const QString& text)
     {
-        edit->selectAll();
+        edit->clear();
         QTest::keyClicks(edit, text);
     }
     bool WaitUntil(const std::function<bool()>& done, int ms = 5000)
@@ -87,6 +87,36 @@ protected:
     std::vector<int> bars;
 };
 
+TEST_F(SweepWindow, TabGoesThroughTheFieldsInReadingOrderAndTheLettersReachThem)
+{
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    form->SweepModeBtn->setFocus(Qt::TabFocusReason);
+    const QWidget* expected[] = {form->SweepModeBtn, form->TargetBox,    form->StartEdit,  form->StopEdit,
+                                 form->PointsBox,    form->StepSizeEdit, form->SpacingBox, form->DirectionBox,
+                                 form->DwellEdit,    form->TimeEdit,     form->CountBox,   form->ContinuousBox,
+                                 form->StartBtn};
+    std::vector<const QWidget*> visited;
+    for (std::size_t i = 0; i < 2 * std::size(expected) && visited.size() < std::size(expected); ++i) {
+        const QWidget* at = QApplication::focusWidget();
+        if (at != form->ListModeBtn) // the other radio of a pair may or may not be a stop
+            visited.push_back(at);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_EQ(visited, std::vector<const QWidget*>(std::begin(expected), std::end(expected)));
+    const std::pair<Qt::Key, QWidget*> letters[] = {{Qt::Key_R, form->StartEdit}, {Qt::Key_O, form->StopEdit},
+                                                    {Qt::Key_E, form->DwellEdit}, {Qt::Key_C, form->CountBox},
+                                                    {Qt::Key_T, form->TargetBox}, {Qt::Key_N, form->PointsBox}};
+    for (const auto& [key, field] : letters) {
+        QTest::keyClick(window, key, Qt::AltModifier);
+        EXPECT_EQ(QApplication::focusWidget(), field) << char(key);
+    }
+    QTest::keyClick(window, Qt::Key_L, Qt::AltModifier);
+    QTest::qWait(200); // a button's letter presses it as a click the eye can see
+    EXPECT_TRUE(form->ListModeBtn->isChecked());
+    EXPECT_TRUE(form->ListTable->isVisible());
+}
+
 TEST_F(SweepWindow, DrivesALogarithmicSweepOnTheGeneratorAndShowsItsProgress)
 {
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Sweep - Sable Generator"));
@@ -119,6 +149,23 @@ TEST_F(SweepWindow, StopHoldsTheValueReachedAndNothingMovesAfterIt)
     ASSERT_TRUE(WaitUntil([this] { return produced.size() >= 3; }));
     EXPECT_TRUE(form->StopBtn->hasFocus()) << "the keyboard goes on to Stop";
     EXPECT_NE(steps.back().find("continuous"), std::string::npos) << steps.back();
+    // Closing the window leaves the sweep running; "Sweep..." brings back the same one.
+    window->close();
+    QApplication::processEvents();
+    EXPECT_TRUE(Runner().Running());
+    EXPECT_FALSE(form->isVisible());
+    const std::size_t before = produced.size();
+    ASSERT_TRUE(WaitUntil([&] { return produced.size() > before; }));
+    run.Form().Sweep1()->trigger();
+    QApplication::processEvents();
+    ASSERT_EQ(run.Form().SweepForm(), form);
+    window = qobject_cast<TDetachedForm*>(form->window());
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(form->StopBtn->isEnabled());
+    EXPECT_EQ(form->PointsBox->value(), 50) << "what was set stays";
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    form->StopBtn->setFocus();
     QTest::keyClick(form->StopBtn, Qt::Key_Space);
     EXPECT_FALSE(Runner().Running());
     const std::size_t done = produced.size();
@@ -166,6 +213,7 @@ TEST_F(SweepWindow, ErrorsShowBesideTheirFieldsAndNothingStarts)
                           form->ListError, form->PlanError})
             shown += l->isVisible() ? 1 : 0;
         EXPECT_EQ(shown, 1) << "only the field at fault: " << c.start;
+        Runner().Stop();
     }
     EXPECT_TRUE(produced.empty());
 }

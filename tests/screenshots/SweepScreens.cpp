@@ -8,6 +8,7 @@
 #include "tests/screenshots/ScreenshotSupport.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -39,7 +40,7 @@ TEST(SweepScreens, RunningAndWithAList)
     form->ContinuousBox->setChecked(true);
     form->StartBtn->click();
     ASSERT_TRUE(main.SweepRunnerTarn1().Running());
-    QApplication::processEvents();
+    screen.Settle();
     EXPECT_EQ(SqueezedControls(*form), std::vector<std::string>{});
     EXPECT_TRUE(std::filesystem::exists(SavePicture(*window, "sweep_running")));
     const QImage picture = window->grab().toImage();
@@ -51,7 +52,7 @@ TEST(SweepScreens, RunningAndWithAList)
     form->StartEdit->setText(QStringLiteral("abc"));
     form->StartBtn->click();
     ASSERT_TRUE(form->StartError->isVisible());
-    QApplication::processEvents();
+    screen.Settle();
     const QImage error = window->grab().toImage();
     ExpectReadable("sweep field error", MeasureContrast(error, PictureRect(*form->StartError, error)));
     EXPECT_TRUE(std::filesystem::exists(SavePicture(*window, "sweep_error")));
@@ -64,7 +65,8 @@ TEST(SweepScreens, RunningAndWithAList)
         for (int c = 0; c < 3; ++c)
             form->ListTable->item(r, c)->setText(QString::fromLatin1(row[c]));
     }
-    QApplication::processEvents();
+    form->ListTable->clearSelection();
+    screen.Settle();
     EXPECT_EQ(SqueezedControls(*form), std::vector<std::string>{});
     EXPECT_TRUE(std::filesystem::exists(SavePicture(*window, "sweep_list")));
 }
