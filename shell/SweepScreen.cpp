@@ -263,6 +263,9 @@ void TSweepForm::ClearErrors()
 {
     for (QLabel* label : {StartError, StopError, StepSizeError, DwellError, TimeError, ListError, PlanError})
         ShowError(*label, {});
+    // Without a description of its own a field reads its hint again.
+    for (QLineEdit* edit : {StartEdit, StopEdit, StepSizeEdit, DwellEdit, TimeEdit})
+        edit->setAccessibleDescription(QString());
 }
 
 void TSweepForm::ShowSetup(const TSweepSetup& setup)
@@ -300,6 +303,8 @@ std::optional<TSweepSetup> TSweepForm::ReadSetup()
             return parse(edit->text().toStdString());
         } catch (const EDataError&) {
             ShowError(*error, Text(message));
+            // A screen reader on the field hears what is wrong with it.
+            edit->setAccessibleDescription(Text(message));
             ok = false;
             return 0.0;
         }

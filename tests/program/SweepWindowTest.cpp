@@ -208,6 +208,9 @@ TEST_F(SweepWindow, ErrorsShowBesideTheirFieldsAndNothingStarts)
         EXPECT_FALSE(Runner().Running()) << c.start;
         EXPECT_TRUE(error->isVisible()) << c.start << " " << c.stop << " " << c.step << " " << c.dwell;
         EXPECT_TRUE(error->text().contains(QString::fromLatin1(c.says))) << error->text().toStdString();
+        if (error == form->StartError) {
+            EXPECT_EQ(form->StartEdit->accessibleDescription(), error->text()) << "read on the field too";
+        }
         int shown = 0;
         for (QLabel* l : {form->StartError, form->StopError, form->StepSizeError, form->DwellError, form->TimeError,
                           form->ListError, form->PlanError})
