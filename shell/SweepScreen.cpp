@@ -169,7 +169,12 @@ TSweepForm::TSweepForm(TSweepRunnerTarn& runner, QWidget* parent) : QGroupBox(pa
     connect(StartBtn, &QPushButton::clicked, this, &TSweepForm::StartClick);
     connect(StopBtn, &QPushButton::clicked, this, &TSweepForm::StopClick);
     connect(ImportBtn, &QPushButton::clicked, this, &TSweepForm::ImportClick);
-    connect(&runner_, &TSweepRunnerTarn::SetupChanged, this, [this] { ShowSetup(runner_.Setup()); });
+    connect(&runner_, &TSweepRunnerTarn::SetupChanged, this, [this] {
+        // The fields already say what this window set; showing it back would
+        // put the runner's old list over a table being edited.
+        if (!applying_)
+            ShowSetup(runner_.Setup());
+    });
     connect(&runner_, &TSweepRunnerTarn::StateChanged, this, [this] {
         ShowProgress();
         UpdateEnabled();
@@ -270,7 +275,6 @@ void TSweepForm::ClearErrors()
 
 void TSweepForm::ShowSetup(const TSweepSetup& setup)
 {
-    updating_ = true;
     (setup.ListMode ? ListModeBtn : SweepModeBtn)->setChecked(true);
     TargetBox->setCurrentIndex(static_cast<int>(setup.Target));
     StartEdit->setText(FormatValue(setup.Target, setup.Start));
@@ -289,7 +293,6 @@ void TSweepForm::ShowSetup(const TSweepSetup& setup)
     if (setup.Count > 0)
         CountBox->setValue(setup.Count);
     ShowList(setup.List);
-    updating_ = false;
     UpdateEnabled();
 }
 
@@ -365,7 +368,9 @@ void TSweepForm::StartClick()
     const std::optional<TSweepSetup> setup = ReadSetup();
     if (!setup)
         return;
+    applying_ = true;
     runner_.SetSetup(*setup);
+    applying_ = false;
     std::string error;
     if (!runner_.Start(error))
         ShowError(*PlanError, QString::fromStdString(error));

@@ -93,7 +93,7 @@ private:
 
     TSweepRunnerTarn& runner_;
     QStackedWidget* pages_ = nullptr;
-    bool updating_ = false;
+    bool applying_ = false;
 };
 
 // A label for an error beside a field: hidden while empty, in the warning colours.

@@ -242,8 +242,15 @@ TEST_F(SweepWindow, AListFromCsvRunsItsFrequenciesAndABadFileLeavesTheTableAlone
     EXPECT_TRUE(form->ListError->isVisible());
     EXPECT_EQ(form->ListError->text().toStdString(), "Line 3: \"oops\" is not a frequency");
     EXPECT_EQ(form->ListTable->rowCount(), 3);
+    // A sweep started meanwhile leaves the table as it is.
+    SetUpLogSweep(4, "20ms", false);
+    form->StartBtn->click();
+    form->StopBtn->click();
+    form->ListModeBtn->click();
+    ASSERT_EQ(form->ListTable->rowCount(), 3);
     form->AddPointBtn->click();
     form->ListTable->item(3, 0)->setText(QStringLiteral("7k"));
+    produced.clear();
     form->StartBtn->click();
     EXPECT_FALSE(form->ListError->isVisible());
     ASSERT_TRUE(WaitUntil([this] { return !Runner().Running(); }));
