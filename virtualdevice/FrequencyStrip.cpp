@@ -95,11 +95,16 @@ void FrequencyStrip::paintEvent(QPaintEvent*)
     p.fillRect(rect(), kScreenBackground);
     const QRectF a = PlotArea();
     const QFontMetrics m = fontMetrics();
-    // Decades and their halves on the axis, seconds below it.
-    for (double decade = low_; decade <= high_ * 1.0001; decade *= 10.0) {
+    // A line at every decade, a label where there is room for one, seconds below.
+    const double decadeHeight = At(0, low_).y() - At(0, low_ * 10.0).y();
+    const int every = std::max(1, static_cast<int>(std::ceil(m.height() / std::max(decadeHeight, 1.0))));
+    int index = 0;
+    for (double decade = low_; decade <= high_ * 1.0001; decade *= 10.0, ++index) {
         const double y = At(0, decade).y();
         p.setPen(QPen(kScreenGrid, 1.0));
         p.drawLine(QPointF(a.left(), y), QPointF(a.right(), y));
+        if (index % every != 0)
+            continue;
         p.setPen(Qt::white);
         p.drawText(QRectF(0, y - m.height() / 2.0, a.left() - 6, m.height()), Qt::AlignRight | Qt::AlignVCenter,
                    Engineering(decade, "Hz", 3));
