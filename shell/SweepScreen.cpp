@@ -49,6 +49,15 @@ QLabel* LabelFor(QWidget* field, const char* caption, char letter)
     return label;
 }
 
+// A row of a grid: the field's label, the field, and its error beside it.
+void AddRow(QGridLayout& grid, int row, QWidget* field, const char* caption, char letter, QLabel* error = nullptr)
+{
+    grid.addWidget(LabelFor(field, caption, letter), row, 0);
+    grid.addWidget(field, row, 1);
+    if (error != nullptr)
+        grid.addWidget(error, row, 2);
+}
+
 QComboBox* Choice(std::initializer_list<const char*> items)
 {
     auto* box = new QComboBox;
@@ -123,12 +132,8 @@ TSweepForm::TSweepForm(TSweepRunnerTarn& runner, QWidget* parent) : QGroupBox(pa
     DwellError = MakeErrorLabel();
     TimeError = MakeErrorLabel();
     auto* common = new QGridLayout;
-    common->addWidget(LabelFor(DwellEdit, Strings::SweepDwell, 'e'), 0, 0);
-    common->addWidget(DwellEdit, 0, 1);
-    common->addWidget(DwellError, 0, 2);
-    common->addWidget(LabelFor(TimeEdit, Strings::SweepTime, 'i'), 1, 0);
-    common->addWidget(TimeEdit, 1, 1);
-    common->addWidget(TimeError, 1, 2);
+    AddRow(*common, 0, DwellEdit, Strings::SweepDwell, 'e', DwellError);
+    AddRow(*common, 1, TimeEdit, Strings::SweepTime, 'i', TimeError);
     common->addWidget(LabelFor(CountBox, Strings::SweepCount, 'C'), 2, 0);
     auto* countRow = new QHBoxLayout;
     countRow->addWidget(CountBox);
@@ -213,23 +218,13 @@ QWidget* TSweepForm::MakeSweepPage()
     auto* page = new QWidget;
     auto* grid = new QGridLayout(page);
     grid->setContentsMargins(0, 0, 0, 0);
-    grid->addWidget(LabelFor(TargetBox, Strings::SweepTarget, 'T'), 0, 0);
-    grid->addWidget(TargetBox, 0, 1);
-    grid->addWidget(LabelFor(StartEdit, Strings::SweepStart, 'r'), 1, 0);
-    grid->addWidget(StartEdit, 1, 1);
-    grid->addWidget(StartError, 1, 2);
-    grid->addWidget(LabelFor(StopEdit, Strings::SweepStop, 'o'), 2, 0);
-    grid->addWidget(StopEdit, 2, 1);
-    grid->addWidget(StopError, 2, 2);
-    grid->addWidget(LabelFor(PointsBox, Strings::SweepPoints, 'n'), 3, 0);
-    grid->addWidget(PointsBox, 3, 1);
-    grid->addWidget(LabelFor(StepSizeEdit, Strings::SweepStepSize, 'z'), 4, 0);
-    grid->addWidget(StepSizeEdit, 4, 1);
-    grid->addWidget(StepSizeError, 4, 2);
-    grid->addWidget(LabelFor(SpacingBox, Strings::SweepSpacing, 'g'), 5, 0);
-    grid->addWidget(SpacingBox, 5, 1);
-    grid->addWidget(LabelFor(DirectionBox, Strings::SweepDirection, 'D'), 6, 0);
-    grid->addWidget(DirectionBox, 6, 1);
+    AddRow(*grid, 0, TargetBox, Strings::SweepTarget, 'T');
+    AddRow(*grid, 1, StartEdit, Strings::SweepStart, 'r', StartError);
+    AddRow(*grid, 2, StopEdit, Strings::SweepStop, 'o', StopError);
+    AddRow(*grid, 3, PointsBox, Strings::SweepPoints, 'n');
+    AddRow(*grid, 4, StepSizeEdit, Strings::SweepStepSize, 'z', StepSizeError);
+    AddRow(*grid, 5, SpacingBox, Strings::SweepSpacing, 'g');
+    AddRow(*grid, 6, DirectionBox, Strings::SweepDirection, 'D');
     grid->setColumnStretch(2, 1);
     grid->setRowStretch(7, 1);
     return page;
