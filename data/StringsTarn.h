@@ -300,6 +300,58 @@
     X(SweepStoppedWaveform, "Sweep stopped: another waveform plays")                                                 \
     /* ---- added by the program: texts naming the Linux library files ---- */                                         \
     X(UnableToLoadDriverLibrary, "Unable to load libtarndrv.so. Please reinstall Tarn application.")                   \
+    /* Sweep window */                                                                                                 \
+    X(MenuSweep, "Sweep...")                                                                                           \
+    X(SweepCaption, "Sweep")                                                                                           \
+    X(SweepModeSweep, "Sweep")                                                                                         \
+    X(SweepModeList, "List")                                                                                           \
+    X(SweepModeName, "Sweep or list")                                                                                  \
+    X(SweepTarget, "Target")                                                                                           \
+    X(SweepTargetFrequency, "Frequency")                                                                               \
+    X(SweepTargetLevelL, "Level of Output L")                                                                          \
+    X(SweepTargetLevelH, "Level of Output H")                                                                          \
+    X(SweepStart, "Start value")                                                                                       \
+    X(SweepStop, "Stop value")                                                                                         \
+    X(SweepPoints, "Points")                                                                                           \
+    X(SweepStepSize, "Step size")                                                                                      \
+    X(SweepSpacing, "Spacing")                                                                                         \
+    X(SweepLinear, "Linear")                                                                                           \
+    X(SweepLogarithmic, "Logarithmic")                                                                                 \
+    X(SweepDirection, "Direction")                                                                                     \
+    X(SweepUp, "Up")                                                                                                   \
+    X(SweepDown, "Down")                                                                                               \
+    X(SweepUpDown, "Up and down")                                                                                      \
+    X(SweepDwell, "Dwell")                                                                                             \
+    X(SweepTime, "Sweep time")                                                                                         \
+    X(SweepCount, "Count")                                                                                             \
+    X(SweepContinuous, "Continuous")                                                                                   \
+    X(SweepListTable, "List points")                                                                                   \
+    X(SweepColumnFrequency, "Frequency")                                                                               \
+    X(SweepColumnLevel, "Level (Vpp)")                                                                                 \
+    X(SweepColumnDwell, "Dwell")                                                                                       \
+    X(SweepAddPoint, "Add point")                                                                                      \
+    X(SweepRemovePoint, "Remove point")                                                                                \
+    X(SweepImportCsv, "Import CSV...")                                                                                 \
+    X(SweepImportFilter, "CSV files (*.csv *.txt);;All files (*)")                                                     \
+    X(SweepStartButton, "Start")                                                                                       \
+    X(SweepStopButton, "Stop")                                                                                         \
+    X(SweepProgressName, "Sweep progress")                                                                             \
+    X(SweepIdle, "Not running")                                                                                        \
+    X(SweepStepOf, "Step %1 of %2")                                                                                    \
+    X(SweepPassOf, "pass %1 of %2")                                                                                    \
+    X(SweepPassContinuous, "pass %1, continuous")                                                                      \
+    X(SweepValueNow, "Current value: %1")                                                                              \
+    X(SweepFieldFrequency, "Not a frequency (e.g. 1k, 2.5M)")                                                          \
+    X(SweepFieldLevel, "Not a level in volts (e.g. 500m, 2)")                                                          \
+    X(SweepFieldDwell, "A time of 10 ms or more (e.g. 50ms, 0.5s)")                                                    \
+    X(SweepFieldStep, "Not a step size above 0")                                                                       \
+    X(SweepFieldRatio, "A ratio above 1 (e.g. 1.5)")                                                                   \
+    X(SweepListRowError, "Point %1: %2")                                                                               \
+    X(SweepHintStart, "First value of the sweep")                                                                      \
+    X(SweepHintStop, "Last value of the sweep")                                                                        \
+    X(SweepHintDwell, "How long each value stays, 10 ms at least")                                                     \
+    X(SweepHintTime, "The time of one pass, spread evenly over its values; empty: each value stays the dwell")         \
+    X(SweepHintStepSize, "Linear: distance of neighbouring values; logarithmic: their ratio; empty: use the points")   \
     /* Remote control */                                                                                               \
     X(OptionRemoteControl, "Remote control (SCPI on local port 5025)")                                                 \
     X(OptionsSectionRemote, "Remote")                                                                                  \

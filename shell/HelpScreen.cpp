@@ -9,6 +9,7 @@
 #include "shell/Main.h"
 #include "shell/NewWaveScreen.h"
 #include "shell/OptionsScreen.h"
+#include "shell/SweepScreen.h"
 #include "shell/WavePropertiesScreen.h"
 
 #include <QApplication>
@@ -154,6 +155,10 @@ QString HelpAnchorFor(TMainForm& form, const QWidget* focus)
         return QStringLiteral("menus");
     if (focus == &form.WaveScreenTarn1())
         return QStringLiteral("preview");
+    for (const QWidget* w = focus; w != nullptr; w = w->parentWidget()) {
+        if (qobject_cast<const TSweepForm*>(w) != nullptr)
+            return QStringLiteral("sweep");
+    }
     struct Section {
         TMainForm::TGroup group;
         const char* anchor;

@@ -35,7 +35,8 @@ void Mnemonics(TMainForm& form)
     // Unique within each menu and within the bar; "Undo" and "Redo" take U
     // and R whatever step they name (TUndoTarn).
     const std::pair<QAction*, char> items[] = {
-        {form.Exit2(), 'p'}, {form.Exit1(), 'x'}, {form.Options1(), 'O'}, {form.Help2(), 'H'}, {form.About1(), 'A'},
+        {form.Exit2(), 'p'},  {form.Exit1(), 'x'}, {form.Options1(), 'O'},
+        {form.Sweep1(), 'S'}, {form.Help2(), 'H'}, {form.About1(), 'A'},
     };
     for (const auto& [action, letter] : items)
         Underline(action, letter);

@@ -23,6 +23,7 @@
 #include "shell/NewWaveScreen.h"
 #include "shell/OptionsScreen.h"
 #include "shell/StatusBarTarn.h"
+#include "shell/SweepScreen.h"
 #include "shell/UndoTarn.h"
 #include "shell/WavePropertiesScreen.h"
 #include "shell/master/DialogService.h"
@@ -35,6 +36,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <QUrl>
@@ -106,6 +108,7 @@ TMainForm::~TMainForm()
     // Detached groups come home first, so that they go with the other controls.
     for (TDetachedForm* detached : findChildren<TDetachedForm*>(Qt::FindDirectChildrenOnly))
         delete detached;
+    sweepPark_.reset(); // before the runner the sweep group shows
     if (QWidget* client = takeCentralWidget()) {
         std::unique_ptr<QWidget> owned(client);
     }
@@ -143,6 +146,7 @@ void TMainForm::BuildMenus()
     exit1_ = filesMenu_->addAction(QString());
     settingsMenu_ = menuBar()->addMenu(QString());
     options1_ = settingsMenu_->addAction(QString());
+    sweep1_ = settingsMenu_->addAction(QString());
     helpMenu_ = menuBar()->addMenu(QString());
     help2_ = helpMenu_->addAction(QString());
     helpMenu_->addSeparator();
@@ -155,6 +159,7 @@ void TMainForm::BuildMenus()
         new THelpKeyFilter(this, [this](QWidget* window) { ShowHelp(HelpAnchorFor(*this, window)); }));
     connect(options1_, &QAction::triggered, this, &TMainForm::Options1Click);
     connect(about1_, &QAction::triggered, this, &TMainForm::About1Click);
+    connect(sweep1_, &QAction::triggered, this, &TMainForm::Sweep1Click);
 }
 
 void TMainForm::WireComponents()
@@ -342,6 +347,7 @@ void TMainForm::FormCreate()
     exit2_->setText(Text(Strings::MenuExitPreserveH));
     settingsMenu_->setTitle(Text(Strings::MenuSettings));
     options1_->setText(Text(Strings::MenuOptions));
+    sweep1_->setText(Text(Strings::MenuSweep));
     helpMenu_->setTitle(Text(Strings::MenuHelp));
     help2_->setText(Text(Strings::MenuHelpItem));
     about1_->setText(Text(Strings::MenuAbout));
@@ -421,6 +427,27 @@ void TMainForm::About1Click()
     TDriverAbstraction* driver = deviceAbstraction_->Driver();
     TAboutForm form(this, driver != nullptr ? *driver : none);
     form.exec();
+}
+
+void TMainForm::Sweep1Click()
+{
+    if (sweepForm_ == nullptr) {
+        sweepPark_ = std::make_unique<QWidget>(this);
+        sweepPark_->hide();
+        sweepForm_ = new TSweepForm(*sweepRunner_, sweepPark_.get());
+        sweepForm_->OnHelp = [this] { Help2Click(); };
+    }
+    if (auto* shown = qobject_cast<TDetachedForm*>(sweepForm_->window())) {
+        shown->showNormal();
+        shown->raise();
+        shown->activateWindow();
+        return;
+    }
+    sweepForm_->resize(sweepForm_->sizeHint());
+    // Over the main window, a little in from its corner, where it is found.
+    sweepForm_->move(sweepPark_->mapFrom(this, QPoint(width() / 3, height() / 6)));
+    GroupBox2DblClick(sweepForm_);
+    sweepForm_->StartBtn->setFocus(Qt::OtherFocusReason);
 }
 
 void TMainForm::GroupBox2DblClick(QGroupBox* group)

@@ -27,6 +27,7 @@ class TCommBrokenForm;
 class TDeviceAbstractionTarn;
 class TDialogService;
 class TStatusBarTarn;
+class TSweepForm;
 class TFrequencyBarTarn;
 class THelpForm;
 class TModuleManagerTarn;
@@ -96,6 +97,9 @@ public:
     QAction* Help2() const { return help2_; }
     QAction* Options1() const { return options1_; }
     QAction* About1() const { return about1_; }
+    QAction* Sweep1() const { return sweep1_; }
+    // The "Sweep" window's group once "Sweep..." has opened it, else null.
+    TSweepForm* SweepForm() const { return sweepForm_; }
     QAction* SendToGenerator1() const { return sendToGenerator_; }
     QAction* New1() const { return new1_; }
     // "Files" > "Undo ..." and "Redo ...".
@@ -113,6 +117,8 @@ public:
     void ShowHelp(const QString& anchor);
     void Options1Click();
     void About1Click();
+    // The "Sweep" window: a detached window hosting the one sweep group.
+    void Sweep1Click();
     // Moves the group into a detached window of its own and shows it.
     void GroupBox2DblClick(QGroupBox* group);
     void DeviceAbstractionTarn1CommBroken();
@@ -181,6 +187,7 @@ private:
     QAction* options1_ = nullptr;
     QAction* help2_ = nullptr;
     QAction* about1_ = nullptr;
+    QAction* sweep1_ = nullptr;
     QAction* sendToGenerator_ = nullptr;
     QAction* new1_ = nullptr;
     TStatusBarTarn* statusBar_ = nullptr;
@@ -190,6 +197,10 @@ private:
     // A window of its own, in no window's hierarchy: a dialog modal to the
     // main window leaves it usable.
     std::unique_ptr<THelpForm> helpForm_;
+    // The sweep group lives here, hidden, while no window shows it, so that
+    // what was set stays; its window takes it and gives it back.
+    std::unique_ptr<QWidget> sweepPark_;
+    TSweepForm* sweepForm_ = nullptr;
     int commBrokenCount_ = 0;
     int commBrokenRetryMs_ = 0;
     bool exitConfirmed_ = false;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "sim/AnalogModel.h"
 
+#include "sim/ClockHistory.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -16,10 +18,10 @@ constexpr int kZeroCode = 2048;
 constexpr std::uint16_t kAddressMask = 16383;
 
 // Register and control bits as the logic decodes them.
-enum Reg { kRegLevel = 1, kRegShift = 2, kRegClock0 = 3, kRegClock1 = 4, kRegLength = 5, kRegHalf = 6 };
-enum Reg2 { kRegStart = 7, kRegRelays = 8, kRegDivider = 9, kRegControl = 10 };
+enum Reg { kRegLevel = 1, kRegShift = 2, kRegLength = 5, kRegHalf = 6 };
+enum Reg2 { kRegStart = 7, kRegRelays = 8, kRegControl = 10 };
 constexpr std::uint16_t kRun = 4, kArm = 16, kArmStopOne = 32, kGate = 128;
-constexpr std::uint16_t kAttenuator = 16, kFilter40 = 10, kFilter20 = 5, kSecondClock = 128;
+constexpr std::uint16_t kAttenuator = 16, kFilter40 = 10, kFilter20 = 5;
 
 std::uint16_t Word16(const CalibrationImage& page, std::size_t at)
 {
@@ -75,11 +77,7 @@ AnalogModel::AnalogModel(const GeneratorState& state, const AnalogCharacteristic
     filterCorner_ = (relays & kFilter20) != 0 ? 20e6 : (relays & kFilter40) != 0 ? 40e6 : 0.0;
 
     // The synthesiser runs between 50 and 100 MHz, behind a power-of-two divider.
-    const std::uint16_t selector = r[kRegDivider];
-    const int word = std::clamp<int>((selector & kSecondClock) != 0 ? r[kRegClock1] : r[kRegClock0], 32767, 65535);
-    const int code = selector & 127;
-    divider_ = (code & 7) + (code >> 3);
-    sampleRate_ = (kClockBase * (word - 32767) / 32768.0 + kClockBase) / std::ldexp(1.0, divider_);
+    sampleRate_ = SampleClockRate(r, &divider_);
 
     // The period ends at the top of memory; a standard waveform's level starts
     // its own length further down (register 5 holds minus that length).

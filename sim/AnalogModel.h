@@ -51,7 +51,6 @@ struct EnvelopeColumn {
 
 class AnalogModel {
 public:
-    static constexpr double kClockBase = 50e6;
     static constexpr double kLevelFactorMax = 10.0 / 4094.0; // volts per sample code at 100 %
     static constexpr double kHGain = 5.5556;
     static constexpr double kLImpedance = 50.0;

@@ -111,6 +111,10 @@ bool VirtualGenerator::SendCommands(std::uint64_t session, const std::uint8_t* d
         return false;
     for (std::size_t i = 0; i < size; i += 4)
         Decode(data + i);
+    // Once per request: a clock word and the selector sent together are one
+    // switch. Before the logic is configured no clock runs.
+    if (configured_)
+        clock_.Record(Clock::now(), SampleClockRate(registers_));
     return true;
 }
 

@@ -4,6 +4,7 @@
 // a configuration of the programmable logic, and queues the replies that the
 // next bulk reads return. One instance stands for one physical device.
 #pragma once
+#include "sim/ClockHistory.h"
 #include "sim/GeneratorState.h"
 
 #include <array>
@@ -92,6 +93,8 @@ public:
     // fires a shot while external triggering is on.
     GeneratorState State() const;
     void TriggerIn();
+    // The sample clock's switches from `from` on (see ClockHistory::Since).
+    std::vector<ClockStep> ClockSteps(Clock::time_point from) const;
 
 private:
     enum class Awaiting { Nothing, Configuration, FifoData };
@@ -132,6 +135,7 @@ private:
     std::deque<std::uint8_t> pendingRead_;
     std::int32_t protocolErrors_ = 0;
     std::int32_t shots_ = 0;
+    ClockHistory clock_;
     std::deque<LogEntry> log_;
     std::size_t logBytes_ = 0;
 };

@@ -28,4 +28,10 @@ void VirtualGenerator::TriggerIn()
         ++shots_;
 }
 
+std::vector<ClockStep> VirtualGenerator::ClockSteps(Clock::time_point from) const
+{
+    std::lock_guard lock(mutex_);
+    return clock_.Since(from);
+}
+
 } // namespace vg

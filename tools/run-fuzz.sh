@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${TARN_FUZZ_SECONDS:-60}
 dir=build-fuzz
-targets=(${TARN_FUZZ_TARGETS:-repository waveform_record settings value_texts virtual_generator device_function import_reader remote_commands equation_parser})
+targets=(${TARN_FUZZ_TARGETS:-repository waveform_record settings value_texts virtual_generator device_function import_reader remote_commands equation_parser sweep_list})
 
 CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DTARN_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTARN_BENCHMARKS=OFF -DTARN_FUZZ=ON >/dev/null

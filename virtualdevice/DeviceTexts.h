@@ -10,6 +10,9 @@ inline constexpr char OutputL[] = "Output L";
 inline constexpr char OutputH[] = "Output H";
 inline constexpr char Scope[] = "Oscilloscope";
 inline constexpr char ScopeHint[] = "Output L and Output H against time, as the generator's registers make them";
+inline constexpr char Strip[] = "Sample clock over time";
+inline constexpr char StripHint[] =
+    "The sample clock the generator ran at over the last 10 seconds, shown while it changes in steps (a sweep)";
 inline constexpr char Periods[] = "Periods";
 inline constexpr char PeriodsHint[] = "Number of periods across the screen";
 inline constexpr char Load[] = "Load";

@@ -11,8 +11,6 @@
 namespace vdev {
 namespace {
 
-const QColor kBackground(16, 24, 20);
-const QColor kGrid(70, 90, 80);
 const QColor kColourL(250, 210, 60);
 const QColor kColourH(80, 200, 250);
 constexpr double kSmallestVoltsPerDivision = 0.01;
@@ -102,15 +100,17 @@ int ScopeView::TraceWidth() const
 void ScopeView::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
-    p.fillRect(rect(), kBackground);
+    p.fillRect(rect(), kScreenBackground);
     const QRect area = TraceArea();
     const double dx = area.width() / double(kDivisionsX), dy = area.height() / double(kDivisionsY);
     for (int i = 0; i <= kDivisionsX; ++i) {
-        p.setPen(QPen(kGrid, i == kDivisionsX / 2 ? 1.5 : 1.0, i % kDivisionsX == 0 ? Qt::SolidLine : Qt::DotLine));
+        p.setPen(
+            QPen(kScreenGrid, i == kDivisionsX / 2 ? 1.5 : 1.0, i % kDivisionsX == 0 ? Qt::SolidLine : Qt::DotLine));
         p.drawLine(QPointF(area.left() + i * dx, area.top()), QPointF(area.left() + i * dx, area.bottom()));
     }
     for (int i = 0; i <= kDivisionsY; ++i) {
-        p.setPen(QPen(kGrid, i == kDivisionsY / 2 ? 1.5 : 1.0, i % kDivisionsY == 0 ? Qt::SolidLine : Qt::DotLine));
+        p.setPen(
+            QPen(kScreenGrid, i == kDivisionsY / 2 ? 1.5 : 1.0, i % kDivisionsY == 0 ? Qt::SolidLine : Qt::DotLine));
         p.drawLine(QPointF(area.left(), area.top() + i * dy), QPointF(area.right(), area.top() + i * dy));
     }
     const double zero = area.top() + area.height() / 2.0;

@@ -4,11 +4,16 @@
 #pragma once
 #include "sim/AnalogModel.h"
 
+#include <QColor>
 #include <QWidget>
 
 #include <vector>
 
 namespace vdev {
+
+// The screens of the window are dark in every palette, as an instrument's.
+inline const QColor kScreenBackground(16, 24, 20);
+inline const QColor kScreenGrid(70, 90, 80);
 
 class ScopeView : public QWidget {
 public:

@@ -6,6 +6,7 @@
 #include "data/XMLSettings.h"
 
 #include "virtualdevice/DeviceTexts.h"
+#include "virtualdevice/FrequencyStrip.h"
 #include "virtualdevice/ScopeView.h"
 
 #include <QComboBox>
@@ -94,6 +95,9 @@ VirtualDeviceWindow::VirtualDeviceWindow(vg::VirtualGenerator& generator, const 
 
     auto* left = new QVBoxLayout;
     left->addWidget(scope_, 1);
+    strip_ = new FrequencyStrip;
+    strip_->hide();
+    left->addWidget(strip_);
     left->addLayout(controls);
     left->addWidget(MakeMeasurements());
 
@@ -214,6 +218,12 @@ void VirtualDeviceWindow::Refresh()
     const int columns = scope_->TraceWidth();
     scope_->Show(model.Envelope(vg::AnalogOutput::L, load, periods, columns),
                  model.Envelope(vg::AnalogOutput::H, load, periods, columns), periods * model.PeriodSeconds());
+    const vg::Clock::time_point now = vg::Clock::now();
+    strip_->Show(generator_.ClockSteps(now
+                                       - std::chrono::duration_cast<vg::Clock::duration>(
+                                           std::chrono::duration<double>(FrequencyStrip::kSeconds))),
+                 now);
+    strip_->setVisible(strip_->Switching());
     ShowState(state, model);
     {
         const QSignalBlocker block(plug_);

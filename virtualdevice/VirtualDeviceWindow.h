@@ -22,6 +22,7 @@ class QSpinBox;
 
 namespace vdev {
 
+class FrequencyStrip;
 class ScopeView;
 
 class VirtualDeviceWindow : public QWidget {
@@ -45,6 +46,7 @@ public:
     double Load() const;
 
     ScopeView* Scope() const { return scope_; }
+    FrequencyStrip* Strip() const { return strip_; }
     QSpinBox* PeriodsBox() const { return periods_; }
     QComboBox* LoadBox() const { return load_; }
     QPushButton* PlugButton() const { return plug_; }
@@ -66,6 +68,7 @@ private:
     vg::AnalogCharacteristic characteristic_;
     std::array<vg::Measurement, 2> measured_{};
     ScopeView* scope_ = nullptr;
+    FrequencyStrip* strip_ = nullptr;
     QSpinBox* periods_ = nullptr;
     QComboBox* load_ = nullptr;
     std::array<std::array<QLabel*, 6>, 2> numbers_{};

@@ -212,7 +212,7 @@ TEST_F(Help, EveryAnchorAndPictureTheManualNeedsIsThereAndLinksStayInside)
     QTextBrowser& browser = *form->HelpWindow()->Browser();
     const std::set<QString> anchors = Anchors(*browser.document());
     for (const char* used : {"window", "outputs", "waveform", "preview", "arm", "trigger", "mode", "frequency", "menus",
-                             "options", "about", "newwave", "properties", "commbroken", "modules", "statusbar"})
+                             "options", "about", "newwave", "properties", "commbroken", "modules", "statusbar", "sweep"})
         EXPECT_EQ(anchors.count(QString::fromLatin1(used)), 1u) << used;
     // Every picture as the window loads it, not only as a file name.
     QFile page(QStringLiteral("help/help.htm"));

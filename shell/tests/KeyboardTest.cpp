@@ -105,7 +105,7 @@ TEST_F(KeyboardShortcuts, EveryMenuItemHasAMnemonicOfItsOwnAndKeepsItsCaption)
             captions << QString(text).remove(QLatin1Char('&'));
         }
     }
-    EXPECT_EQ(captions.join('|'), "Files|Settings|Help|Undo|Redo|Exit (preserve H output)|Exit|Options|Help|About|"
+    EXPECT_EQ(captions.join('|'), "Files|Settings|Help|Undo|Redo|Exit (preserve H output)|Exit|Options|Sweep...|Help|About|"
                                   "Send to generator|New|Duplicate|Delete|Edit by|Properties|New|Create by");
 }
 

@@ -129,7 +129,7 @@ TEST_F(MainForm, FrameHasItsSizeCaptionGroupsAndMenus)
             menus << (item->isSeparator() ? QStringLiteral("-") : QString(item->text()).remove(QLatin1Char('&')));
     }
     EXPECT_EQ(menus.join(QLatin1Char('|')),
-              QStringLiteral("Files|Undo|Redo|-|Exit (preserve H output)|Exit|Settings|Options|Help|Help|-|About"));
+              QStringLiteral("Files|Undo|Redo|-|Exit (preserve H output)|Exit|Settings|Options|Sweep...|Help|Help|-|About"));
 }
 
 TEST_F(MainForm, ComponentsAreWiredToTheOneMasterAndSettings)

@@ -592,9 +592,10 @@ TEST_F(Windows, EveryHintAndCaptionOfTheMainWindowComesFromTheStringTable)
         {menus.value(4), "MenuExit", "Exit"},
         {menus.value(5), "MenuSettings", "Settings"},
         {menus.value(6), "MenuOptions", "Options"},
-        {menus.value(7), "MenuHelp", "Help"},
-        {menus.value(8), "MenuHelpItem", "Help"},
-        {menus.value(9), "MenuAbout", "About"},
+        {menus.value(7), "MenuSweep", "Sweep..."},
+        {menus.value(8), "MenuHelp", "Help"},
+        {menus.value(9), "MenuHelpItem", "Help"},
+        {menus.value(10), "MenuAbout", "About"},
         {form.Group(TMainForm::GroupOutputL)->title(), "GroupOutputL", "Output L"},
         {form.Group(TMainForm::GroupOutputH)->title(), "GroupOutputH", "Output H"},
         {form.Group(TMainForm::GroupWaveform)->title(), "GroupWaveform", "Waveform"},
@@ -618,7 +619,7 @@ TEST_F(Windows, EveryHintAndCaptionOfTheMainWindowComesFromTheStringTable)
         EXPECT_EQ(FindString(row.key), row.text) << row.key;
         EXPECT_EQ(row.shown, row.text) << row.key;
     }
-    EXPECT_EQ(menus.size(), 10);
+    EXPECT_EQ(menus.size(), 11);
     EXPECT_EQ(popups.size(), 8);
 }
 

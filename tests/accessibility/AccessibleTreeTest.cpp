@@ -8,6 +8,7 @@
 #include "plugins/include/tarn/tarnmodule.h"
 #include "shell/CommBrokenScreen.h"
 #include "shell/DetachedScreen.h"
+#include "shell/SweepScreen.h"
 #include "shell/HelpScreen.h"
 #include "shell/Main.h"
 #include "shell/master/ObjMasterTarn.h"
@@ -27,7 +28,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -310,6 +313,27 @@ TEST_F(AccessibleTree, EveryWindowNamesItsControlsByWhatTheyShow)
              auto problems = Problems(*f.HelpWindow(), "help");
              f.HelpWindow()->close();
              return problems;
+         }},
+        {"sweep window, both pages",
+         [](TMainForm& f) {
+             f.Sweep1()->trigger();
+             QApplication::processEvents();
+             TSweepForm* sweep = f.SweepForm();
+             if (sweep == nullptr || qobject_cast<TDetachedForm*>(sweep->window()) == nullptr)
+                 return std::vector<std::string>{"sweep window not shown"};
+             QWidget* window = sweep->window();
+             auto all = Problems(*window, "sweep");
+             sweep->ListModeBtn->click();
+             sweep->AddPointBtn->click();
+             // An error beside a field is read as what it says.
+             sweep->ListTable->item(0, 0)->setText(QStringLiteral("x"));
+             sweep->StartBtn->click();
+             QApplication::processEvents();
+             for (std::string& p : Problems(*window, "sweep list"))
+                 all.push_back(std::move(p));
+             window->close();
+             QApplication::processEvents();
+             return all;
          }},
         {"detached groups",
          [](TMainForm& f) {
