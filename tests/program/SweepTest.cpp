@@ -7,6 +7,7 @@
 #include "panels/FrequencyBarTarn.h"
 #include "shell/Main.h"
 #include "shell/StatusBarTarn.h"
+#include "shell/SweepScreen.h"
 #include "shell/CommBrokenScreen.h"
 #include "sweep/SweepRunnerTarn.h"
 #include "tests/program/DeviceExpectations.h"
@@ -15,6 +16,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 #include <QToolButton>
 
@@ -238,4 +243,31 @@ TEST_F(Sweep, ScriptedSweepsMoveUpwardAndStopWhereTheyAre)
 }
 
 } // namespace
+TEST_F(Sweep, TheWindowShowsWhatAScriptSetsAndStartsAndTheScriptSeesTheWindowStopIt)
+{
+    run.Form().Sweep1()->trigger();
+    QApplication::processEvents();
+    TSweepForm* form = run.Form().SweepForm();
+    ASSERT_NE(form, nullptr);
+    TScpiClient scpi{EnableRemote(run, FreePort())};
+    Run({scpi.Write("FREQ:STAR 2KHZ;STOP 8KHZ;:SWE:SPAC LIN;POIN 7;TIME 2;COUN 1;:FREQ:MODE SWE"),
+         [&] {
+             return form->StartEdit->text() == QStringLiteral("2k") && form->StopEdit->text() == QStringLiteral("8k")
+                 && form->PointsBox->value() == 7;
+         },
+         scpi.Write("SWE:STAT ON"),
+         [&] { return !form->StartBtn->isEnabled() && form->StepLabel->text().contains(QStringLiteral(" of 7")); },
+         [&] {
+             form->StopBtn->click();
+             return true;
+         },
+         scpi.Query("SWE:STAT?;:STAT:OPER:COND?", [&](const std::string& a) {
+             const std::vector<double> v = Numbers(a);
+             ASSERT_EQ(v.size(), 2u) << a;
+             EXPECT_EQ(v[0], 0) << "the window's Stop ends the script's sweep";
+             EXPECT_EQ(static_cast<int>(v[1]) & 8, 0);
+             EXPECT_TRUE(form->StartBtn->isEnabled());
+         })});
+}
+
 } // namespace tarn::test
