@@ -28,8 +28,9 @@ TEST(SweepTargets, ALevelSweepShowsEachValueAndMovesTheRelayOnlyWhereItMust)
     s.SetDefaults();
     s.ResetDeviceValues();
     s.RecoverWaveforms();
-    TObjMasterTarn master;
+    // Declared first: the master tells its listeners when it goes.
     THeard heard;
+    TObjMasterTarn master;
     master.RegisterListener(TObjMasterNotifyEvent::Bind<&THeard::On>(&heard));
 
     const auto l = LevelRangeOf(s, 0);
